@@ -1,0 +1,32 @@
+#pragma once
+// Read-only file access. Every failure is returned as the errno value taken
+// at the failing call itself.
+#include <cstdint>
+#include <string>
+
+namespace Platform {
+
+class TReadFile {
+ public:
+  TReadFile() = default;
+  ~TReadFile();
+  TReadFile(const TReadFile&) = delete;
+  TReadFile& operator=(const TReadFile&) = delete;
+
+  // 0 on success, otherwise the error code of the failing open.
+  int Open(const std::string& path);
+
+  // Reads count bytes into buffer, repeating the system call until the
+  // count is met, the file ends, or an error occurs. done receives the
+  // number of bytes read. Returns 0 unless a call failed (a short read at
+  // end of file returns 0 with done < count).
+  int Read(void* buffer, std::int64_t count, std::int64_t& done);
+
+  void Close();
+  bool IsOpen() const { return Fd >= 0; }
+
+ private:
+  int Fd = -1;
+};
+
+}  // namespace Platform

@@ -1,0 +1,28 @@
+#pragma once
+// Numbers, times and dates in the user's locale.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Platform {
+
+// The locale's thousands separator; "," where the locale gives none.
+std::string ThousandsSeparator();
+
+// Whole number with its digits grouped in threes, '-' when negative.
+std::string FormatCount(std::int64_t value, std::string_view separator);
+// The same with the locale's separator.
+std::string FormatCount(std::int64_t value);
+
+// The locale's long time format (strftime form).
+std::string LongTimeFormat();
+
+// A span of days written as a time of day with a strftime format; whole
+// days and fractions of a second are dropped.
+std::string FormatTimeOfDay(double days, std::string_view format);
+
+// Local date and time as days since 30 December 1899, the fraction being
+// the time of day.
+double NowAsDays();
+
+}  // namespace Platform

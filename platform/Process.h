@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+
+namespace Platform {
+
+// Directory of the running executable, without a trailing '/'.
+std::string ExecutableDirectory();
+
+// Process-wide start-up: takes the user's locale and ignores SIGPIPE.
+void InitializeProcess();
+
+}  // namespace Platform

@@ -1,0 +1,31 @@
+#pragma once
+// Settings files of "[section]" and "key=value" lines.
+// Section and key names compare without regard to case; a value is the text
+// after the first '=' without surrounding blanks, at most 2,047 characters.
+// Unknown keys and sections are kept; an existing key is rewritten in place,
+// a missing key is appended to its section, a missing section to the file.
+#include <string>
+#include <string_view>
+
+namespace Platform {
+
+class TProfileFile {
+ public:
+  explicit TProfileFile(std::string fileName) : FileName(std::move(fileName)) {}
+
+  // The stored value, or def when the file, section or key is missing.
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view def) const;
+
+  // Writes one key through to the file at once, replacing the file
+  // atomically (temporary file in the same directory, then rename).
+  // False when the file cannot be written.
+  bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+  const std::string& GetFileName() const { return FileName; }
+
+ private:
+  std::string FileName;
+};
+
+}  // namespace Platform

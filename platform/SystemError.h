@@ -1,0 +1,11 @@
+#pragma once
+#include <string>
+
+namespace Platform {
+
+// The system's Simplified Chinese message for an error code (UTF-8), or the
+// untranslated message where no translation is installed; empty for 0 and
+// for codes the system has no message for. Thread-safe.
+std::string SystemErrorText(int code);
+
+}  // namespace Platform

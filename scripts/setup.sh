@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build and test Korvane.
+# Only missing packages are installed, so a second call costs nothing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libfuse3-dev fuse3
+  locales libc-l10n
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The tests read glibc's Chinese error texts and format numbers and times
+# under these locales.
+need_locales=()
+for l in zh_CN.UTF-8 en_US.UTF-8; do
+  locale -a 2>/dev/null | grep -qix "${l/UTF-8/utf8}" || need_locales+=("$l")
+done
+if [ ${#need_locales[@]} -gt 0 ]; then
+  echo "setup: generating locales ${need_locales[*]}"
+  for l in "${need_locales[@]}"; do
+    "${sudo_cmd[@]}" sed -i "s/^# *\(${l//./\\.} UTF-8\)/\1/" /etc/locale.gen
+  done
+  "${sudo_cmd[@]}" locale-gen >/dev/null
+fi
