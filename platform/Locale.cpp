@@ -1,1 +1,92 @@
-// placeholder
+#include "Locale.h"
+
+#include <langinfo.h>
+#include <time.h>
+
+#include <cmath>
+#include <vector>
+
+namespace Platform {
+
+namespace {
+
+constexpr double SecondsPerDay = 86400.0;
+constexpr long long MillisecondsPerDay = 86400000;
+// Day number of 1 January 1970 when 30 December 1899 is day 0.
+constexpr double UnixEpochDays = 25569.0;
+
+// Seconds into the day that a day count's fraction stands for. The fraction
+// is first rounded to the millisecond, so that a value like 65 s / 86400,
+// which a double cannot hold exactly, still gives 65 s and not 64 s; then
+// the fraction of a second is dropped.
+int SecondOfDay(double days) {
+  if (!std::isfinite(days) || days < 0) return 0;
+  const double fraction = days - std::floor(days);
+  const long long ms = std::llround(fraction * static_cast<double>(MillisecondsPerDay));
+  return static_cast<int>((ms % MillisecondsPerDay) / 1000);
+}
+
+}  // namespace
+
+std::string ThousandsSeparator() {
+  // nl_langinfo follows the calling thread's locale (uselocale) when it has
+  // one, and the process locale otherwise.
+  const char* separator = nl_langinfo(THOUSEP);
+  if (separator == nullptr || *separator == '\0') return ",";
+  return separator;
+}
+
+std::string FormatCount(std::int64_t value, std::string_view separator) {
+  // The magnitude is taken in unsigned arithmetic, where negating the most
+  // negative value is defined.
+  std::uint64_t magnitude = static_cast<std::uint64_t>(value);
+  if (value < 0) magnitude = 0 - magnitude;
+  std::string digits = std::to_string(magnitude);
+  std::string result;
+  if (value < 0) result += '-';
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) result += separator;
+    result += digits[i];
+  }
+  return result;
+}
+
+std::string FormatCount(std::int64_t value) { return FormatCount(value, ThousandsSeparator()); }
+
+std::string LongTimeFormat() {
+  const char* format = nl_langinfo(T_FMT);
+  return format != nullptr ? format : "";
+}
+
+std::string FormatTimeOfDay(double days, std::string_view format) {
+  const int seconds = SecondOfDay(days);
+  // Only the time fields are set; zeros elsewhere are harmless for the
+  // time conversions, and %p reads tm_hour alone.
+  struct tm time {};
+  time.tm_hour = seconds / 3600;
+  time.tm_min = seconds / 60 % 60;
+  time.tm_sec = seconds % 60;
+  // strftime returns 0 both for an empty result and for a full buffer; a
+  // trailing space in the format tells the two apart.
+  const std::string spaced = std::string(format) + ' ';
+  std::vector<char> buffer(64 + spaced.size() * 4);
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const std::size_t length = strftime(buffer.data(), buffer.size(), spaced.c_str(), &time);
+    if (length > 0) return std::string(buffer.data(), length - 1);
+    buffer.resize(buffer.size() * 4);
+  }
+  return {};
+}
+
+double NowAsDays() {
+  timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  const time_t seconds = now.tv_sec;
+  struct tm local {};
+  localtime_r(&seconds, &local);
+  const auto localSeconds = static_cast<double>(seconds + local.tm_gmtoff);
+  return UnixEpochDays + localSeconds / SecondsPerDay +
+         static_cast<double>(now.tv_nsec) / (SecondsPerDay * 1e9);
+}
+
+}  // namespace Platform

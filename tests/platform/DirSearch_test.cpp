@@ -1,0 +1,192 @@
+#include "DirSearch.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "File.h"
+#include "TempDir.h"
+
+using namespace Platform;
+using PlatformTest::TTempDir;
+using PlatformTest::WriteFile;
+
+namespace {
+
+std::vector<TSearchEntry> Search(const std::string& pattern, TAttributes set) {
+  std::vector<TSearchEntry> found;
+  TDirSearch search(pattern, set);
+  for (TSearchEntry entry; search.Next(entry);) found.push_back(entry);
+  return found;
+}
+
+// name -> (attributes, size)
+using TListing = std::map<std::string, std::pair<TAttributes, std::int64_t>>;
+
+TListing List(const std::string& pattern, TAttributes set) {
+  TListing listing;
+  for (const auto& e : Search(pattern, set)) {
+    EXPECT_TRUE(listing.emplace(e.Name, std::make_pair(e.Attributes, e.Size)).second) << e.Name;
+  }
+  return listing;
+}
+
+}  // namespace
+
+TEST(PlatformMask, ClassicWildcardRules) {
+  const std::tuple<const char*, const char*, bool> cases[] = {
+      {"any.thing.at.all", "*", true}, {"README", "*.*", true}, {"a.b.c", "*.*", true},
+      {".hidden.txt", "*.txt", true}, {"a.txt.bak", "*.txt", false}, {"txt", "*.txt", false},
+      {"x.tar.gz", "*.tar.*", true}, {"abc", "a?c", true}, {"ac", "a?c", false},
+      {"abbc", "a?c", false}, {"abc", "abc.*", true}, {"abc.def", "abc.*", true},
+      {"abcd", "abc.*", false}, {"abc", "a*.*", true}, {"ABC.TXT", "abc.txt", true},
+      {"abc.txt", "ABC.*", true}, {"data2", "data", false}, {"dat", "data", false},
+      {"aXbXc", "*x*x*", true}, {"aXbc", "*x*x*", false}, {"a", "", false},
+      // '?' is one character, also when it takes several bytes or is no UTF-8.
+      {"中.txt", "?.txt", true}, {"中文.txt", "?.txt", false}, {"中", "*??", false},
+      {"中文", "中*", true}, {"\xff", "?", true}, {"\xff\xfe", "?", false},
+      {"\xc3\x84", "\xc3\xa4", false},  // only ASCII letters fold
+  };
+  for (const auto& [name, mask, matches] : cases) {
+    EXPECT_EQ(MatchesMask(name, mask), matches) << name << " vs " << mask;
+  }
+}
+
+TEST(PlatformDirSearch, AttributeSetDecidesWhatIsFound) {
+  TTempDir dir;
+  WriteFile(dir / "plain.txt", "12345");
+  WriteFile(dir / ".hidden.txt", "1");
+  WriteFile(dir / "ro.txt", "");
+  ASSERT_EQ(chmod((dir / "ro.txt").c_str(), 0444), 0);
+  const int fd = open((dir / "big").c_str(), O_WRONLY | O_CREAT, 0644);
+  ASSERT_EQ(ftruncate(fd, (std::int64_t{3} << 30) + 5), 0);  // sparse, beyond 32 bits
+  close(fd);
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  ASSERT_EQ(mkdir((dir / "sub").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((dir / ".hsub").c_str(), 0555), 0);
+
+  const TListing files = {{"plain.txt", {0, 5}}, {"ro.txt", {faReadOnly, 0}},
+                          {"big", {0, (std::int64_t{3} << 30) + 5}}};
+  const TListing hiddenOrSystem = {{".hidden.txt", {faHidden, 1}}, {"fifo", {faSysFile, 0}}};
+  const TListing dirs = {{".", {faDirectory, 0}}, {"..", {faDirectory, 0}},
+                         {"sub", {faDirectory, 0}}};
+  const TListing hiddenDir = {{".hsub", {faDirectory | faHidden | faReadOnly, 0}}};
+  auto join = [](std::initializer_list<TListing> parts) {
+    TListing all;
+    for (const TListing& p : parts) all.insert(p.begin(), p.end());
+    return all;
+  };
+  EXPECT_EQ(List(dir / "*", 0x21), files);
+  EXPECT_EQ(List(dir / "*.*", 0x27), join({files, hiddenOrSystem}));
+  EXPECT_EQ(List(dir / "*", 0x31), join({files, dirs}));
+  EXPECT_EQ(List(dir / "*", 0x37), join({files, hiddenOrSystem, dirs, hiddenDir}));
+  EXPECT_EQ(List(dir / "*", 0), files);  // read-only and archive never keep an entry out
+}
+
+TEST(PlatformDirSearch, MaskSelectsNamesAndAPlainNameFindsOnlyItself) {
+  TTempDir dir;
+  for (const char* name : {"a.txt", "B.TXT", ".h.txt", "abc", "abc.log", "note"}) {
+    WriteFile(dir / name, "");
+  }
+  ASSERT_EQ(mkdir((dir / "data").c_str(), 0755), 0);
+  auto names = [](const TListing& listing) {
+    std::vector<std::string> result;
+    for (const auto& item : listing) result.push_back(item.first);
+    return result;
+  };
+  using TNames = std::vector<std::string>;
+  EXPECT_EQ(names(List(dir / "*.txt", 0x21)), (TNames{"B.TXT", "a.txt"}));
+  EXPECT_EQ(names(List(dir / "*.txt", 0x27)), (TNames{".h.txt", "B.TXT", "a.txt"}));
+  EXPECT_EQ(names(List(dir / "abc.*", 0x21)), (TNames{"abc", "abc.log"}));
+  EXPECT_EQ(names(List(dir / "NOTE", 0x21)), (TNames{"note"}));
+  // An item naming a directory finds the directory, which a file search never reports.
+  EXPECT_TRUE(Search(dir / "data", 0x27).empty());
+  EXPECT_EQ(names(List(dir / "data", 0x31)), (TNames{"data"}));
+  EXPECT_TRUE(Search(dir.Path + "/", 0x37).empty());
+}
+
+TEST(PlatformDirSearch, SymbolicLinks) {
+  TTempDir dir;
+  WriteFile(dir / "target", "1234567");
+  WriteFile(dir / "ro-target", "12");
+  ASSERT_EQ(chmod((dir / "ro-target").c_str(), 0444), 0);
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  for (const auto& [target, link] : {std::pair{"target", "link"}, {"ro-target", "ro-link"},
+                                     {"fifo", "fifo-link"}, {"nowhere", "dangling"},
+                                     {".", "dir-link"}, {"/", "root-link"}}) {
+    ASSERT_EQ(symlink(target, (dir / link).c_str()), 0);
+  }
+  const TListing links = List(dir / "*link*", 0x3F);
+  EXPECT_EQ(links, (TListing{{"link", {0, 7}}, {"ro-link", {faReadOnly, 2}},
+                             {"fifo-link", {faSysFile, 0}}}));
+  EXPECT_EQ(List(dir / "dangling", 0x21), (TListing{{"dangling", {0, 0}}}));
+  TReadFile file;
+  EXPECT_EQ(file.Open(dir / "dangling"), ENOENT);
+}
+
+TEST(PlatformDirSearch, DirectoriesThatCannotBeOpenedYieldNothing) {
+  TTempDir dir;
+  WriteFile(dir / "file", "x");
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  for (const char* pattern : {"missing/*", "file/*", "fifo/*"}) {
+    EXPECT_TRUE(Search(dir / pattern, 0x37).empty()) << pattern;
+  }
+}
+
+TEST(PlatformDirSearch, LockedDirectories) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
+  TTempDir dir;
+  ASSERT_EQ(mkdir((dir / "locked").c_str(), 0755), 0);
+  WriteFile(dir / "locked/inner", "x");
+  ASSERT_EQ(chmod((dir / "locked").c_str(), 0), 0);
+  EXPECT_TRUE(Search(dir / "locked/*", 0x37).empty());
+  // Listable but not searchable: the file is reported with size 0 and its
+  // open then fails with the system's code.
+  ASSERT_EQ(chmod((dir / "locked").c_str(), 0444), 0);
+  EXPECT_EQ(List(dir / "locked/*", 0x21), (TListing{{"inner", {0, 0}}}));
+  TReadFile file;
+  EXPECT_EQ(file.Open(dir / "locked/inner"), EACCES);
+  chmod((dir / "locked").c_str(), 0755);
+}
+
+TEST(PlatformDirSearch, EntriesComeInReaddirOrderWithRawNames) {
+  TTempDir dir;
+  const std::string odd = "\xff\xfe-not-utf8 \x80.bin";
+  for (const std::string& name : {std::string("zeta"), std::string("alpha"), odd,
+                                  std::string("文件.txt"), std::string("mid")}) {
+    WriteFile(dir / name, name);
+  }
+  std::vector<std::string> raw, found;
+  DIR* listing = opendir(dir.Path.c_str());
+  ASSERT_NE(listing, nullptr);
+  while (const dirent* item = readdir(listing)) raw.emplace_back(item->d_name);
+  closedir(listing);
+  for (const auto& e : Search(dir / "*.*", 0x37)) found.push_back(e.Name);
+  EXPECT_EQ(found, raw);
+
+  EXPECT_EQ(List(dir / "*.bin", 0x21), (TListing{{odd, {0, std::int64_t(odd.size())}}}));
+  TReadFile file;
+  EXPECT_EQ(file.Open(dir / odd), 0);
+}
+
+TEST(PlatformDirSearch, RelativePatternsSearchFromTheWorkingDirectory) {
+  TTempDir dir;
+  WriteFile(dir / "x.probe", "");
+  ASSERT_EQ(mkdir((dir / "sub").c_str(), 0755), 0);
+  WriteFile(dir / "sub/y.probe", "");
+  // chdir is process-wide, so it happens in a child.
+  const int result = PlatformTest::RunInChild([&] {
+    if (chdir(dir.Path.c_str()) != 0) return 10;
+    if (List("*.probe", 0x21) != TListing{{"x.probe", {0, 0}}}) return 11;
+    if (List("sub/*.probe", 0x21) != TListing{{"y.probe", {0, 0}}}) return 12;
+    return 0;
+  });
+  EXPECT_EQ(result, 0);
+}

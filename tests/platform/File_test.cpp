@@ -1,0 +1,151 @@
+#include "File.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <future>
+#include <thread>
+#include <vector>
+
+#include "SystemError.h"
+#include "TempDir.h"
+
+using namespace Platform;
+using PlatformTest::TTempDir;
+using PlatformTest::WriteFile;
+
+namespace {
+
+int OpenDescriptorCount() {
+  int count = 0;
+  if (DIR* fds = opendir("/proc/self/fd")) {
+    while (readdir(fds) != nullptr) ++count;
+    closedir(fds);
+  }
+  return count;
+}
+
+}  // namespace
+
+TEST(PlatformReadFile, ReadsInOrderAndEndsShortWithoutError) {
+  TTempDir dir;
+  std::string content(1000, '\0');
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7);
+  WriteFile(dir / "data", content);
+  TReadFile file;
+  ASSERT_EQ(file.Open(dir / "data"), 0);
+  std::vector<char> buffer(1024);
+  std::int64_t done = -1;
+  EXPECT_EQ(file.Read(buffer.data(), 600, done), 0);
+  EXPECT_EQ(std::string(buffer.data(), done), content.substr(0, 600));
+  EXPECT_EQ(file.Read(buffer.data(), 1024, done), 0);  // short at the end: code 0
+  EXPECT_EQ(std::string(buffer.data(), done), content.substr(600));
+  EXPECT_EQ(file.Read(buffer.data(), 1024, done), 0);
+  EXPECT_EQ(done, 0);
+}
+
+TEST(PlatformReadFile, FailuresGiveTheSystemCode) {
+  TTempDir dir;
+  WriteFile(dir / "file", "x");
+  const std::pair<std::string, int> opens[] = {
+      {dir / "missing", ENOENT}, {dir / "file/below", ENOTDIR}, {"", ENOENT},
+      {dir / std::string(300, 'n'), ENAMETOOLONG}};
+  char buffer[16];
+  std::int64_t done = -1;
+  for (const auto& [path, code] : opens) {
+    TReadFile file;
+    EXPECT_EQ(file.Open(path), code) << path;
+    EXPECT_FALSE(file.IsOpen()) << path;
+    EXPECT_EQ(file.Read(buffer, 1, done), EBADF);
+  }
+  TReadFile directory;
+  ASSERT_EQ(directory.Open(dir.Path), 0);
+  EXPECT_EQ(directory.Read(buffer, sizeof buffer, done), EISDIR);
+  EXPECT_EQ(done, 0);
+}
+
+TEST(PlatformReadFile, AFifoWithoutWriterDoesNotHang) {
+  TTempDir dir;
+  const std::string fifo = dir / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  auto attempt = std::async(std::launch::async, [&] {
+    TReadFile file;
+    const int opened = file.Open(fifo);
+    char buffer[16];
+    std::int64_t done = -1;
+    return std::make_pair(opened, opened == 0 ? file.Read(buffer, sizeof buffer, done) : -1);
+  });
+  if (attempt.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);  // lets the open return
+    if (writer >= 0) close(writer);
+    attempt.wait();
+    FAIL() << "open or read of a FIFO blocked";
+  }
+  EXPECT_EQ(attempt.get(), std::make_pair(0, 0));
+}
+
+TEST(PlatformReadFile, DescriptorsAreReleased) {
+  TTempDir dir;
+  WriteFile(dir / "a", "a");
+  WriteFile(dir / "b", "b");
+  const int before = OpenDescriptorCount();
+  {
+    TReadFile file;
+    ASSERT_EQ(file.Open(dir / "a"), 0);
+    ASSERT_EQ(file.Open(dir / "b"), 0);  // reopening closes the first
+    EXPECT_EQ(OpenDescriptorCount(), before + 1);
+    file.Close();
+    file.Close();
+    EXPECT_EQ(OpenDescriptorCount(), before);
+    ASSERT_EQ(file.Open(dir / "b"), 0);
+  }
+  EXPECT_EQ(OpenDescriptorCount(), before);
+}
+
+TEST(PlatformSystemError, ChineseTextsAndEmptyTextsForNoMessage) {
+  const locale_t zh = newlocale(LC_ALL_MASK, "zh_CN.UTF-8", static_cast<locale_t>(0));
+  if (zh) freelocale(zh);
+  const std::tuple<int, const char*, const char*> cases[] = {
+      {0, "", ""},
+      {EIO, "输入/输出错误", "Input/output error"},
+      {EACCES, "权限不够", "Permission denied"},
+      {ENOENT, "没有那个文件或目录", "No such file or directory"},
+      {EISDIR, "是一个目录", "Is a directory"},
+      {ENOMEDIUM, "找不到介质", "No medium found"},
+      {-1, "", ""}, {4096, "", ""}, {1000000, "", ""},
+  };
+  for (const auto& [code, chinese, untranslated] : cases) {
+    EXPECT_EQ(SystemErrorText(code), zh ? chinese : untranslated) << code;
+  }
+  if (!zh) GTEST_SKIP() << "zh_CN.UTF-8 is not installed; untranslated texts checked";
+}
+
+TEST(PlatformSystemError, SameTextsFromManyThreadsWhateverTheirLocale) {
+  const std::string expected = SystemErrorText(EACCES);
+  std::atomic<int> mismatches{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 6; ++t) {
+    threads.emplace_back([&, t] {
+      // Half of the threads have a locale of their own; the text stays.
+      const locale_t own = t % 2 ? newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0)) : nullptr;
+      if (own) uselocale(own);
+      for (int i = 0; i < 500; ++i) {
+        if (SystemErrorText(EACCES) != expected || !SystemErrorText(0).empty()) ++mismatches;
+      }
+      if (own) {
+        uselocale(LC_GLOBAL_LOCALE);
+        freelocale(own);
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(mismatches.load(), 0);
+}
