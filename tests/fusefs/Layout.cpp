@@ -1,0 +1,176 @@
+#include "Layout.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstring>
+#include <sstream>
+
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::optional<std::string> Unescape(const std::string& value) {
+  std::string out;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '%') {
+      out += value[i];
+      continue;
+    }
+    if (i + 2 >= value.size()) return std::nullopt;
+    const int high = HexDigit(value[i + 1]);
+    const int low = HexDigit(value[i + 2]);
+    if (high < 0 || low < 0) return std::nullopt;
+    out += static_cast<char>(static_cast<unsigned char>(high * 16 + low));
+    i += 2;
+  }
+  return out;
+}
+
+template <typename T>
+bool ParseNumber(const std::string& text, T& value, int base = 10) {
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value, base);
+  return error == std::errc() && stop == end && !text.empty();
+}
+
+// Splits "a/b/c" into its names; empty, "." and ".." names are refused so
+// that every entry has exactly one place in the tree.
+std::optional<std::vector<std::string>> SplitPath(const std::string& relative) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t slash = relative.find('/', start);
+    std::string name = relative.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+    if (name.empty() || name == "." || name == "..") return std::nullopt;
+    names.push_back(std::move(name));
+    if (slash == std::string::npos) return names;
+    start = slash + 1;
+  }
+}
+
+}  // namespace
+
+TLayout::TLayout() {
+  TLayoutNode root;
+  root.Directory = true;
+  root.Mode = 0755;
+  Nodes.emplace("/", root);
+}
+
+std::string TLayout::Load(const std::string& text) {
+  std::istringstream lines(text);
+  std::string line;
+  for (int number = 1; std::getline(lines, line); ++number) {
+    if (line.empty() || line[0] == '#') continue;
+    std::string problem = LoadLine(line);
+    if (!problem.empty()) return "line " + std::to_string(number) + ": " + problem;
+  }
+  return {};
+}
+
+std::string TLayout::LoadLine(const std::string& line) {
+  std::istringstream words(line);
+  std::string kind;
+  words >> kind;
+  if (kind != "file" && kind != "dir") return "unknown entry kind '" + kind + "'";
+  TLayoutNode node;
+  node.Directory = kind == "dir";
+  node.Mode = node.Directory ? 0755 : 0644;
+  std::optional<std::string> path;
+  std::int64_t actualSize = -1;
+  std::string word;
+  while (words >> word) {
+    const std::size_t equals = word.find('=');
+    if (equals == std::string::npos) return "'" + word + "' is not key=value";
+    const std::string key = word.substr(0, equals);
+    const std::optional<std::string> value = Unescape(word.substr(equals + 1));
+    if (!value) return "bad %-escape in '" + word + "'";
+    bool ok = true;
+    if (key == "path") {
+      path = *value;
+    } else if (key == "size") {
+      ok = ParseNumber(*value, node.Size) && node.Size >= 0;
+    } else if (key == "error_at") {
+      ok = ParseNumber(*value, node.ErrorAt);
+    } else if (key == "actual_size") {
+      ok = ParseNumber(*value, actualSize);
+    } else if (key == "delay_ms") {
+      ok = ParseNumber(*value, node.DelayMs) && node.DelayMs >= 0;
+    } else if (key == "mode") {
+      ok = ParseNumber(*value, node.Mode, 8) && node.Mode <= 07777;
+    } else if (key == "deny_open") {
+      ok = *value == "0" || *value == "1";
+      node.DenyOpen = *value == "1";
+    } else if (key == "content") {
+      node.Content = *value;
+    } else {
+      return "unknown key '" + key + "'";
+    }
+    if (!ok) return "bad value in '" + word + "'";
+  }
+  if (!path) return "no path";
+  if (node.Content) node.Size = static_cast<std::int64_t>(node.Content->size());
+  node.DataEnd = actualSize >= 0 && actualSize < node.Size ? actualSize : node.Size;
+  return AddNode(*path, node);
+}
+
+std::string TLayout::AddNode(const std::string& relative, const TLayoutNode& node) {
+  const auto names = SplitPath(relative);
+  if (!names) return "bad path '" + relative + "'";
+  std::string parent = "/";
+  for (std::size_t i = 0; i < names->size(); ++i) {
+    const std::string& name = (*names)[i];
+    const std::string path = (parent == "/" ? "" : parent) + "/" + name;
+    const bool last = i + 1 == names->size();
+    auto found = Nodes.find(path);
+    if (found == Nodes.end()) {
+      TLayoutNode implied;
+      implied.Directory = true;
+      implied.Mode = 0755;
+      found = Nodes.emplace(path, last ? node : implied).first;
+      Nodes.at(parent).Children.push_back(name);
+    } else if (!found->second.Directory && !last) {
+      return "'" + path.substr(1) + "' is a file, so it cannot hold '" + relative + "'";
+    } else if (last && (!found->second.Directory || !node.Directory)) {
+      return "'" + relative + "' is named twice";
+    } else if (last) {
+      found->second.Mode = node.Mode;  // a directory declared after a file inside it
+    }
+    parent = path;
+  }
+  return {};
+}
+
+const TLayoutNode* TLayout::Find(const std::string& path) const {
+  const auto found = Nodes.find(path);
+  return found == Nodes.end() ? nullptr : &found->second;
+}
+
+int ReadNode(const TLayoutNode& node, char* buffer, std::size_t size, std::int64_t offset) {
+  if (node.Directory) return -EISDIR;
+  if (offset < 0) return -EINVAL;
+  if (offset >= node.DataEnd || size == 0) return 0;
+  // The kernel never asks for more than a few MiB at once; the cap only keeps
+  // the count inside the int the FUSE interface answers with.
+  const std::int64_t wanted = static_cast<std::int64_t>(std::min<std::size_t>(size, INT_MAX));
+  const std::int64_t count = std::min(wanted, node.DataEnd - offset);
+  // A bad sector fails every request that touches it, even when the bytes
+  // before it in the same request are fine, as a real drive fails the
+  // whole transfer.
+  if (node.ErrorAt >= 0 && offset + count > node.ErrorAt) return -EIO;
+  if (node.Content) {
+    std::memcpy(buffer, node.Content->data() + offset, static_cast<std::size_t>(count));
+  } else {
+    for (std::int64_t i = 0; i < count; ++i) {
+      buffer[i] = static_cast<char>(static_cast<unsigned char>(((offset + i) * 7 + 3) & 0xFF));
+    }
+  }
+  return static_cast<int>(count);
+}

@@ -1,0 +1,208 @@
+// korvane_testfs --layout FILE [--watch-fd N] [fuse options] MOUNTPOINT
+//
+// A read-only FUSE filesystem whose files fail the way worn media do, so
+// that the engine's tests meet real I/O errors through the real system calls.
+// It always runs in the foreground and single-threaded: the tests start it
+// as a child process and expect requests to be answered in order.
+// Exit status: 0 after unmounting; EX_USAGE, EX_NOINPUT or EX_DATAERR when
+// the command line or the layout is at fault (a fault of the test, never of
+// the machine); anything else is libfuse failing to mount or serve.
+#define FUSE_USE_VERSION 31
+#include <fuse.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sysexits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Layout.h"
+
+namespace {
+
+struct TFsState {
+  TLayout Layout;
+  time_t Started = 0;
+  int WatchFd = -1;
+};
+
+TFsState& State() { return *static_cast<TFsState*>(fuse_get_context()->private_data); }
+
+const TLayoutNode* Lookup(const char* path) { return State().Layout.Find(path); }
+
+// The test process holds the other end of this pipe and never writes to it.
+// When that process ends, even by a crash, the read returns and the
+// filesystem stops and unmounts itself instead of lingering as an orphan.
+void WatchParent(int fd) {
+  sigset_t all;
+  sigset_t previous;
+  sigfillset(&all);
+  // Blocked in the watcher so that SIGTERM reaches the main thread, whose
+  // read of /dev/fuse it interrupts; libfuse's handler then ends the loop.
+  pthread_sigmask(SIG_BLOCK, &all, &previous);
+  std::thread([fd] {
+    char byte = 0;
+    while (read(fd, &byte, 1) < 0 && errno == EINTR) {
+    }
+    kill(getpid(), SIGTERM);
+  }).detach();
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void* Init(fuse_conn_info*, fuse_config* config) {
+  // Every read() of a test must reach us with its own offset and size: no
+  // page cache, no readahead. fi->direct_io is also set on each open.
+  config->direct_io = 1;
+  config->kernel_cache = 0;
+  TFsState& state = State();
+  // Started only now: libfuse has installed its signal handlers by the time
+  // the first request is served, so SIGTERM always means a clean unmount.
+  if (state.WatchFd >= 0) WatchParent(state.WatchFd);
+  return &state;
+}
+
+int GetAttr(const char* path, struct stat* st, fuse_file_info*) {
+  const TLayoutNode* node = Lookup(path);
+  if (node == nullptr) return -ENOENT;
+  *st = {};
+  st->st_mode = (node->Directory ? S_IFDIR : S_IFREG) | node->Mode;
+  st->st_nlink = node->Directory ? 2 : 1;
+  st->st_uid = getuid();
+  st->st_gid = getgid();
+  st->st_size = node->Size;
+  st->st_blksize = 4096;
+  st->st_blocks = (node->Size + 511) / 512;
+  st->st_atime = st->st_mtime = st->st_ctime = State().Started;
+  return 0;
+}
+
+int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
+            fuse_readdir_flags) {
+  const TLayoutNode* node = Lookup(path);
+  if (node == nullptr) return -ENOENT;
+  if (!node->Directory) return -ENOTDIR;
+  const auto noFlags = static_cast<fuse_fill_dir_flags>(0);
+  fill(buffer, ".", nullptr, 0, noFlags);
+  fill(buffer, "..", nullptr, 0, noFlags);
+  for (const std::string& name : node->Children) {
+    if (fill(buffer, name.c_str(), nullptr, 0, noFlags) != 0) break;
+  }
+  return 0;
+}
+
+int Open(const char* path, fuse_file_info* fi) {
+  const TLayoutNode* node = Lookup(path);
+  if (node == nullptr) return -ENOENT;
+  // Answered here rather than by the kernel's permission check (no
+  // default_permissions), so that root is refused as well.
+  if (node->DenyOpen) return -EACCES;
+  if ((fi->flags & O_ACCMODE) != O_RDONLY || (fi->flags & O_TRUNC) != 0) return -EACCES;
+  fi->direct_io = 1;
+  return 0;
+}
+
+int Read(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info*) {
+  const TLayoutNode* node = Lookup(path);
+  if (node == nullptr) return -ENOENT;
+  if (node->DelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(node->DelayMs));
+  return ReadNode(*node, buffer, size, offset);
+}
+
+int Access(const char* path, int mask) {
+  if (Lookup(path) == nullptr) return -ENOENT;
+  return (mask & W_OK) != 0 ? -EACCES : 0;
+}
+
+// Nothing on this filesystem can be changed, so that the mount doubles as a
+// place where even root cannot write.
+int DenyPath(const char*) { return -EACCES; }
+int DenyTwoPaths(const char*, const char*) { return -EACCES; }
+
+fuse_operations Operations() {
+  fuse_operations ops{};
+  ops.init = Init;
+  ops.getattr = GetAttr;
+  ops.readdir = ReadDir;
+  ops.open = Open;
+  ops.read = Read;
+  ops.access = Access;
+  ops.mknod = [](const char*, mode_t, dev_t) { return -EACCES; };
+  ops.mkdir = [](const char*, mode_t) { return -EACCES; };
+  ops.unlink = DenyPath;
+  ops.rmdir = DenyPath;
+  ops.symlink = DenyTwoPaths;
+  ops.link = DenyTwoPaths;
+  ops.rename = [](const char*, const char*, unsigned) { return -EACCES; };
+  ops.chmod = [](const char*, mode_t, fuse_file_info*) { return -EACCES; };
+  ops.chown = [](const char*, uid_t, gid_t, fuse_file_info*) { return -EACCES; };
+  ops.truncate = [](const char*, off_t, fuse_file_info*) { return -EACCES; };
+  ops.utimens = [](const char*, const auto*, fuse_file_info*) { return -EACCES; };
+  ops.write = [](const char*, const char*, size_t, off_t, fuse_file_info*) { return -EACCES; };
+  ops.create = [](const char*, mode_t, fuse_file_info*) { return -EACCES; };
+  ops.fallocate = [](const char*, int, off_t, off_t, fuse_file_info*) { return -EACCES; };
+  ops.setxattr = [](const char*, const char*, const char*, size_t, int) { return -EACCES; };
+  ops.removexattr = [](const char*, const char*) { return -EACCES; };
+  return ops;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream all;
+  all << in.rdbuf();
+  text = all.str();
+  return !in.bad();
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: korvane_testfs --layout FILE [--watch-fd N] [fuse options] MOUNTPOINT\n");
+  return EX_USAGE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  static TFsState state;
+  std::string layoutPath;
+  // Our own options are taken out; the rest goes to libfuse as given.
+  std::vector<std::string> fuseArgs{argv[0], "-f", "-s", "-o", "fsname=korvane_testfs,subtype=korvane_testfs"};
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if ((arg == "--layout" || arg == "--watch-fd") && i + 1 >= argc) return Usage();
+    if (arg == "--layout") {
+      layoutPath = argv[++i];
+    } else if (arg == "--watch-fd") {
+      state.WatchFd = std::atoi(argv[++i]);
+    } else {
+      fuseArgs.push_back(arg);
+    }
+  }
+  if (layoutPath.empty()) return Usage();
+  std::string text;
+  if (!ReadWholeFile(layoutPath, text)) {
+    std::fprintf(stderr, "korvane_testfs: cannot read %s\n", layoutPath.c_str());
+    return EX_NOINPUT;
+  }
+  const std::string problem = state.Layout.Load(text);
+  if (!problem.empty()) {
+    std::fprintf(stderr, "korvane_testfs: %s: %s\n", layoutPath.c_str(), problem.c_str());
+    return EX_DATAERR;
+  }
+  state.Started = time(nullptr);
+  std::vector<char*> fuseArgv;
+  for (std::string& arg : fuseArgs) fuseArgv.push_back(arg.data());
+  fuseArgv.push_back(nullptr);
+  const fuse_operations ops = Operations();
+  return fuse_main(static_cast<int>(fuseArgs.size()), fuseArgv.data(), &ops, &state);
+}

@@ -1,0 +1,88 @@
+#pragma once
+// Mounts korvane_testfs, the project's FUSE filesystem, for one test: files
+// with a bad sector at a chosen byte, files that refuse to open even for
+// root, files shorter than their listed size, slow files, and a tree where
+// nothing can be written.
+#include <sys/types.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "TempDir.h"
+
+struct TTestFile {
+  std::string Path{};             // relative, '/'-separated; directories implied
+  std::int64_t Size = 0;          // listed size
+  std::int64_t ErrorAt = -1;      // reads covering this offset or beyond fail with EIO
+  bool DenyOpen = false;          // open fails with EACCES
+  std::int64_t ActualSize = -1;   // data ends here; reads past it return 0 bytes
+  int DelayMs = 0;                // each read call sleeps this long
+  std::optional<std::string> Content{};  // explicit content (Size then = its length)
+  unsigned Mode = 0644;
+};
+
+// Content of a file without explicit Content: byte i is (i * 7 + 3) & 0xFF.
+char TestFsByte(std::int64_t offset);
+
+class TTestFs {
+ public:
+  // Mounts a fresh filesystem serving these files on a new temporary directory.
+  explicit TTestFs(std::vector<TTestFile> files, std::vector<std::string> emptyDirs = {});
+  // The same for a braced list. Without it TTestFs fs({{.Path = "a", .Content = "b"}})
+  // is ambiguous: the inner braces could also build a vector from the two
+  // string literals taken as an iterator pair, and then a TTestFs to copy.
+  explicit TTestFs(std::initializer_list<TTestFile> files, std::vector<std::string> emptyDirs = {})
+      : TTestFs(std::vector<TTestFile>(files), std::move(emptyDirs)) {}
+  // Unmounts (fusermount3 -u, lazily if busy), reaps the filesystem process
+  // and removes the mount point.
+  ~TTestFs();
+  TTestFs(const TTestFs&) = delete;
+  TTestFs& operator=(const TTestFs&) = delete;
+
+  bool Mounted() const;
+  const std::string& Root() const;  // mount point, no trailing '/'
+  std::string PathOf(const std::string& relative) const;  // Root() + "/" + relative
+  // Why Mounted() is false, with the tail of the filesystem's own output.
+  const std::string& MountError() const;
+  // Not mounted because this machine lacks FUSE (no /dev/fuse, no
+  // fusermount3, or the mount itself failed), rather than because of the
+  // test (a broken layout), which must fail wherever it runs.
+  bool FuseUnavailable() const;
+  // True when CI is "true": there a missing FUSE fails the test instead of
+  // skipping it, so that CI always runs the tests that need it.
+  static bool RequiredHere();
+
+ private:
+  void Mount(const std::string& layoutPath);
+  void StopChild();
+  bool Fusermount(std::vector<std::string> options) const;
+  bool ListedAsMount() const;
+  std::string LogTail() const;
+
+  TTempDir WorkDir;  // the layout file, the filesystem's log, the mount point
+  std::string MountPoint;
+  std::string Error;
+  pid_t Child = -1;
+  int WatchFd = -1;  // our end of the pipe the filesystem watches
+  bool IsMounted = false;
+  bool MachineLacksFuse = false;
+};
+
+// At the start of a test that needs FUSE: skips the test where FUSE is not
+// available (no /dev/fuse, no fusermount3, mount failed), fails it on CI and
+// whenever the filesystem refused what the test asked for.
+#define KORVANE_REQUIRE_FUSE(fs)                                                    \
+  do {                                                                              \
+    if (!(fs).Mounted()) {                                                          \
+      if ((fs).FuseUnavailable() && !TTestFs::RequiredHere()) {                     \
+        GTEST_SKIP() << "FUSE test filesystem unavailable: " << (fs).MountError();  \
+      }                                                                             \
+      FAIL() << "FUSE test filesystem did not mount: " << (fs).MountError();        \
+    }                                                                               \
+  } while (false)
