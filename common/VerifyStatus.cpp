@@ -1,1 +1,43 @@
-// placeholder
+#include "VerifyStatus.h"
+
+TVerifyStatus::TVerifyStatus() {
+  TMutexLock hold(Mutex);
+  Reset();
+}
+
+void TVerifyStatus::Reset() {
+  CurrentDirectory.clear();
+  CurrentFile.clear();
+  CurrentFileSize = 0;
+  CurrentFilePosition = 0;
+  TotalBytes = 0;
+  FilesOk = 0;
+  FilesError = 0;
+  FilesSkipped = 0;
+  DirsSkipped = 0;
+  LastOkFile.clear();
+  LastErrorFile.clear();
+  LastErrorMessage.clear();
+  ReadBuffer = nullptr;
+  ReadBufferSize = 0;
+  FileError = false;
+  Log.clear();
+  ErrorList.clear();
+  Finished = false;
+  SkipFile = false;
+  SkipDirectory = false;
+  SetPaused(false);
+  Idle = true;
+  StartTime = 0;
+  EndTime = 0;
+}
+
+void TVerifyStatus::SetPaused(bool paused) {
+  Paused.store(paused);
+  Paused.notify_all();
+}
+
+void TVerifyStatus::WaitWhilePaused() const {
+  // wait() may return spuriously, so the flag is tested again each time.
+  while (Paused.load()) Paused.wait(true);
+}

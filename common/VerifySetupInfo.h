@@ -1,0 +1,59 @@
+#pragma once
+// The options of a run and the items to verify, with their settings file.
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "Mutex.h"
+#include "VerifyStatus.h"
+
+inline constexpr std::int32_t MinReadUnit = 1;
+inline constexpr std::int32_t MaxReadUnit = 1048576;
+inline constexpr std::int32_t DefaultReadUnit = 1024;
+
+constexpr bool IsValidReadUnit(std::int64_t unit) {
+  return unit >= MinReadUnit && unit <= MaxReadUnit;
+}
+
+// Raised when the settings file cannot be written; the windows show it.
+class ESettingsWriteError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// KORVANE.INI beside the running executable.
+std::string GetIniFileName();
+
+// Writes the fixed keys of "Korvane Version Information".
+// Throws ESettingsWriteError at the first key that cannot be written.
+void WriteVersionSection(const std::string& iniFileName);
+
+class TVerifySetupInfo {
+ public:
+  // Loads the options from KORVANE.INI beside the executable.
+  TVerifySetupInfo();
+  // Loads the options from the given settings file instead.
+  explicit TVerifySetupInfo(std::string iniFileName);
+  TVerifySetupInfo(const TVerifySetupInfo&) = delete;
+  TVerifySetupInfo& operator=(const TVerifySetupInfo&) = delete;
+
+  void Reset();
+  // Reads the four options; a missing or unreadable value gives its default.
+  void LoadSettings();
+  // Writes the version section, then the four options.
+  // Throws ESettingsWriteError at the first key that cannot be written.
+  void SaveSettings() const;
+
+  const std::string& GetIniFile() const { return IniFileName; }
+
+  bool AllSubdirectories = true;
+  bool AllFileAttributes = true;
+  bool PositionError = false;
+  std::int32_t ReadUnit = DefaultReadUnit;
+  TStringList VerifyList;
+  bool ShowHelp = false;
+  TMutex Mutex;
+
+ private:
+  std::string IniFileName;
+};

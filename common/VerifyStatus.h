@@ -1,0 +1,63 @@
+#pragma once
+// What the worker knows and what the windows ask of it: the one object the
+// worker and the user-interface thread share during a run.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Mutex.h"
+
+using TStringList = std::vector<std::string>;
+
+class TVerifyStatus {
+ public:
+  TVerifyStatus();
+  TVerifyStatus(const TVerifyStatus&) = delete;
+  TVerifyStatus& operator=(const TVerifyStatus&) = delete;
+
+  // Every field but Mutex back to its state before a run. Takes no lock:
+  // it is called between runs only.
+  void Reset();
+
+  // Sets or clears the pause request and wakes a worker waiting on it.
+  void SetPaused(bool paused);
+  // Blocks the calling thread while Paused is set (no CPU while waiting).
+  void WaitWhilePaused() const;
+
+  // Guarded by Mutex.
+  std::string CurrentDirectory;
+  std::string CurrentFile;
+  std::int64_t CurrentFileSize = 0;
+  std::int64_t CurrentFilePosition = 0;
+  std::int64_t TotalBytes = 0;
+  std::int32_t FilesOk = 0;
+  std::int32_t FilesError = 0;
+  std::int32_t FilesSkipped = 0;
+  std::int32_t DirsSkipped = 0;
+  std::string LastOkFile;
+  std::string LastErrorFile;
+  std::string LastErrorMessage;
+
+  // The run's read buffer: owned by the run, used by the worker only.
+  std::byte* ReadBuffer = nullptr;
+  std::size_t ReadBufferSize = 0;
+  bool FileError = false;
+
+  TStringList Log;
+  TStringList ErrorList;
+
+  // Crossed between the threads without the lock.
+  std::atomic<bool> Finished{false};
+  std::atomic<bool> SkipFile{false};
+  std::atomic<bool> SkipDirectory{false};
+  std::atomic<bool> Paused{false};
+  std::atomic<bool> Idle{true};
+
+  // Days since 30 December 1899, local time; 0 = not set.
+  double StartTime = 0;
+  double EndTime = 0;
+
+  TMutex Mutex;
+};
