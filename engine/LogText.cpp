@@ -1,0 +1,79 @@
+#include "LogText.h"
+
+#include "Locale.h"
+#include "VersionInfo.h"
+
+namespace LogText {
+
+using namespace Platform;
+
+std::string AttributeLetters(TAttributes attributes) {
+  std::string letters;
+  if (attributes & faArchive) letters += 'A';
+  if (attributes & faReadOnly) letters += 'R';
+  if (attributes & faHidden) letters += 'H';
+  if (attributes & faSysFile) letters += 'S';
+  return letters;
+}
+
+std::string FileLine(std::string_view fileName) {
+  return "   文件'" + std::string(fileName) + "':";
+}
+
+std::string LengthLine(std::int64_t size, TAttributes attributes) {
+  std::string line = "     长度: " + FormatCount(size) + " 字节";
+  if (attributes != 0) line += " 属性: '" + AttributeLetters(attributes) + "'";
+  return line;
+}
+
+std::string ReadErrorMessage(std::int64_t position) {
+  return "不能读文件,错误位置在" + FormatCount(position) + "字节处.";
+}
+
+std::string LogFailureLine(std::string_view message) { return "     " + std::string(message); }
+
+std::string LogErrorCodeLine(int code) { return "     文件错误代码e=" + std::to_string(code); }
+
+std::string LogSystemTextLine(std::string_view text) {
+  return "     系统错误信息=" + std::string(text);
+}
+
+std::string ErrorListEntry(std::string_view message, std::string_view path) {
+  return std::string(message) + ": " + std::string(path);
+}
+
+std::string ErrorListCodeLine(int code) { return "    文件错误代码=" + std::to_string(code); }
+
+std::string ErrorListSystemTextLine(std::string_view text) {
+  return "    系统错误信息=" + std::string(text);
+}
+
+std::string TitleLine(std::string_view fullVersion) {
+  return "Korvane" + std::string(fullVersion) + "版 " + std::string(CopyrightNotice);
+}
+
+std::string ItemStartLine(std::string_view item) { return "开始校验'" + std::string(item) + "'..."; }
+
+std::string ScanLine(std::string_view path, std::string_view attributeLetters) {
+  return "* 扫描'" + std::string(path) + "',属性:'" + std::string(attributeLetters) + "':";
+}
+
+std::string BufferFailure(std::size_t size) {
+  return "不能分配" + FormatCount(static_cast<std::int64_t>(size)) + "字节的读缓冲区.";
+}
+
+std::vector<std::string> CountLines(const TVerifyStatus& s) {
+  const std::int64_t verified = std::int64_t{s.FilesOk} + s.FilesError + s.FilesSkipped;
+  return {
+      "总计校验文件数: " + FormatCount(verified),
+      "总计正确文件数: " + FormatCount(s.FilesOk),
+      "总计错误文件数: " + FormatCount(s.FilesError),
+      "总计忽略文件数: " + FormatCount(s.FilesSkipped),
+      "总计忽略目录数: " + FormatCount(s.DirsSkipped),
+      "总计字节数: " + FormatCount(s.TotalBytes) + " 字节",
+  };
+}
+
+std::string TimeLine(std::string_view elapsed) { return "总计时间: " + std::string(elapsed); }
+
+}  // namespace LogText

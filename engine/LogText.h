@@ -1,0 +1,50 @@
+#pragma once
+// The texts of the verification log. Leading spaces are part of the lines:
+// they indent a directory's lines under its scan line and a file's under
+// its name.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Attributes.h"
+#include "VerifyStatus.h"
+
+namespace LogText {
+
+inline constexpr std::string_view CannotOpen = "不能打开文件.";
+inline constexpr std::string_view FileCorrect = "     文件正确.";
+inline constexpr std::string_view FileSkipped = "     文件被跳过.";
+inline constexpr std::string_view NoMatch = "   没有匹配文件.";
+inline constexpr std::string_view DirectorySkipped = "   目录被跳过.";
+inline constexpr std::string_view Stopped = "进程被用户中止.";
+inline constexpr std::string_view Rule = "********************";
+inline constexpr std::string_view LogHeading = "校验记录:";
+inline constexpr std::string_view ErrorListHeading = "错误列表:";
+inline constexpr std::string_view SubtotalHeading = "小计:";
+
+// Letters of the set bits in the order A, R, H, S; other bits have none.
+std::string AttributeLetters(Platform::TAttributes attributes);
+
+std::string FileLine(std::string_view fileName);
+std::string LengthLine(std::int64_t size, Platform::TAttributes attributes);
+std::string ReadErrorMessage(std::int64_t position);
+
+// A failed file's lines: under the file in the log, and in the error list.
+std::string LogFailureLine(std::string_view message);
+std::string LogErrorCodeLine(int code);
+std::string LogSystemTextLine(std::string_view text);
+std::string ErrorListEntry(std::string_view message, std::string_view path);
+std::string ErrorListCodeLine(int code);
+std::string ErrorListSystemTextLine(std::string_view text);
+
+// The run's own lines.
+std::string TitleLine(std::string_view fullVersion);
+std::string ItemStartLine(std::string_view item);
+std::string ScanLine(std::string_view path, std::string_view attributeLetters);
+std::string BufferFailure(std::size_t size);
+// The six totals under the subtotal heading.
+std::vector<std::string> CountLines(const TVerifyStatus& status);
+std::string TimeLine(std::string_view elapsed);
+
+}  // namespace LogText

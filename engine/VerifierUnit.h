@@ -1,0 +1,80 @@
+#pragma once
+// The worker: reads every file of the chosen items and writes what it
+// finds into the shared status.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+#include "Attributes.h"
+#include "CommonDataUnit.h"
+#include "File.h"
+
+// Raised when a run is asked for with options no run can use.
+class EVerifyError : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
+using TReadBuffer = std::unique_ptr<std::byte[]>;
+// Allocates a run's read buffer; null when the memory cannot be had.
+using TBufferAllocator = TReadBuffer (*)(std::size_t size);
+TReadBuffer AllocateReadBuffer(std::size_t size);
+
+class TVerifier {
+ public:
+  // Starts a run over setup's items at once on a thread of its own. The
+  // caller has reset the status. Throws EVerifyError, before anything is
+  // started, when the error position is on and the read unit lies outside
+  // 1..1048576.
+  TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup,
+            TBufferAllocator allocate = AllocateReadBuffer);
+  // For driving single checks from the caller's own thread; the caller
+  // provides the read buffer in the status.
+  struct TNoThread {};
+  TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread);
+  ~TVerifier();
+  TVerifier(const TVerifier&) = delete;
+  TVerifier& operator=(const TVerifier&) = delete;
+
+  // Asks the worker to wind down; also ends a pause so that it can.
+  void Terminate();
+  // Returns when the run's thread has ended.
+  void WaitFor();
+  bool Terminated() const { return StopSource.stop_requested(); }
+
+  // Reads one file to its listed size in read units and records the
+  // outcome. Needs a read unit in range and a buffer at least that long.
+  void VerifyFile(const std::string& path, std::int64_t size, Platform::TAttributes attributes);
+
+  // Checks the files an item names, and with AllSubdirectories the files of
+  // that name in every subdirectory, depth first.
+  void ScanDirectory(const std::string& path);
+
+ private:
+  void Execute(TBufferAllocator allocate);
+  void OpenLog();
+  void VerifyItems();
+  void CloseLog();
+  void AppendLog(std::string_view line);
+
+  Platform::TAttributes FileAttributeSet() const;
+  bool ScanFiles(const std::string& path, const std::string& directory);
+  void ScanSubdirectories(const std::string& path, const std::string& directory);
+  struct TFileCheck;
+
+  void AnnounceFile(const std::string& path, std::int64_t size, Platform::TAttributes attributes);
+  void ReadUnits(Platform::TReadFile& file, std::int64_t size, TFileCheck& check);
+  bool ReadOne(Platform::TReadFile& file, std::int64_t count, TFileCheck& check);
+  bool ReadingInterrupted() const;
+  void RecordOutcome(const std::string& path, const TFileCheck& check);
+  void RecordError(const std::string& path, const TFileCheck& check);
+
+  TVerifyStatus& Status;
+  TVerifySetupInfo& Setup;
+  std::stop_source StopSource;
+  std::jthread Thread;
+};
