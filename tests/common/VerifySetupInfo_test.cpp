@@ -3,20 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "TempDir.h"
 #include "TestFs.h"
+#include "TestUtil.h"
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Loads the options from a settings file holding these option lines.
 struct TLoaded {
@@ -75,7 +67,7 @@ TEST(VerifySetupInfo, FirstSaveWritesVersionSectionThenOptions) {
   setup.PositionError = false;
   setup.ReadUnit = 1048576;
   setup.SaveSettings();
-  EXPECT_EQ(ReadAll(dir.PathOf("KORVANE.INI")),
+  EXPECT_EQ(TestUtil::ReadFile(dir.PathOf("KORVANE.INI")),
             "[Korvane Version Information]\n"
             "Version=3.1\n"
             "Release=1\n"
@@ -100,9 +92,9 @@ TEST(VerifySetupInfo, SecondSaveRewritesInPlaceAndKeepsForeignKeys) {
   EXPECT_FALSE(setup.AllSubdirectories);
   setup.ReadUnit = 4096;
   setup.SaveSettings();
-  const std::string once = ReadAll(ini);
+  const std::string once = TestUtil::ReadFile(ini);
   setup.SaveSettings();
-  EXPECT_EQ(ReadAll(ini), once);
+  EXPECT_EQ(TestUtil::ReadFile(ini), once);
   EXPECT_EQ(once.find("; kept\n[Other]\nx=1\n[korvane 3.1]\nBytes read per process=4096\n"
                       "Mine=yes\nSearch all subdirectories=0\n"),
             0u)
@@ -128,5 +120,5 @@ TEST(VerifySetupInfo, UnwritableLocationRaisesAndKeepsOptions) {
   }
   EXPECT_EQ(setup.ReadUnit, 77);
   EXPECT_FALSE(setup.AllSubdirectories);
-  EXPECT_EQ(ReadAll(ini), "[Korvane 3.1]\nBytes read per process=2048\n");
+  EXPECT_EQ(TestUtil::ReadFile(ini), "[Korvane 3.1]\nBytes read per process=2048\n");
 }

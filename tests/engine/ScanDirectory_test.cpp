@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +7,7 @@
 #include <thread>
 
 #include "TestFs.h"
+#include "TestUtil.h"
 #include "VerifierFixture.h"
 
 using Lines = std::vector<std::string>;
@@ -136,18 +136,14 @@ TEST(ScanDirectory, RelativeItems) {
   TVerifierFixture f;
   f.Dir.WriteFile("top.txt", "1");
   f.Dir.WriteFile("a/in.txt", "22");
-  const pid_t child = fork();
-  ASSERT_NE(child, -1);
-  if (child == 0) {
+  const int result = TestUtil::RunInChild([&] {
     f.Setup.AllSubdirectories = false;
     bool ok = chdir(f.Dir.Path().c_str()) == 0;
     f.Verifier.ScanDirectory("*.txt");
     ok = ok && f.Status.CurrentDirectory.empty() && f.Status.LastOkFile == "top.txt";
     f.Verifier.ScanDirectory("a/*.txt");
     ok = ok && f.Status.CurrentDirectory == "a/" && f.Status.LastOkFile == "a/in.txt";
-    _exit(ok && f.Status.FilesOk == 2 ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return ok && f.Status.FilesOk == 2 ? 0 : 1;
+  });
+  EXPECT_EQ(result, 0);
 }

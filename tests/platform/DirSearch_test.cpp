@@ -13,10 +13,10 @@
 
 #include "File.h"
 #include "TempDir.h"
+#include "TestUtil.h"
 
 using namespace Platform;
-using PlatformTest::TTempDir;
-using PlatformTest::WriteFile;
+using TestUtil::WriteFile;
 
 namespace {
 
@@ -109,7 +109,7 @@ TEST(PlatformDirSearch, MaskSelectsNamesAndAPlainNameFindsOnlyItself) {
   // An item naming a directory finds the directory, which a file search never reports.
   EXPECT_TRUE(Search(dir / "data", 0x27).empty());
   EXPECT_EQ(names(List(dir / "data", 0x31)), (TNames{"data"}));
-  EXPECT_TRUE(Search(dir.Path + "/", 0x37).empty());
+  EXPECT_TRUE(Search(dir.Path() + "/", 0x37).empty());
 }
 
 TEST(PlatformDirSearch, SymbolicLinks) {
@@ -164,7 +164,7 @@ TEST(PlatformDirSearch, EntriesComeInReaddirOrderWithRawNames) {
     WriteFile(dir / name, name);
   }
   std::vector<std::string> raw, found;
-  DIR* listing = opendir(dir.Path.c_str());
+  DIR* listing = opendir(dir.Path().c_str());
   ASSERT_NE(listing, nullptr);
   while (const dirent* item = readdir(listing)) raw.emplace_back(item->d_name);
   closedir(listing);
@@ -182,8 +182,8 @@ TEST(PlatformDirSearch, RelativePatternsSearchFromTheWorkingDirectory) {
   ASSERT_EQ(mkdir((dir / "sub").c_str(), 0755), 0);
   WriteFile(dir / "sub/y.probe", "");
   // chdir is process-wide, so it happens in a child.
-  const int result = PlatformTest::RunInChild([&] {
-    if (chdir(dir.Path.c_str()) != 0) return 10;
+  const int result = TestUtil::RunInChild([&] {
+    if (chdir(dir.Path().c_str()) != 0) return 10;
     if (List("*.probe", 0x21) != TListing{{"x.probe", {0, 0}}}) return 11;
     if (List("sub/*.probe", 0x21) != TListing{{"y.probe", {0, 0}}}) return 12;
     return 0;

@@ -17,10 +17,10 @@
 
 #include "SystemError.h"
 #include "TempDir.h"
+#include "TestUtil.h"
 
 using namespace Platform;
-using PlatformTest::TTempDir;
-using PlatformTest::WriteFile;
+using TestUtil::WriteFile;
 
 namespace {
 
@@ -67,7 +67,7 @@ TEST(PlatformReadFile, FailuresGiveTheSystemCode) {
     EXPECT_EQ(file.Read(buffer, 1, done), EBADF);
   }
   TReadFile directory;
-  ASSERT_EQ(directory.Open(dir.Path), 0);
+  ASSERT_EQ(directory.Open(dir.Path()), 0);
   EXPECT_EQ(directory.Read(buffer, sizeof buffer, done), EISDIR);
   EXPECT_EQ(done, 0);
 }

@@ -16,6 +16,7 @@
 
 #include "Process.h"
 #include "TempDir.h"
+#include "TestUtil.h"
 
 using namespace Platform;
 
@@ -100,7 +101,7 @@ TEST(PlatformLocale, TimeOfDayDropsWholeDaysAndFractionsOfASecond) {
 TEST(PlatformLocale, NowIsLocalTimeCountedFrom1899) {
   // A zone eight hours east of UTC (TZ is process-wide, so in a child);
   // 25569 days lie between 30 December 1899 and 1 January 1970.
-  const int result = PlatformTest::RunInChild([] {
+  const int result = TestUtil::RunInChild([] {
     setenv("TZ", "CST-8", 1);
     tzset();
     const double expected = 25569.0 + static_cast<double>(time(nullptr) + 8 * 3600) / 86400.0;
@@ -124,7 +125,7 @@ TEST(PlatformProcess, ExecutableDirectoryIsWhereTheProgramLies) {
 
 TEST(PlatformProcess, InitializeTakesTheUsersLocaleAndIgnoresSigpipe) {
   // Both are process-wide, so they are tried in a child.
-  const int result = PlatformTest::RunInChild([] {
+  const int result = TestUtil::RunInChild([] {
     const char* wanted = TThreadLocale("en_US.UTF-8") ? "en_US.UTF-8" : "C.UTF-8";
     setenv("LC_ALL", wanted, 1);
     InitializeProcess();

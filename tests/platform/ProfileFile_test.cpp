@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "TempDir.h"
+#include "TestUtil.h"
 
 using namespace Platform;
-using PlatformTest::ReadFile;
-using PlatformTest::TTempDir;
-using PlatformTest::WriteFile;
+using TestUtil::ReadFile;
+using TestUtil::WriteFile;
 
 namespace {
 
@@ -75,7 +75,7 @@ TEST(PlatformProfile, RewritesInPlaceAndAppendsWhatIsMissing) {
             "  ReadUnit \t=512\nUnknown=keep me\nFormula=a=b=c\nEmpty=\n"
             "readunit=second occurrence\nPositionError=0\n\n[Other]\nx=1\ny=2\n"
             "[Korvane Version Information]\nVersion=3.1\n");
-  EXPECT_EQ(FileCount(dir.Path), 1u) << "temporary file left behind";
+  EXPECT_EQ(FileCount(dir.Path()), 1u) << "temporary file left behind";
 }
 
 TEST(PlatformProfile, KeepsTheFilesLineEndings) {
@@ -111,7 +111,7 @@ TEST(PlatformProfile, FailedWritesChangeNothing) {
   EXPECT_FALSE(profile.WriteString("S", "a=b", "v"));
   EXPECT_FALSE(profile.WriteString("S]", "k", "v"));
   EXPECT_EQ(ReadFile(dir / "k.ini"), "[S]\nk=v\n");
-  EXPECT_EQ(FileCount(dir.Path), 3u);
+  EXPECT_EQ(FileCount(dir.Path()), 3u);
 }
 
 TEST(PlatformProfile, AWriteThatFailsMidwayKeepsTheOldFile) {
@@ -120,7 +120,7 @@ TEST(PlatformProfile, AWriteThatFailsMidwayKeepsTheOldFile) {
   WriteFile(path, "[S]\nk=old\n");
   // A file size limit (process-wide, so in a child) makes the temporary
   // file's write fail.
-  const int result = PlatformTest::RunInChild([&] {
+  const int result = TestUtil::RunInChild([&] {
     signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{64, 64};
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
@@ -128,7 +128,7 @@ TEST(PlatformProfile, AWriteThatFailsMidwayKeepsTheOldFile) {
   });
   EXPECT_EQ(result, 0);
   EXPECT_EQ(ReadFile(path), "[S]\nk=old\n");
-  EXPECT_EQ(FileCount(dir.Path), 1u) << "temporary file left behind";
+  EXPECT_EQ(FileCount(dir.Path()), 1u) << "temporary file left behind";
 }
 
 TEST(PlatformProfile, LongValuesAreCutTo2047Characters) {

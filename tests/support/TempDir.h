@@ -13,6 +13,7 @@ class TTempDir {
   // Canonical absolute path, no trailing '/'.
   const std::string& Path() const;
   std::string PathOf(const std::string& relative) const;
+  std::string operator/(const std::string& relative) const { return PathOf(relative); }
   // Both create missing parent directories. A failure is reported to the
   // running test (non-fatally) and returns false.
   bool WriteFile(const std::string& relative, const std::string& content);

@@ -1,0 +1,118 @@
+// The application base: the general error handler and the message boxes.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QTest>
+
+#include "KorvaneApplication.h"
+#include "MessageBoxes.h"
+#include "UiTestSupport.h"
+
+namespace {
+
+// A window whose mouse handler fails half way, as a settings write can.
+class TFailingWidget : public QWidget {
+ public:
+  int Started = 0;
+  int Finished = 0;
+  int Keys = 0;
+
+ protected:
+  void mousePressEvent(QMouseEvent*) override {
+    ++Started;
+    throw std::runtime_error("Unable to write to /work/KORVANE.INI");
+    ++Finished;  // never reached
+  }
+  void keyPressEvent(QKeyEvent*) override { ++Keys; }
+};
+
+struct TSeenBox {
+  QString Caption, Text;
+  QMessageBox::Icon Icon = QMessageBox::NoIcon;
+  QStringList Buttons;
+};
+
+// Records the next message box and presses one of its buttons (or Escape).
+void AnswerNextBox(TSeenBox& seen, QMessageBox::StandardButton answer) {
+  OnNextModal([&seen, answer](QWidget* top) {
+    auto* box = qobject_cast<QMessageBox*>(top);
+    ASSERT_NE(box, nullptr);
+    seen.Caption = box->windowTitle();
+    seen.Text = box->text();
+    seen.Icon = box->icon();
+    for (QAbstractButton* button : box->buttons()) seen.Buttons << button->text();
+    if (answer == QMessageBox::Escape)
+      QTest::keyClick(box, Qt::Key_Escape);
+    else
+      box->button(answer)->click();
+  });
+}
+
+}  // namespace
+
+TEST(GeneralErrorHandler, EndsOnlyTheHandlerAndShowsTheTextWithAFullStop) {
+  TFailingWidget widget;
+  TSeenBox seen;
+  AnswerNextBox(seen, QMessageBox::Ok);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&widget, &press);
+  EXPECT_EQ(widget.Started, 1);
+  EXPECT_EQ(widget.Finished, 0);
+  EXPECT_EQ(seen.Caption, QStringLiteral("Korvane"));
+  EXPECT_EQ(seen.Text, QStringLiteral("Unable to write to /work/KORVANE.INI."));
+  EXPECT_EQ(seen.Icon, QMessageBox::Critical);
+  // The program goes on: the next event reaches its handler.
+  QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+  QApplication::sendEvent(&widget, &key);
+  EXPECT_EQ(widget.Keys, 1);
+}
+
+TEST(GeneralErrorHandler, FullStopIsNotDoubled) {
+  EXPECT_EQ(TKorvaneApplication::ExceptionText(std::runtime_error("Cannot create file /a")),
+            QStringLiteral("Cannot create file /a."));
+  EXPECT_EQ(TKorvaneApplication::ExceptionText(std::runtime_error("无法写入.")),
+            QStringLiteral("无法写入."));
+}
+
+TEST(MessageBoxes, CaptionsIconsAndChineseButtons) {
+  ASSERT_TRUE(TKorvaneApplication::Instance()->QtTranslationLoaded());
+  const struct {
+    void (*Show)(const QString&);
+    const char* Caption;
+    QMessageBox::Icon Icon;
+  } kinds[] = {
+      {ShowError, "错误", QMessageBox::Critical},
+      {ShowWarning, "警告", QMessageBox::Warning},
+      {ShowInformation, "信息", QMessageBox::Information},
+  };
+  for (const auto& kind : kinds) {
+    TSeenBox seen;
+    AnswerNextBox(seen, QMessageBox::Ok);
+    kind.Show(QStringLiteral("<b>C:\\a&b</b>"));
+    EXPECT_EQ(seen.Caption, QString::fromUtf8(kind.Caption));
+    EXPECT_EQ(seen.Icon, kind.Icon);
+    EXPECT_EQ(seen.Text, QStringLiteral("<b>C:\\a&b</b>"));
+    EXPECT_EQ(seen.Buttons, QStringList{QStringLiteral("确定(&O)")});
+  }
+}
+
+TEST(MessageBoxes, OnlyYesAgrees) {
+  const struct {
+    QMessageBox::StandardButton Answer;
+    bool Agreed;
+  } answers[] = {{QMessageBox::Yes, true}, {QMessageBox::No, false}, {QMessageBox::Escape, false}};
+  for (const auto& answer : answers) {
+    TSeenBox seen;
+    AnswerNextBox(seen, answer.Answer);
+    EXPECT_EQ(AskYesNo(QStringLiteral("是否继续?")), answer.Agreed);
+    EXPECT_EQ(seen.Caption, QStringLiteral("警告"));
+    EXPECT_TRUE(seen.Buttons.contains(QStringLiteral("是(&Y)")));
+    EXPECT_TRUE(seen.Buttons.contains(QStringLiteral("否(&N)")));
+  }
+}

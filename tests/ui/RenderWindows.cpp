@@ -1,0 +1,140 @@
+// Renders every window built so far, and the pictures they use, to PNG
+// files, so that a change can be looked at as a person would see it.
+//   korvane_render_windows <folder>
+#include <cstdio>
+#include <functional>
+#include <stdexcept>
+
+#include <QDir>
+#include <QMessageBox>
+#include <QPainter>
+#include <QTimer>
+
+#include "AboutUnit.h"
+#include "CmdLineHelpUnit.h"
+#include "CubicLabel.h"
+#include "KorvaneApplication.h"
+#include "MessageBoxes.h"
+#include "ResourceUnit.h"
+#include "SearchAnimation.h"
+
+namespace {
+
+bool Save(const QPixmap& picture, const QDir& folder, const char* name) {
+  const QString path = folder.filePath(QString::fromLatin1(name));
+  const bool saved = picture.save(path);
+  std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
+  return saved;
+}
+
+// Every combination of effects the windows use, and a few more, on a panel.
+QPixmap LabelGallery() {
+  QWidget panel;
+  panel.resize(620, 330);
+  struct TSample {
+    const char* Text;
+    void (*Setup)(TCubicLabel&);
+  };
+  const TSample samples[] = {
+      {"Korvane3.1版 (raised)", [](TCubicLabel& l) { l.SetCubicFace(cfRaised); }},
+      {"Korvane3.1版 (pressed)", [](TCubicLabel& l) { l.SetCubicFace(cfLowered); }},
+      {"Shadow, cubic, halo", [](TCubicLabel& l) {
+         l.SetShadowOnly(true); l.SetShadowDepth(3); l.SetCubicShadow(true); l.SetHollowFace(true);
+         l.SetFontColor(clBlue);
+       }},
+      {"Raised with halo", [](TCubicLabel& l) { l.SetCubicFace(cfRaised); l.SetHollowFace(true); }},
+      {"Disabled && engraved", [](TCubicLabel& l) { l.SetCubicFace(cfRaised); l.setEnabled(false); }},
+  };
+  int y = 6;
+  for (const TSample& sample : samples) {
+    auto* label = new TCubicLabel(&panel);
+    label->setText(QString::fromUtf8(sample.Text));
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setPixelSize(40);
+    font.setBold(true);
+    label->setFont(font);
+    label->SetFontColor(clNavy);
+    label->setGeometry(10, y, 600, 58);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    sample.Setup(*label);
+    y += 64;
+  }
+  return panel.grab();
+}
+
+QPixmap IconSheet() {
+  QPixmap sheet(3 * 4 * 32 + 40, 2 * 4 * 32 + 30);
+  sheet.fill(QColor(0xd4, 0xd0, 0xc8));
+  QPainter painter(&sheet);
+  int row = 0;
+  for (const char* name : {"MAINICON", "PAUSEICON"}) {
+    const QIcon icon = LoadIconResource(QString::fromLatin1(name));
+    int x = 10;
+    for (int size : {16, 22, 32}) {
+      // Each size enlarged 4 times without smoothing, so its pixels show.
+      const QPixmap pixels = icon.pixmap(size, size);
+      painter.drawPixmap(QRect(x, 10 + row * 138, size * 4, size * 4), pixels);
+      x += size * 4 + 10;
+    }
+    ++row;
+  }
+  return sheet;
+}
+
+QPixmap AnimationStrip() {
+  const int columns = 8;
+  QPixmap strip(columns * 82, 3 * 52);
+  strip.fill(QColor(0xd4, 0xd0, 0xc8));
+  QPainter painter(&strip);
+  for (int frame = 0; frame < TSearchAnimation::FrameCount; ++frame)
+    TSearchAnimation::DrawFrame(
+        painter, QRectF(frame % columns * 82 + 1, frame / columns * 52 + 1, 80, 50), frame);
+  return strip;
+}
+
+// A message box as it opens, grabbed from inside its own loop.
+QPixmap MessageBoxPicture(const std::function<void()>& show) {
+  QPixmap picture;
+  QTimer::singleShot(100, [&picture] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      picture = box->grab();
+      box->close();
+    }
+  });
+  show();
+  return picture;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  TKorvaneApplication app(argc, argv);
+  const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
+  if (!QDir().mkpath(folder.path())) return 1;
+
+  TAboutForm about;
+  THelpDialog help;
+  about.show();
+  help.show();
+  bool ok = Save(about.grab(), folder, "about.png");
+  // The labels' shadows and halos are a pixel or two wide: enlarged 3 times.
+  const QRect texts = about.CubicLabel1->geometry().united(about.CubicLabel3->geometry());
+  ok &= Save(about.Panel->grab(texts).scaled(texts.size() * 3), folder, "about-texts-x3.png");
+  const QRect title = help.CubicLabel1->geometry();
+  ok &= Save(help.TitlePanel->grab(title).scaled(title.size() * 3), folder, "help-title-x3.png");
+  ok &= Save(help.grab(), folder, "help.png");
+  about.hide();
+  help.hide();
+  ok &= Save(LabelGallery(), folder, "cubic-labels.png");
+  ok &= Save(IconSheet(), folder, "icons.png");
+  ok &= Save(AnimationStrip(), folder, "search-animation.png");
+  ok &= Save(MessageBoxPicture([] {
+               TKorvaneApplication::Instance()->ShowException(
+                   std::runtime_error("Unable to write to /opt/korvane/KORVANE.INI"));
+             }),
+             folder, "error-box.png");
+  ok &= Save(MessageBoxPicture([] { AskYesNo(QStringLiteral("是否继续校验?")); }), folder,
+             "question-box.png");
+  return ok ? 0 : 1;
+}

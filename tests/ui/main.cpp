@@ -1,0 +1,12 @@
+// The window tests need a running application with Korvane's fonts and
+// translations; without a display they draw on Qt's offscreen platform.
+#include <gtest/gtest.h>
+
+#include "KorvaneApplication.h"
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  TKorvaneApplication app(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
