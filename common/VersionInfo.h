@@ -12,8 +12,8 @@ struct TVersionInfo {
   std::uint32_t Build = 0;
 };
 
-// Reads a version source "a.b.c.d" (each part 0..65535). A missing,
-// empty or malformed source gives an invalid version with all parts 0.
+// Reads a version source "a.b.c.d" (each number 0..65535). A missing,
+// empty or malformed source gives an invalid version of four zeros.
 TVersionInfo ReadVersionInfo(std::string_view source);
 
 // "%d.%d" / "%d.%d.%d.%d" of a version, or "Error" when it is not valid.
