@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libfuse3-dev fuse3
   locales libc-l10n
+  qt6-base-dev qt6-svg-dev qt6-translations-l10n
+  xvfb fonts-noto-cjk fonts-liberation
 )
 
 missing=()

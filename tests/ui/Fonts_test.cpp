@@ -2,6 +2,9 @@
 // in their Simplified Chinese shapes, whatever the locale.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
+
 #include <QApplication>
 #include <QFontInfo>
 
@@ -38,7 +41,8 @@ TEST(Fonts, ChineseIsNeverDrawnAsBoxes) {
 TEST(Fonts, DesignedNamesResolveToSimplifiedChineseShapes) {
   const QImage mainland = RenderText(RegionalGlyphs, Font(QStringLiteral("Noto Serif CJK SC")));
   const QImage japanese = RenderText(RegionalGlyphs, Font(QStringLiteral("Noto Serif CJK JP")));
-  ASSERT_NE(mainland, japanese) << "the test characters no longer tell the regions apart";
+  // Equal pictures mean the locale, not the font, picked the shapes.
+  ASSERT_NE(mainland, japanese) << "regional glyph forms follow the locale";
   EXPECT_EQ(RenderText(RegionalGlyphs, Font(QStringLiteral("宋体"))), mainland);
   // Chinese inside an English-named font falls back to the same Song face.
   EXPECT_EQ(RenderText(RegionalGlyphs, Font(QStringLiteral("Times New Roman"))), mainland);
@@ -53,4 +57,11 @@ TEST(Fonts, LatinTextKeepsItsDesignedFaces) {
   const QString latin = QStringLiteral("Korvane 3.1");
   EXPECT_EQ(RenderText(latin, Font(QStringLiteral("Times New Roman"))),
             RenderText(latin, Font(QStringLiteral("Liberation Serif"))));
+}
+
+TEST(Fonts, TheUsersLocaleIsKept) {
+  // Glyph choice was taken out of the locale at start; the locale itself
+  // (separators, time format, system texts) must still be the user's.
+  const std::string current = std::setlocale(LC_CTYPE, nullptr);
+  EXPECT_EQ(current, std::setlocale(LC_CTYPE, ""));
 }

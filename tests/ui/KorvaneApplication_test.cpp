@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
 
 #include "KorvaneApplication.h"
@@ -14,6 +15,8 @@
 #include "UiTestSupport.h"
 
 namespace {
+
+const char* const WriteError = "Unable to write to /work/KORVANE.INI";
 
 // A window whose mouse handler fails half way, as a settings write can.
 class TFailingWidget : public QWidget {
@@ -24,11 +27,30 @@ class TFailingWidget : public QWidget {
 
  protected:
   void mousePressEvent(QMouseEvent*) override {
-    ++Started;
-    throw std::runtime_error("Unable to write to /work/KORVANE.INI");
-    ++Finished;  // never reached
+    HandleEvent([this] {
+      ++Started;
+      throw std::runtime_error(WriteError);
+      ++Finished;  // never reached
+    });
   }
   void keyPressEvent(QKeyEvent*) override { ++Keys; }
+};
+
+// The same failure in a handler connected to a button's click.
+class TFailingForm : public QWidget {
+ public:
+  QPushButton* Button = new QPushButton(this);
+  int Started = 0;
+  int Finished = 0;
+
+  TFailingForm() { ConnectEvent(Button, &QPushButton::clicked, this, &TFailingForm::ButtonClick); }
+
+ private:
+  void ButtonClick() {
+    ++Started;
+    throw std::runtime_error(WriteError);
+    ++Finished;  // never reached
+  }
 };
 
 struct TSeenBox {
@@ -56,21 +78,37 @@ void AnswerNextBox(TSeenBox& seen, QMessageBox::StandardButton answer) {
 }  // namespace
 
 TEST(GeneralErrorHandler, EndsOnlyTheHandlerAndShowsTheTextWithAFullStop) {
-  TFailingWidget widget;
-  TSeenBox seen;
-  AnswerNextBox(seen, QMessageBox::Ok);
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(&widget, &press);
-  EXPECT_EQ(widget.Started, 1);
-  EXPECT_EQ(widget.Finished, 0);
-  EXPECT_EQ(seen.Caption, QStringLiteral("Korvane"));
-  EXPECT_EQ(seen.Text, QStringLiteral("Unable to write to /work/KORVANE.INI."));
-  EXPECT_EQ(seen.Icon, QMessageBox::Critical);
-  // The program goes on: the next event reaches its handler.
-  QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
-  QApplication::sendEvent(&widget, &key);
-  EXPECT_EQ(widget.Keys, 1);
+  const QString shown = QStringLiteral("Unable to write to /work/KORVANE.INI.");
+  {
+    SCOPED_TRACE("overridden event handler");
+    TFailingWidget widget;
+    TSeenBox seen;
+    AnswerNextBox(seen, QMessageBox::Ok);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &press);
+    EXPECT_EQ(widget.Started, 1);
+    EXPECT_EQ(widget.Finished, 0);
+    EXPECT_EQ(seen.Caption, QStringLiteral("Korvane"));
+    EXPECT_EQ(seen.Text, shown);
+    EXPECT_EQ(seen.Icon, QMessageBox::Critical);
+    // The program goes on: the next event reaches its handler.
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QApplication::sendEvent(&widget, &key);
+    EXPECT_EQ(widget.Keys, 1);
+  }
+  {
+    SCOPED_TRACE("handler connected to a signal");
+    TFailingForm form;
+    for (int click = 1; click <= 2; ++click) {
+      TSeenBox seen;
+      AnswerNextBox(seen, QMessageBox::Ok);
+      form.Button->click();
+      EXPECT_EQ(form.Started, click);
+      EXPECT_EQ(seen.Text, shown);
+    }
+    EXPECT_EQ(form.Finished, 0);
+  }
 }
 
 TEST(GeneralErrorHandler, FullStopIsNotDoubled) {
@@ -98,7 +136,7 @@ TEST(MessageBoxes, CaptionsIconsAndChineseButtons) {
     EXPECT_EQ(seen.Caption, QString::fromUtf8(kind.Caption));
     EXPECT_EQ(seen.Icon, kind.Icon);
     EXPECT_EQ(seen.Text, QStringLiteral("<b>C:\\a&b</b>"));
-    EXPECT_EQ(seen.Buttons, QStringList{QStringLiteral("确定(&O)")});
+    EXPECT_EQ(seen.Buttons, QStringList{QStringLiteral("确定")});
   }
 }
 

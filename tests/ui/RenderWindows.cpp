@@ -82,13 +82,14 @@ QPixmap IconSheet() {
 }
 
 QPixmap AnimationStrip() {
-  const int columns = 8;
-  QPixmap strip(columns * 82, 3 * 52);
+  // Every frame at twice its usual size, in playing order.
+  const int columns = 6;
+  QPixmap strip(columns * 164, 4 * 104);
   strip.fill(QColor(0xd4, 0xd0, 0xc8));
   QPainter painter(&strip);
   for (int frame = 0; frame < TSearchAnimation::FrameCount; ++frame)
     TSearchAnimation::DrawFrame(
-        painter, QRectF(frame % columns * 82 + 1, frame / columns * 52 + 1, 80, 50), frame);
+        painter, QRectF(frame % columns * 164 + 2, frame / columns * 104 + 2, 160, 100), frame);
   return strip;
 }
 

@@ -2,6 +2,7 @@
 // Helpers of the window tests: pictures of widgets and text, and a way to
 // act on a modal window while the code under test sits in its exec().
 #include <functional>
+#include <ostream>
 
 #include <QColor>
 #include <QFont>
@@ -10,6 +11,9 @@
 #include <QString>
 
 class QWidget;
+
+// Lets GoogleTest print Qt strings readably in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << text.toStdString(); }
 
 // The widget painted onto a white picture of its own size.
 QImage RenderWidget(QWidget& widget);

@@ -1,0 +1,127 @@
+#include "CmdLineHelpUnit.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "CubicLabel.h"
+#include "KorvaneApplication.h"
+
+THelpDialog* HelpDialog = nullptr;
+
+void ShowCommandLineHelp() {
+  if (!HelpDialog) throw std::logic_error("HelpDialog has not been created");
+  HelpDialog->ShowCommandLineHelp();
+}
+
+const THelpDialog::THelpLine THelpDialog::HelpLines[9] = {
+    {"本程序可以使用命令行参数, 命令行格式如下:", nullptr},
+    {"Korvane [选项...] [文件名...]", nullptr},
+    {"选项(选项后加上'+'表示允许,加上'-'表示禁止,字母大小写相同含义):", nullptr},
+    {"-A", "包含所有文件属性"},
+    {"-P<读取单位>", "指示错误位置,并指定读取单位,读取单位为 1 至 1048576"},
+    {"-S", "包含所有子目录"},
+    {"-H 或 -?", "显示本窗口"},
+    {"-B, -BT, -C, -E, -L, -N, -R, -W", "忽略这些参数,用于和 QLX 2.6 版兼容"},
+    {"所有的选项和文件名之间必须用空格分割开,如果使用长文件名,则必须在文件名上加上双引号.",
+     nullptr},
+};
+
+namespace {
+
+constexpr int LinePitch = 16;
+constexpr int TextLeft = 10;
+constexpr int TextTop = 8;
+constexpr int SwitchIndent = 16;
+constexpr int ColumnGap = 16;
+// The last switch line is long; its meaning starts after it instead of in
+// the common right column.
+constexpr int LongSwitchLine = 7;
+
+QLabel* PlaceLine(QWidget* panel, const char* text, int x, int line) {
+  auto* label = new QLabel(QString::fromUtf8(text), panel);
+  label->setTextFormat(Qt::PlainText);
+  const QSize size = label->sizeHint();
+  label->setGeometry(x, TextTop + line * LinePitch, size.width(), LinePitch);
+  return label;
+}
+
+}  // namespace
+
+THelpDialog::THelpDialog(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("关于Korvane的命令行"));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  QFont formFont(QStringLiteral("宋体"));
+  formFont.setPixelSize(12);
+  setFont(formFont);
+  resize(559, 363);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(8, 8, 8, 10);
+  layout->setSpacing(8);
+  layout->addWidget(BuildTitlePanel());
+  layout->addWidget(BuildTextPanel(), 1);
+
+  Button1 = new QPushButton(QStringLiteral("关闭(&C)"), this);
+  Button1->setMinimumSize(90, 28);
+  Button1->setDefault(true);
+  layout->addWidget(Button1, 0, Qt::AlignHCenter);
+  ConnectEvent(Button1, &QPushButton::clicked, this, &THelpDialog::Button1Click);
+}
+
+QFrame* THelpDialog::BuildTitlePanel() {
+  TitlePanel = new QFrame(this);
+  TitlePanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  auto* row = new QHBoxLayout(TitlePanel);
+  row->setContentsMargins(10, 6, 10, 4);
+  CubicLabel1 = new TCubicLabel(TitlePanel);
+  CubicLabel1->setText(QStringLiteral("关于Korvane的命令行"));
+  CubicLabel1->SetCubicFace(cfRaised);
+  CubicLabel1->SetShadowDepth(1);
+  QFont titleFont(QStringLiteral("宋体"));
+  titleFont.setPixelSize(29);
+  titleFont.setBold(true);
+  CubicLabel1->setFont(titleFont);
+  CubicLabel1->SetFontColor(clNavy);
+  CubicLabel1->setFixedHeight(QFontMetrics(titleFont).height() + 4);
+  row->addWidget(CubicLabel1);
+  return TitlePanel;
+}
+
+QFrame* THelpDialog::BuildTextPanel() {
+  TextPanel = new QFrame(this);
+  TextPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  const QFontMetrics metrics(font());
+  int rightColumn = 0;
+  for (int line = 0; line < 9; ++line)
+    if (HelpLines[line].Right && line != LongSwitchLine)
+      rightColumn = std::max(rightColumn, metrics.horizontalAdvance(HelpLines[line].Left));
+  rightColumn += TextLeft + SwitchIndent + ColumnGap;
+
+  int right = 0;
+  for (int line = 0; line < 9; ++line) {
+    const THelpLine& help = HelpLines[line];
+    const int x = help.Right ? TextLeft + SwitchIndent : TextLeft;
+    QLabel* left = PlaceLine(TextPanel, help.Left, x, line);
+    right = std::max(right, left->geometry().right());
+    if (!help.Right) continue;
+    const int column = line == LongSwitchLine ? left->geometry().right() + ColumnGap : rightColumn;
+    right = std::max(right, PlaceLine(TextPanel, help.Right, column, line)->geometry().right());
+  }
+  TextPanel->setMinimumSize(right + TextLeft, TextTop * 2 + 9 * LinePitch);
+  return TextPanel;
+}
+
+void THelpDialog::ShowCommandLineHelp() {
+  CentreOnScreen(this);
+  AttachToActiveWindow(this);
+  exec();
+}
+
+void THelpDialog::Button1Click() { close(); }

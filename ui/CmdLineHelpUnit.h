@@ -1,0 +1,39 @@
+#pragma once
+// The command-line help: the syntax the command-line parser accepts, as
+// fixed text. Switches are shown with "-", the only form POSIX allows.
+#include <QDialog>
+
+class QFrame;
+class QPushButton;
+class TCubicLabel;
+
+class THelpDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit THelpDialog(QWidget* parent = nullptr);
+
+  // Shows the help modally; returns when it has been closed.
+  void ShowCommandLineHelp();
+
+  // The nine help lines: left column, and right column or empty.
+  struct THelpLine {
+    const char* Left;
+    const char* Right;
+  };
+  static const THelpLine HelpLines[9];
+
+  QFrame* TitlePanel;
+  TCubicLabel* CubicLabel1;
+  QFrame* TextPanel;
+  QPushButton* Button1;
+
+ private:
+  void Button1Click();
+  QFrame* BuildTitlePanel();
+  QFrame* BuildTextPanel();
+};
+
+// The one help window, created with the other windows at start.
+extern THelpDialog* HelpDialog;
+void ShowCommandLineHelp();
