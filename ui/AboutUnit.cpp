@@ -11,6 +11,7 @@
 #include "CubicLabel.h"
 #include "KorvaneApplication.h"
 #include "ResourceUnit.h"
+#include "FormStyle.h"
 
 TAboutForm* AboutForm = nullptr;
 
@@ -20,13 +21,8 @@ void ShowAbout() {
 }
 
 TAboutForm::TAboutForm(const TVersionInfo& version, QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("关于"));
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-  QFont formFont(QStringLiteral("MS Sans Serif"));
-  formFont.setPixelSize(11);
-  setFont(formFont);
-  resize(540, 406);
+  SetUpForm(*this, QStringLiteral("关于"), MakeFont(QStringLiteral("MS Sans Serif"), 11),
+            QSize(540, 406));
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(8, 8, 8, 10);
@@ -34,16 +30,10 @@ TAboutForm::TAboutForm(const TVersionInfo& version, QWidget* parent) : QDialog(p
   layout->addWidget(BuildPanel(), 1);
 
   Button1 = new QPushButton(QStringLiteral("关于本程序的命令行用法(&U)"), this);
-  QFont songFont(QStringLiteral("宋体"));
-  songFont.setPixelSize(16);
-  songFont.setBold(true);
-  Button1->setFont(songFont);
+  Button1->setFont(MakeFont(QStringLiteral("宋体"), 16, true));
   Button1->setMinimumSize(300, 32);
   CloseButton = new QPushButton(QStringLiteral("关闭(&C)"), this);
-  QFont closeFont(QStringLiteral("Times New Roman"));
-  closeFont.setPixelSize(16);
-  closeFont.setBold(true);
-  CloseButton->setFont(closeFont);
+  CloseButton->setFont(MakeFont(QStringLiteral("Times New Roman"), 16, true));
   CloseButton->setMinimumSize(110, 32);
   QPalette closePalette = CloseButton->palette();
   closePalette.setColor(QPalette::ButtonText, Qt::black);
@@ -98,10 +88,7 @@ TCubicLabel* TAboutForm::AddLabel(QWidget* panel, int pixels, bool italic, bool 
   label->SetHollowColor(clSilver);
   label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
   label->setWordWrap(wrap);
-  QFont font(QStringLiteral("Times New Roman"));
-  font.setPixelSize(pixels);
-  font.setBold(true);
-  font.setItalic(italic);
+  const QFont font = MakeFont(QStringLiteral("Times New Roman"), pixels, true, italic);
   label->setFont(font);
   label->SetFontColor(clBlue);
   // Room for the text with its 3-pixel shadow and halo, which the centred

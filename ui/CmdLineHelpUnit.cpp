@@ -11,6 +11,7 @@
 
 #include "CubicLabel.h"
 #include "KorvaneApplication.h"
+#include "FormStyle.h"
 
 THelpDialog* HelpDialog = nullptr;
 
@@ -54,13 +55,8 @@ QLabel* PlaceLine(QWidget* panel, const char* text, int x, int line) {
 }  // namespace
 
 THelpDialog::THelpDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("关于Korvane的命令行"));
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-  QFont formFont(QStringLiteral("宋体"));
-  formFont.setPixelSize(12);
-  setFont(formFont);
-  resize(559, 363);
+  SetUpForm(*this, QStringLiteral("关于Korvane的命令行"), MakeFont(QStringLiteral("宋体"), 12),
+            QSize(559, 363));
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(8, 8, 8, 10);
@@ -84,9 +80,7 @@ QFrame* THelpDialog::BuildTitlePanel() {
   CubicLabel1->setText(QStringLiteral("关于Korvane的命令行"));
   CubicLabel1->SetCubicFace(cfRaised);
   CubicLabel1->SetShadowDepth(1);
-  QFont titleFont(QStringLiteral("宋体"));
-  titleFont.setPixelSize(29);
-  titleFont.setBold(true);
+  const QFont titleFont = MakeFont(QStringLiteral("宋体"), 29, true);
   CubicLabel1->setFont(titleFont);
   CubicLabel1->SetFontColor(clNavy);
   CubicLabel1->setFixedHeight(QFontMetrics(titleFont).height() + 4);
