@@ -1,0 +1,33 @@
+#include "LogFile.h"
+
+#include <fstream>
+
+#include "TextEncoding.h"
+
+ELogFileError::ELogFileError(const std::string& fileName)
+    : std::runtime_error("Cannot create file " + fileName) {}
+
+std::string LogFileText(const TStringList& log) {
+  // Joined first and converted in one go: one converter for the whole log
+  // instead of one per line.
+  std::string text;
+  for (const std::string& line : log) {
+    text += line;
+    text += "\r\n";
+  }
+  return Platform::Utf8ToGb18030(text);
+}
+
+void SaveLogFile(const TStringList& log, const std::string& fileName) {
+  const std::string bytes = LogFileText(log);
+  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) throw ELogFileError(fileName);
+}
+
+void CheckLogFileCreatable(const std::string& fileName) {
+  std::ofstream out(fileName, std::ios::binary | std::ios::app);
+  out.close();
+  if (!out) throw ELogFileError(fileName);
+}

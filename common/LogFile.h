@@ -1,0 +1,29 @@
+#pragma once
+// The verification log as a text file, the way the log viewer saves it:
+// GB18030 without a byte-order mark, each line followed by CR LF. GB18030
+// is byte for byte GBK wherever GBK has the character, and holds every
+// other one too, so no file name is lost. Bytes of a name that are not
+// valid UTF-8 are written as U+FFFD (see TextEncoding.h for why).
+#include <stdexcept>
+#include <string>
+
+#include "VerifyStatus.h"
+
+// "Cannot create file " + the file's name; the windows show it with a full
+// stop added.
+class ELogFileError : public std::runtime_error {
+ public:
+  explicit ELogFileError(const std::string& fileName);
+};
+
+// The bytes of the saved log.
+std::string LogFileText(const TStringList& log);
+
+// Writes the log to fileName, replacing what was there.
+// Throws ELogFileError when the file cannot be created or written.
+void SaveLogFile(const TStringList& log, const std::string& fileName);
+
+// Creates fileName if it is missing, without changing an existing file, so
+// that a front can refuse a log it could not save before a long run starts.
+// Throws ELogFileError.
+void CheckLogFileCreatable(const std::string& fileName);

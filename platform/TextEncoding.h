@@ -1,0 +1,29 @@
+#pragma once
+// Character-set conversion of text written for the user.
+//
+// Text in memory is UTF-8, but file names are kept as the bytes the system
+// gives and need not be valid UTF-8. Such a byte cannot be passed through
+// into GB18030 as it is: a stray byte of 0x81..0xFE would pair with the
+// byte after it and swallow a character that was fine. So every byte that
+// is not part of a valid UTF-8 sequence becomes U+FFFD, the replacement
+// character (the same mark a UTF-8 viewer shows for it), and everything
+// around it stays intact.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace Platform {
+
+// The text with each byte outside a valid UTF-8 sequence (stray
+// continuation bytes, cut sequences, overlong forms, surrogates, values
+// above U+10FFFF) replaced by U+FFFD.
+std::string ReplaceInvalidUtf8(std::string_view text);
+
+// UTF-8 to GB18030, after ReplaceInvalidUtf8. GB18030 holds every Unicode
+// character, so nothing else is lost.
+std::string Utf8ToGb18030(std::string_view text);
+
+// GB18030 to UTF-8; nullopt when the text is not valid GB18030.
+std::optional<std::string> Gb18030ToUtf8(std::string_view text);
+
+}  // namespace Platform

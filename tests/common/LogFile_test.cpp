@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "LogFile.h"
+#include "TempDir.h"
+#include "TextEncoding.h"
+
+using namespace Platform;
+
+namespace {
+
+const std::string Fffd = "\xEF\xBF\xBD";
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+TEST(TextEncoding, InvalidUtf8BytesBecomeReplacementCharacters) {
+  const struct {
+    std::string Text, Expected;
+  } cases[] = {
+      {"plain ascii", "plain ascii"},
+      {"文件😀", "文件😀"},
+      {"a\xFF" "b", "a" + Fffd + "b"},
+      {"\x80\x80", Fffd + Fffd},                        // stray continuation bytes
+      {"x\xE6\x96", "x" + Fffd + Fffd},                 // a sequence cut at the end
+      {"\xE6\x96" "A", Fffd + Fffd + "A"},              // cut before an ASCII byte
+      {"\xC0\xAF", Fffd + Fffd},                        // overlong '/'
+      {"\xE0\x80\xAF", Fffd + Fffd + Fffd},             // overlong, three bytes
+      {"\xED\xA0\x80", Fffd + Fffd + Fffd},             // a surrogate
+      {"\xF4\x90\x80\x80", Fffd + Fffd + Fffd + Fffd},  // above U+10FFFF
+      {"\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},         // U+10FFFF itself
+      {"\xB0\xA1", Fffd + Fffd},                        // GBK "啊", not UTF-8
+  };
+  for (const auto& c : cases) EXPECT_EQ(ReplaceInvalidUtf8(c.Text), c.Expected) << c.Text;
+}
+
+TEST(TextEncoding, Gb18030IsGbkWherePossibleAndHoldsEverythingElse) {
+  // "文件" is GBK's CE C4 BC FE; the emoji needs a four-byte GB18030 code.
+  EXPECT_EQ(Utf8ToGb18030("文件 ok"), "\xCE\xC4\xBC\xFE ok");
+  EXPECT_EQ(Utf8ToGb18030("😀"), "\x94\x39\xFC\x36");
+  // A stray byte must not pair with the one after it and eat the "A".
+  EXPECT_EQ(Utf8ToGb18030("\xB0" "A文"), "\x84\x31\xA4\x37" "A\xCE\xC4");
+  const std::string mixed = "名字 😀 \xFF end";
+  EXPECT_EQ(Gb18030ToUtf8(Utf8ToGb18030(mixed)), ReplaceInvalidUtf8(mixed));
+  EXPECT_EQ(Gb18030ToUtf8("\x81"), std::nullopt);  // a lead byte without its trail
+}
+
+TEST(LogFile, SavedAsGb18030WithCrLfAndNoByteOrderMark) {
+  TTempDir dir;
+  const TStringList log = {"Korvane3.1.1.7版", "", "   文件'😀\xFF.txt':", "总计时间: 0:00:01"};
+  const std::string path = dir.PathOf("log.txt");
+  dir.WriteFile("log.txt", "old content that is longer than the new log will be..........");
+  SaveLogFile(log, path);
+  const std::string bytes = ReadBytes(path);
+  EXPECT_EQ(bytes, "Korvane3.1.1.7\xB0\xE6\r\n"
+                   "\r\n"
+                   "   \xCE\xC4\xBC\xFE'\x94\x39\xFC\x36\x84\x31\xA4\x37.txt':\r\n"
+                   "\xD7\xDC\xBC\xC6\xCA\xB1\xBC\xE4: 0:00:01\r\n");
+  EXPECT_EQ(LogFileText({}), "");
+}
+
+TEST(LogFile, UnwritablePlacesGiveTheErrorTheWindowsShow) {
+  TTempDir dir;
+  const std::string missing = dir.PathOf("no/such/dir/log.txt");
+  for (const std::string& path : {missing, dir.Path()}) {
+    try {
+      SaveLogFile({"x"}, path);
+      ADD_FAILURE() << "no error for " << path;
+    } catch (const ELogFileError& error) {
+      EXPECT_EQ(std::string(error.what()), "Cannot create file " + path);
+    }
+    EXPECT_THROW(CheckLogFileCreatable(path), ELogFileError) << path;
+  }
+  // The check creates a missing file but leaves an existing one as it was.
+  dir.WriteFile("keep.txt", "kept");
+  CheckLogFileCreatable(dir.PathOf("keep.txt"));
+  CheckLogFileCreatable(dir.PathOf("new.txt"));
+  EXPECT_EQ(ReadBytes(dir.PathOf("keep.txt")), "kept");
+  EXPECT_EQ(ReadBytes(dir.PathOf("new.txt")), "");
+}
