@@ -19,7 +19,8 @@ struct TVerifier::TFileCheck {
 };
 
 TReadBuffer AllocateReadBuffer(std::size_t size) {
-  return TReadBuffer(new (std::nothrow) std::byte[size]);
+  return TReadBuffer(
+      static_cast<std::byte*>(::operator new[](size, ReadBufferAlignment, std::nothrow)));
 }
 
 TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread)
