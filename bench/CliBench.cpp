@@ -1,0 +1,97 @@
+// korvane-cli itself, as a user runs it, against the standard tools doing
+// the same reads, with the data in the page cache: one 1 GiB file in 1 MiB
+// and in 1 KiB units, and the tree of 20,000 small files. Also the peak
+// memory of the tree run, per file.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "BenchTree.h"
+#include "BenchUtil.h"
+
+extern char** environ;
+
+namespace {
+
+const std::string Cli = KORVANE_CLI_PATH;
+
+void Shell(const std::string& command) {
+  if (std::system(command.c_str()) == -1) std::abort();
+}
+
+// In a directory of its own: with the settings' default of all
+// subdirectories on, an item naming one file is also looked for in every
+// directory below its own, and the baseline reads just the one file.
+std::string MakeFile(const std::string& scratch) {
+  const std::string dir = scratch + "/korvane-bench-1g";
+  const std::string path = dir + "/big.bin";
+  mkdir(dir.c_str(), 0755);
+  if (access(path.c_str(), F_OK) != 0)
+    Shell("dd if=/dev/zero of='" + path + "' bs=1M count=1024 status=none");
+  Shell("cat '" + path + "' > /dev/null");  // into the page cache
+  return path;
+}
+
+// Peak resident memory of one korvane-cli run, in KiB, taken from that
+// child alone (wait4), output thrown away.
+long PeakKib(const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv = {Cli};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  std::vector<char*> pointers;
+  for (auto& a : argv) pointers.push_back(a.data());
+  pointers.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t child = -1;
+  if (posix_spawn(&child, Cli.c_str(), &actions, nullptr, pointers.data(), environ) != 0) std::abort();
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
+  return usage.ru_maxrss;
+}
+
+bool CompareFile(const std::string& file, const std::string& unit, const std::string& ddBlock,
+                 double limit) {
+  const std::string ours = "'" + Cli + "' -P" + unit + " '" + file + "' > /dev/null 2>&1";
+  const std::string dd = "dd if='" + file + "' bs=" + ddBlock + " of=/dev/null status=none";
+  const auto [seconds, baseline] = BestOf(5, [&] { Shell(ours); }, [&] { Shell(dd); });
+  return ReportRatio("korvane-cli -P" + unit + " 1 GiB vs dd bs=" + ddBlock, seconds, baseline, limit);
+}
+
+bool CompareTree(const std::string& root, const std::string& scratch) {
+  const std::string ours = "'" + Cli + "' -S -P- '" + root + "/*.*' > /dev/null 2>&1";
+  const std::string find = "find '" + root + "' -type f -exec cat {} + > /dev/null";
+  Shell(find);  // into the page cache
+  const auto [seconds, baseline] = BestOf(5, [&] { Shell(ours); }, [&] { Shell(find); });
+  const bool ok = ReportRatio("korvane-cli -S -P- 20,000 files vs find -exec cat", seconds,
+                              baseline, 1.0);
+  const long peak = PeakKib({"-S", "-P-", root + "/*.*"});
+  const long empty = PeakKib({"-S", "-P-", scratch + "/korvane-bench-nothing-*.none"});
+  std::printf("%-58s %ld KiB (nothing matched: %ld KiB)\n", "  peak memory of the tree run", peak,
+              empty);
+  std::printf("%-58s %.0f bytes (%.0f above a run over nothing)\n", "  peak memory per file",
+              static_cast<double>(peak) * 1024 / BenchTree::Files,
+              static_cast<double>(peak - empty) * 1024 / BenchTree::Files);
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string scratch = argc > 1 ? argv[1] : "/tmp";
+  const std::string file = MakeFile(scratch);
+  bool ok = CompareFile(file, "-", "1M", 1.05);
+  ok &= CompareFile(file, "1024", "1024", 1.15);
+  ok &= CompareTree(BenchTree::Root(scratch), scratch);
+  return ok ? 0 : 1;
+}

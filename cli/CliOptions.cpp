@@ -1,0 +1,77 @@
+#include "CliOptions.h"
+
+#include <string_view>
+
+#include "CommandLine.h"
+#include "TerminalText.h"
+#include "VersionInfo.h"
+
+namespace {
+
+// Wide enough for every switch but the list of ignored ones, whose meaning
+// then follows it directly, as in the window program's help.
+constexpr std::size_t SwitchColumn = 12;
+
+void TakeFlag(std::string_view name, std::optional<std::string_view> value, bool& flag,
+              TStringList& errors) {
+  if (value) errors.push_back("选项 '--" + std::string(name) + "' 不允许有参数");
+  else flag = true;
+}
+
+// Handles argument i, a word beginning with "--"; may consume the next one.
+void TakeLongOption(const TStringList& arguments, std::size_t& i, TCliArguments& result) {
+  const std::string_view word = std::string_view(arguments[i]).substr(2);
+  const auto equals = word.find('=');
+  const std::string_view name = word.substr(0, equals);
+  std::optional<std::string_view> value;
+  if (equals != std::string_view::npos) value = word.substr(equals + 1);
+  if (name == "help") TakeFlag(name, value, result.Help, result.Errors);
+  else if (name == "version") TakeFlag(name, value, result.Version, result.Errors);
+  else if (name == "quiet") TakeFlag(name, value, result.Quiet, result.Errors);
+  else if (name != "log") result.Errors.push_back("无法识别的选项 '" + arguments[i] + "'");
+  else if (!value && i + 1 < arguments.size()) result.LogFile = arguments[++i];
+  else if (value && !value->empty()) result.LogFile = std::string(*value);
+  else result.Errors.push_back("选项 '--log' 需要一个文件名");
+}
+
+}  // namespace
+
+TCliArguments SplitArguments(const TStringList& arguments) {
+  TCliArguments result;
+  bool literal = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& word = arguments[i];
+    if (word.empty()) continue;
+    if (literal) result.LiteralItems.push_back(word);
+    else if (word == "--") literal = true;
+    else if (word.starts_with("--")) TakeLongOption(arguments, i, result);
+    else result.Parameters.push_back(word);
+  }
+  return result;
+}
+
+std::string UsageText() {
+  std::string text = "用法: " + std::string(ProgramName) + " [长选项...] [选项...] [文件名...]\n";
+  text += "不开窗口校验文件: 读出每个文件的全部字节, 报告不能打开或不能读的文件.\n\n";
+  for (const auto& line : CommandLineHelpLines) {
+    if (line.Right) text += "  " + PadToWidth(line.Left, SwitchColumn) + "  " + line.Right;
+    else text += line.Left;
+    text += '\n';
+  }
+  text +=
+      "\n长选项:\n"
+      "  --help        显示本帮助并退出\n"
+      "  --version     显示版本信息并退出\n"
+      "  --log=文件    把校验记录存入文件 (GB18030 编码, 每行以 CR LF 结束),\n"
+      "                不写到标准输出\n"
+      "  --quiet       不显示进度\n"
+      "  --            其后的参数都是文件名, 即使以 '-' 开头\n"
+      "\n设置取自程序目录中的 KORVANE.INI, 命令行选项覆盖它.\n"
+      "退出状态: 0 所有文件正确 (或没有匹配文件), 1 有文件不能打开或不能读,\n"
+      "          2 用法错误或校验记录不能写出, 130 被用户中止.\n";
+  return text;
+}
+
+std::string VersionText() {
+  return "Korvane" + GetFullVersion() + "\n" + std::string(CopyrightNotice) + "\n";
+}

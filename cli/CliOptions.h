@@ -1,0 +1,26 @@
+#pragma once
+// The long options of korvane-cli, taken off the argument list before the
+// switch parser sees the rest, and the texts of --help and --version.
+#include <optional>
+#include <string>
+
+#include "VerifyStatus.h"
+
+inline constexpr const char* ProgramName = "korvane-cli";
+
+struct TCliArguments {
+  bool Help = false;
+  bool Version = false;
+  bool Quiet = false;
+  std::optional<std::string> LogFile;
+  TStringList Parameters;    // switches and items, for the switch parser
+  TStringList LiteralItems;  // after "--": items even when they begin with '-'
+  TStringList Errors;        // one text for each long option not understood
+};
+
+// Sorts the program's arguments (without its name). "--log FILE" is taken
+// like "--log=FILE", as GNU programs do; empty arguments are dropped.
+TCliArguments SplitArguments(const TStringList& arguments);
+
+std::string UsageText();
+std::string VersionText();

@@ -1,0 +1,23 @@
+#pragma once
+// korvane-cli: the verification run without a window, for scripts, servers
+// and terminals. Same settings file and switches as the window program,
+// but strict: a bad command line ends the program before anything is read.
+#include <string>
+
+#include "VerifyStatus.h"
+
+inline constexpr int ExitAllCorrect = 0;
+inline constexpr int ExitFileErrors = 1;  // a file could not be opened or read
+inline constexpr int ExitUsage = 2;       // also: the log could not be written
+inline constexpr int ExitStopped = 130;   // 128 + SIGINT, as shells report it
+
+// Runs the program on its arguments (without its name); returns the exit
+// status.
+int RunCli(const TStringList& arguments);
+
+// After a run: 130 when the log says the user stopped it, 1 when a file
+// failed, otherwise 0.
+int ExitStatusOf(const TVerifyStatus& status);
+
+// The one line written to standard error at the end.
+std::string SummaryLine(const TVerifyStatus& status);

@@ -1,0 +1,52 @@
+#pragma once
+// The one-line progress display on standard error while a run goes on.
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "VerifyStatus.h"
+
+// What the display shows, copied out of the status under its lock.
+struct TProgressSnapshot {
+  std::string File;
+  std::int64_t Position = 0;
+  std::int64_t Size = 0;
+  std::int64_t TotalBytes = 0;
+  std::int32_t FilesOk = 0;
+  std::int32_t FilesError = 0;
+};
+
+TProgressSnapshot TakeSnapshot(TVerifyStatus& status);
+
+// "1.5 MiB" and the like; plain bytes below one KiB.
+std::string FormatBytes(std::int64_t bytes);
+
+// The line for a snapshot taken seconds after the start, at most columns
+// wide: the numbers first, the file name last, cut to what room is left.
+std::string ProgressLine(const TProgressSnapshot& snapshot, double seconds, std::size_t columns);
+
+class TProgressDisplay {
+ public:
+  // At most ten refreshes a second: more would cost the run time and
+  // nobody can read them.
+  static constexpr std::chrono::milliseconds Interval{100};
+
+  TProgressDisplay(std::FILE* terminal, bool enabled);
+  bool Enabled() const { return Terminal != nullptr; }
+  // How long until the next refresh is due; -1 when the display is off.
+  int MillisecondsUntilDue() const;
+  // Redraws the line when a refresh is due.
+  void Refresh(TVerifyStatus& status);
+  // Erases the line, so that what is written next starts clean.
+  void Clear();
+
+ private:
+  using TClock = std::chrono::steady_clock;
+  std::size_t Columns() const;
+
+  std::FILE* Terminal;
+  TClock::time_point Start;
+  TClock::time_point LastDrawn;
+  bool Drawn = false;
+};

@@ -1,0 +1,143 @@
+#include "CliProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace {
+
+std::vector<std::string> ChildEnvironment() {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    if (!entry.starts_with("LC_") && !entry.starts_with("LANG")) env.push_back(entry);
+  }
+  env.push_back("LC_ALL=C.UTF-8");
+  return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (auto& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// Our end and the child's end of standard output or error.
+void OpenChannel(bool terminal, int& ours, int& theirs) {
+  int fds[2];
+  const int result = terminal ? openpty(&fds[0], &fds[1], nullptr, nullptr, nullptr)
+                              : pipe2(fds, O_CLOEXEC);
+  if (result != 0) throw std::runtime_error("cannot open an output channel");
+  // openpty has no close-on-exec flag of its own; no other program may
+  // inherit these ends (the child gets its own through dup2).
+  for (const int fd : fds) fcntl(fd, F_SETFD, FD_CLOEXEC);
+  ours = fds[0];
+  theirs = fds[1];
+}
+
+// Appends what fd has; false at its end. A terminal's master reports the
+// end as EIO once the child has closed its side.
+bool Drain(int fd, std::string& into) {
+  char buffer[65536];
+  const ssize_t got = read(fd, buffer, sizeof buffer);
+  if (got > 0) into.append(buffer, static_cast<std::size_t>(got));
+  return got > 0 || (got < 0 && errno == EINTR);
+}
+
+}  // namespace
+
+TCliProcess::TCliProcess(const std::vector<std::string>& arguments, const TCliOptions& options) {
+  int outChild = -1, errChild = -1;
+  OpenChannel(false, OutFd, outChild);
+  OpenChannel(options.ErrorToTerminal, ErrFd, errChild);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, outChild, 1);
+  posix_spawn_file_actions_adddup2(&actions, errChild, 2);
+  if (!options.WorkDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.WorkDir.c_str());
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  for (const int s : {SIGINT, SIGTERM, SIGPIPE}) sigaddset(&defaults, s);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  std::vector<std::string> argv = {options.Program};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  std::vector<std::string> env = ChildEnvironment();
+  const int error = posix_spawn(&Child, options.Program.c_str(), &actions, &attributes,
+                                Pointers(argv).data(), Pointers(env).data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  close(outChild);
+  close(errChild);
+  if (error != 0) throw std::runtime_error("cannot start " + options.Program + ": " + std::strerror(error));
+}
+
+TCliProcess::~TCliProcess() {
+  if (Child > 0) {
+    kill(Child, SIGKILL);
+    Finish();
+  }
+}
+
+bool TCliProcess::HasOpen(const std::string& path) const {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  for (fs::directory_iterator it("/proc/" + std::to_string(Child) + "/fd", error), end;
+       it != end; it.increment(error)) {
+    if (fs::read_symlink(it->path(), error) == path) return true;
+  }
+  return false;
+}
+
+TCliResult TCliProcess::Finish() {
+  TCliResult result;
+  std::vector<pollfd> open = {{OutFd, POLLIN, 0}, {ErrFd, POLLIN, 0}};
+  while (!open.empty()) {
+    if (poll(open.data(), open.size(), -1) < 0 && errno != EINTR) break;
+    for (std::size_t i = open.size(); i-- > 0;) {
+      if (open[i].revents == 0) continue;
+      if (!Drain(open[i].fd, open[i].fd == OutFd ? result.Out : result.Err))
+        open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+  }
+  int status = 0;
+  while (waitpid(Child, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.Ended = std::chrono::steady_clock::now();
+  if (WIFEXITED(status)) result.ExitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.Signal = WTERMSIG(status);
+  close(OutFd);
+  close(ErrFd);
+  Child = -1;
+  return result;
+}
+
+TCliResult RunCli(const std::vector<std::string>& arguments, const TCliOptions& options) {
+  return TCliProcess(arguments, options).Finish();
+}
+
+std::vector<std::string> SplitLines(const std::string& text, const std::string& end) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t at; (at = text.find(end, start)) != std::string::npos; start = at + end.size())
+    lines.push_back(text.substr(start, at - start));
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// Runs the real korvane-cli binary with its output captured.
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+struct TCliResult {
+  int ExitCode = -1;  // when it exited
+  int Signal = 0;     // when a signal ended it
+  std::string Out;
+  std::string Err;
+  std::chrono::steady_clock::time_point Ended;
+};
+
+struct TCliOptions {
+  std::string Program = KORVANE_CLI_PATH;
+  std::string WorkDir;            // empty: the test's own
+  bool ErrorToTerminal = false;   // standard error on a pseudo-terminal
+};
+
+class TCliProcess {
+ public:
+  // Starts the program with standard input from /dev/null, SIGINT and
+  // SIGTERM at their defaults and LC_ALL=C.UTF-8, so that numbers and
+  // times come out the same wherever the tests run.
+  explicit TCliProcess(const std::vector<std::string>& arguments, const TCliOptions& options = {});
+  ~TCliProcess();
+  TCliProcess(const TCliProcess&) = delete;
+  TCliProcess& operator=(const TCliProcess&) = delete;
+
+  pid_t Pid() const { return Child; }
+  // True once the program holds the file open (it is reading it).
+  bool HasOpen(const std::string& path) const;
+  // Reads all output until the program ends, and reaps it.
+  TCliResult Finish();
+
+ private:
+  pid_t Child = -1;
+  int OutFd = -1;
+  int ErrFd = -1;
+};
+
+TCliResult RunCli(const std::vector<std::string>& arguments, const TCliOptions& options = {});
+
+// The output split at LF (the last, empty piece after the final LF dropped).
+std::vector<std::string> SplitLines(const std::string& text, const std::string& end = "\n");

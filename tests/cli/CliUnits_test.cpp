@@ -1,0 +1,78 @@
+// korvane-cli's own units: the long options and the progress line.
+#include <gtest/gtest.h>
+
+#include "CliOptions.h"
+#include "Progress.h"
+#include "TerminalText.h"
+
+using Lines = std::vector<std::string>;
+
+TEST(CliOptions, LongOptionsAreTakenOffBeforeTheSwitchParser) {
+  const struct {
+    Lines Arguments;
+    bool Help, Version, Quiet;
+    std::optional<std::string> LogFile;
+    Lines Parameters, LiteralItems, Errors;
+  } cases[] = {
+      {{"-S", "--quiet", "a", "--", "-x", "", "--help", "--"}, false, false, true, {},
+       {"-S", "a"}, {"-x", "--help", "--"}, {}},
+      {{"--log=out.txt", "x"}, false, false, false, "out.txt", {"x"}, {}, {}},
+      {{"--log", "out file.txt", "x"}, false, false, false, "out file.txt", {"x"}, {}, {}},
+      {{"--log=a", "--log=b"}, false, false, false, "b", {}, {}, {}},
+      {{"-", "--version", "/help"}, false, true, false, {}, {"-", "/help"}, {}, {}},
+      {{"--help", "", "-H"}, true, false, false, {}, {"-H"}, {}, {}},
+      {{"--log="}, false, false, false, {}, {}, {}, {"选项 '--log' 需要一个文件名"}},
+      {{"x", "--log"}, false, false, false, {}, {"x"}, {}, {"选项 '--log' 需要一个文件名"}},
+      {{"--help=1", "--bogus", "--Quiet"}, false, false, false, {}, {}, {},
+       {"选项 '--help' 不允许有参数", "无法识别的选项 '--bogus'", "无法识别的选项 '--Quiet'"}},
+  };
+  for (const auto& c : cases) {
+    const TCliArguments got = SplitArguments(c.Arguments);
+    std::string label;
+    for (const auto& a : c.Arguments) label += "[" + a + "]";
+    EXPECT_EQ(got.Help, c.Help) << label;
+    EXPECT_EQ(got.Version, c.Version) << label;
+    EXPECT_EQ(got.Quiet, c.Quiet) << label;
+    EXPECT_EQ(got.LogFile, c.LogFile) << label;
+    EXPECT_EQ(got.Parameters, c.Parameters) << label;
+    EXPECT_EQ(got.LiteralItems, c.LiteralItems) << label;
+    EXPECT_EQ(got.Errors, c.Errors) << label;
+  }
+}
+
+TEST(CliProgress, LineFitsTheTerminalAndShowsNamesSafely) {
+  const TProgressSnapshot half{"a.bin", 512, 1024, 2048, 3, 1};
+  EXPECT_EQ(ProgressLine(half, 1.0, 200),
+            " 50.0% 512 B/1.0 KiB  正确 3  错误 1  共 2.0 KiB  2.5 KiB/s  a.bin");
+  EXPECT_TRUE(ProgressLine({"e", 0, 0, 0, 0, 0}, 0, 200).starts_with("100.0% 0 B/0 B"));
+  const TProgressSnapshot big{"x", 3LL << 40, 6LL << 40, 5LL << 30, 1234567, 0};
+  EXPECT_EQ(ProgressLine(big, 2.0, 200),
+            " 50.0% 3.0 TiB/6.0 TiB  正确 1,234,567  错误 0  共 5.0 GiB  1.5 TiB/s  x");
+
+  const std::string longName = "很长的文件名" + std::string(100, 'n') + ".bin";
+  const std::string nasty = "evil\n\x1b[2Jname\xFF";
+  for (const std::size_t columns : {20u, 60u, 79u, 200u}) {
+    for (const std::string& name : {longName, nasty}) {
+      const std::string line = ProgressLine({name, 1, 2, 3, 4, 5}, 1.0, columns);
+      EXPECT_LE(DisplayWidth(line), columns) << line;
+      EXPECT_EQ(line.find_first_of("\n\x1b"), std::string::npos) << line;
+    }
+  }
+  EXPECT_TRUE(ProgressLine({nasty, 1, 2, 3, 4, 5}, 1.0, 200).ends_with("evil??[2Jname\xEF\xBF\xBD"));
+  EXPECT_TRUE(ProgressLine({longName, 1, 2, 3, 4, 5}, 1.0, 79).ends_with("nn…"));
+}
+
+TEST(CliProgress, WidthOfChineseAndEmojiIsTwoColumns) {
+  const struct {
+    std::string Text;
+    std::size_t Columns;
+    std::string Fitted;
+  } cases[] = {
+      {"abc", 3, "abc"},     {"abcd", 3, "ab…"},        {"文件名很长", 5, "文件…"},
+      {"文件名很长", 4, "文…"}, {"😀😀x", 5, "😀😀x"},      {"😀😀xy", 5, "😀😀…"},
+      {"abc", 0, ""},        {"ａｂ", 4, "ａｂ"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FitToWidth(c.Text, c.Columns), c.Fitted) << c.Text;
+  EXPECT_EQ(DisplayWidth("-P<读取单位>"), 12u);
+  EXPECT_EQ(PadToWidth("-H 或 -?", 12), "-H 或 -?    ");
+}

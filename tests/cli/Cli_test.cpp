@@ -1,0 +1,287 @@
+// korvane-cli driven through the real binary: exit statuses and messages,
+// the log on standard output and in a file, signals, progress, settings.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "CliProcess.h"
+#include "TempDir.h"
+#include "TestFs.h"
+#include "TextEncoding.h"
+#include "VerifierUnit.h"
+
+using Lines = std::vector<std::string>;
+using namespace std::chrono_literals;
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+Lines Concat(Lines a, const Lines& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Drops the last line after checking that it is the time, which depends on
+// the clock.
+Lines WithoutTime(Lines log) {
+  EXPECT_FALSE(log.empty());
+  if (log.empty()) return log;
+  EXPECT_TRUE(log.back().starts_with("总计时间: ")) << log.back();
+  log.pop_back();
+  return log;
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Names that are hard to carry: an emoji (outside GBK), bytes that are not
+// UTF-8, Chinese, a subdirectory.
+struct TNamesTree {
+  TTempDir Dir;
+  TNamesTree() {
+    Dir.WriteFile("plain.txt", "hello");
+    Dir.WriteFile("😀 emoji.txt", std::string(3000, 'e'));
+    Dir.WriteFile("bad\xFF\xFEname.bin", "x");
+    Dir.WriteFile("sub/中文.dat", std::string(70000, 'z'));
+  }
+  std::string Item() const { return Dir.Path() + "/*.*"; }
+};
+
+const Lines RunSwitches = {"-A", "-S", "-P512"};
+
+// What the engine itself logs for the items with RunSwitches' options.
+Lines EngineLog(const Lines& items) {
+  TTempDir iniDir;
+  TVerifyStatus status;
+  TVerifySetupInfo setup(iniDir.PathOf("KORVANE.INI"));
+  setup.AllFileAttributes = setup.AllSubdirectories = setup.PositionError = true;
+  setup.ReadUnit = 512;
+  setup.VerifyList = items;
+  TVerifier(status, setup).WaitFor();
+  return status.Log;
+}
+
+void WaitUntilReading(const TCliProcess& cli, const std::string& path) {
+  const auto limit = std::chrono::steady_clock::now() + 20s;
+  while (!cli.HasOpen(path) && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(5ms);
+  ASSERT_TRUE(cli.HasOpen(path)) << "korvane-cli never opened " << path;
+}
+
+std::size_t CountOf(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+}  // namespace
+
+TEST(CliUsage, ExitStatusesAndMessages) {
+  TTestFs fs({{.Path = "bad.bin", .Size = 3000, .ErrorAt = 1000}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TTempDir dir;
+  dir.WriteFile("good.txt", "hello");
+  dir.WriteFile("-dash.txt", "x");
+  const std::string good = dir.PathOf("good.txt"), bad = fs.PathOf("bad.bin");
+  const struct {
+    Lines Args;
+    int Status;
+    std::string Err, Out;  // parts each must contain
+  } cases[] = {
+      {{"-P1024", good}, 0, "korvane-cli: 正确 1, 错误 0", "     文件正确."},
+      {{dir.PathOf("none*.x")}, 0, "正确 0, 错误 0", "   没有匹配文件."},
+      {{good, bad}, 1, "正确 1, 错误 1", "     文件错误代码e=5"},
+      {{"--", "-dash.txt"}, 0, "正确 1", "开始校验'-dash.txt'..."},
+      {{"-P0", "-P-", good}, 0, "正确 1", "     文件正确."},
+      {{"-dash.txt"}, 2, "korvane-cli: 命令行参数 -dash.txt 错误.", ""},
+      {{"-x", "-Sq", bad}, 2, "命令行参数 -x 错误.\nkorvane-cli: 命令行参数 -Sq 错误.\n", ""},
+      {{"-"}, 2, "命令行参数 - 错误.", ""},
+      {{}, 2, "korvane-cli: 未选择校验文件.\n", ""},
+      {{"-S", "", "--quiet"}, 2, "未选择校验文件.", ""},
+      {{"-P0", bad}, 2, "读取单位 0 不在 1 至 1048576 之间.", ""},
+      {{"-P1048577", bad}, 2, "读取单位 1048577 不在", ""},
+      {{"--frobnicate", good}, 2, "无法识别的选项 '--frobnicate'", ""},
+      {{"--log"}, 2, "选项 '--log' 需要一个文件名", ""},
+      {{"--quiet=yes", good}, 2, "选项 '--quiet' 不允许有参数", ""},
+      {{"--log=" + dir.PathOf("no/dir/log.txt"), bad}, 2,
+       "Cannot create file " + dir.PathOf("no/dir/log.txt") + ".", ""},
+      {{"-H", bad}, 0, "", "  -H 或 -?      显示本窗口\n"},
+      {{"--help", "-x"}, 0, "", "  -B, -BT, -C, -E, -L, -N, -R, -W  忽略这些参数"},
+      {{"--version"}, 0, "", "Korvane3.1.1.7\n"},
+  };
+  for (const auto& c : cases) {
+    std::string label;
+    for (const auto& a : c.Args) label += "[" + a + "]";
+    TCliOptions options;
+    options.WorkDir = dir.Path();
+    const TCliResult r = RunCli(c.Args, options);
+    EXPECT_EQ(r.ExitCode, c.Status) << label << "\n" << r.Err;
+    EXPECT_TRUE(Contains(r.Err, c.Err)) << label << "\n" << r.Err;
+    EXPECT_TRUE(Contains(r.Out, c.Out)) << label << "\n" << r.Out;
+    // Bad usage ends the program before any run: no log at all.
+    if (c.Status != 2) continue;
+    EXPECT_EQ(r.Out, "") << label;
+    if (!Contains(c.Err, "Cannot create")) {
+      EXPECT_TRUE(Contains(r.Err, "--help")) << label;
+    }
+  }
+}
+
+TEST(CliOutput, StandardOutputIsTheEngineLog) {
+  TTestFs fs({{.Path = "bad.bin", .Size = 3000, .ErrorAt = 1000}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TNamesTree tree;
+  const Lines items = {tree.Item(), fs.PathOf("bad.bin")};
+  const TCliResult r = RunCli(Concat(RunSwitches, items));
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_EQ(WithoutTime(SplitLines(r.Out)), WithoutTime(EngineLog(items)));
+  // Names go out as the bytes they are, so a script can use them.
+  EXPECT_TRUE(Contains(r.Out, "   文件'bad\xFF\xFEname.bin':\n"));
+  // Standard error holds the summary and nothing else.
+  const Lines err = SplitLines(r.Err);
+  ASSERT_EQ(err.size(), 1u) << r.Err;
+  EXPECT_TRUE(err[0].starts_with("korvane-cli: 正确 4, 错误 1, 忽略 0 个文件; 总计 73,006 字节; 用时 "))
+      << err[0];
+}
+
+TEST(CliOutput, LogFileHoldsTheSameLinesInGb18030WithCrLf) {
+  TNamesTree tree;
+  TTempDir out;
+  const std::string logPath = out.PathOf("log.txt");
+  const TCliResult saved = RunCli(Concat(RunSwitches, {"--log=" + logPath, tree.Item()}));
+  const TCliResult shown = RunCli(Concat(RunSwitches, {tree.Item()}));
+  EXPECT_EQ(saved.ExitCode, 0);
+  EXPECT_EQ(saved.Out, "");
+  const std::string bytes = ReadBytes(logPath);
+  EXPECT_TRUE(bytes.starts_with("Korvane3.1.1.7\xB0\xE6 ")) << "no byte-order mark, GBK text";
+  EXPECT_TRUE(bytes.ends_with("\r\n"));
+  EXPECT_EQ(CountOf(bytes, "\n"), CountOf(bytes, "\r\n")) << "every line ends in CR LF";
+  EXPECT_TRUE(Contains(bytes, "\x94\x39\xFC\x36 emoji.txt")) << "the emoji in four GB18030 bytes";
+  EXPECT_TRUE(Contains(bytes, "bad\x84\x31\xA4\x37\x84\x31\xA4\x37name.bin"));
+
+  const auto decoded = Platform::Gb18030ToUtf8(bytes);
+  ASSERT_TRUE(decoded.has_value());
+  Lines expected;
+  for (const auto& line : SplitLines(shown.Out)) expected.push_back(Platform::ReplaceInvalidUtf8(line));
+  EXPECT_EQ(WithoutTime(SplitLines(*decoded, "\r\n")), WithoutTime(expected));
+}
+
+TEST(CliSignals, SigintOrSigtermStopsTheRunWithStatus130) {
+  // 400 reads of 10 ms each: four seconds unless the stop works.
+  TTestFs fs({{.Path = "one.bin", .Size = 10}, {.Path = "slow.bin", .Size = 400 * 1024, .DelayMs = 10}});
+  KORVANE_REQUIRE_FUSE(fs);
+  for (const int signal : {SIGINT, SIGTERM}) {
+    TCliProcess cli({"-A", "-S-", "-P1024", fs.PathOf("one.bin"), fs.PathOf("slow.bin"),
+                     fs.PathOf("one.bin")});
+    WaitUntilReading(cli, fs.PathOf("slow.bin"));
+    kill(cli.Pid(), signal);
+    const auto sent = std::chrono::steady_clock::now();
+    const TCliResult r = cli.Finish();
+    EXPECT_EQ(r.ExitCode, 130) << strsignal(signal);
+    EXPECT_LT(r.Ended - sent, 2s);
+    const Lines log = WithoutTime(SplitLines(r.Out));
+    const auto stopped = std::find(log.begin(), log.end(), "进程被用户中止.");
+    ASSERT_NE(stopped, log.end()) << r.Out;
+    EXPECT_EQ(*(stopped - 1), "     文件被跳过.");
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const std::string& l) { return l.starts_with("开始校验'"); }),
+              2)
+        << "the third item is never started";
+    EXPECT_EQ(log.back(), "总计字节数: 10 字节");
+    EXPECT_TRUE(Contains(r.Err, "; 进程被用户中止.")) << r.Err;
+  }
+}
+
+TEST(CliSignals, SecondSigintEndsTheProgramAtOnce) {
+  // One read that takes two seconds: the first SIGINT cannot end it early.
+  TTestFs fs({{.Path = "stuck.bin", .Size = 100, .DelayMs = 2000}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TCliProcess cli({"-P-", fs.PathOf("stuck.bin")});
+  WaitUntilReading(cli, fs.PathOf("stuck.bin"));
+  kill(cli.Pid(), SIGINT);
+  std::this_thread::sleep_for(200ms);
+  int status = 0;
+  EXPECT_EQ(waitpid(cli.Pid(), &status, WNOHANG), 0) << "the first SIGINT must not end it";
+  kill(cli.Pid(), SIGINT);
+  const TCliResult r = cli.Finish();
+  // Dead of the signal, without the closing log that a stop would give. (When
+  // it dies cannot be measured here: the kernel holds a dying process until
+  // the FUSE read it is in has been answered.)
+  EXPECT_EQ(r.Signal, SIGINT) << "exit code " << r.ExitCode;
+  EXPECT_EQ(r.Out, "");
+}
+
+TEST(CliProgress, OnlyOnATerminalAndAtMostTenTimesASecond) {
+  // 120 reads of 10 ms: about 1.2 seconds of progress.
+  TTestFs fs({{.Path = "slow.bin", .Size = 120 * 1024, .DelayMs = 10}});
+  KORVANE_REQUIRE_FUSE(fs);
+  const std::string clearLine = "\r\x1b[K";
+  const struct {
+    bool Terminal, Quiet, Shown;
+  } cases[] = {{true, false, true}, {true, true, false}, {false, false, false}};
+  for (const auto& c : cases) {
+    Lines args = {"-P1024", fs.PathOf("slow.bin")};
+    if (c.Quiet) args.push_back("--quiet");
+    const auto start = std::chrono::steady_clock::now();
+    TCliOptions options;
+    options.ErrorToTerminal = c.Terminal;
+    const TCliResult r = RunCli(args, options);
+    const double seconds = std::chrono::duration<double>(r.Ended - start).count();
+    EXPECT_EQ(r.ExitCode, 0);
+    const std::size_t clears = CountOf(r.Err, clearLine);
+    const std::string label = std::string(c.Terminal ? "terminal" : "pipe") + (c.Quiet ? " quiet" : "");
+    if (!c.Shown) {
+      EXPECT_EQ(clears, 0u) << label;
+      continue;
+    }
+    // Each refresh starts with the erase sequence; one more erases the
+    // line before the summary.
+    const std::size_t refreshes = clears - 1;
+    EXPECT_GE(refreshes, 3u) << label;
+    EXPECT_LE(static_cast<double>(refreshes), seconds * 10 + 1) << label;
+    EXPECT_TRUE(Contains(r.Err, "  正确 0  错误 0  共 0 B  ")) << r.Err;
+    EXPECT_TRUE(Contains(r.Err, "slow.bin")) << r.Err;
+    EXPECT_TRUE(Contains(r.Err, clearLine + "korvane-cli: 正确 1")) << "summary on a clean line";
+  }
+}
+
+TEST(CliSettings, KorvaneIniBesideTheProgramThenTheSwitches) {
+  // The failing unit's position shows the read unit in use.
+  TTestFs fs({{.Path = "bad.bin", .Size = 10, .ErrorAt = 5}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TTempDir programDir, tree;
+  const std::string program = programDir.PathOf("korvane-cli");
+  std::filesystem::copy_file(KORVANE_CLI_PATH, program);
+  programDir.WriteFile("KORVANE.INI",
+                       "[Korvane 3.1]\nSearch all subdirectories=0\nSearch all file attributes=1\n"
+                       "Indicates error position=1\nBytes read per process=2\n");
+  tree.WriteFile("top.txt", "t");
+  tree.WriteFile("sub/deep.txt", "d");
+  const struct {
+    Lines Switches;
+    bool Deep;
+    std::string Position;
+  } cases[] = {
+      {{}, false, "4"}, {{"-S"}, true, "4"}, {{"-P-"}, false, "0"}, {{"-P3", "-S-"}, false, "3"}};
+  TCliOptions options;
+  options.Program = program;
+  for (const auto& c : cases) {
+    const TCliResult r = RunCli(Concat(c.Switches, {tree.Path() + "/*.*", fs.PathOf("bad.bin")}), options);
+    EXPECT_EQ(r.ExitCode, 1) << r.Err;
+    EXPECT_TRUE(Contains(r.Out, "   文件'top.txt':"));
+    EXPECT_EQ(Contains(r.Out, "   文件'deep.txt':"), c.Deep) << c.Switches.size();
+    EXPECT_TRUE(Contains(r.Out, "不能读文件,错误位置在" + c.Position + "字节处.")) << r.Out;
+  }
+}
