@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "CommandLine.h"
 #include "CubicLabel.h"
 #include "KorvaneApplication.h"
 #include "FormStyle.h"
@@ -19,19 +20,6 @@ void ShowCommandLineHelp() {
   if (!HelpDialog) throw std::logic_error("HelpDialog has not been created");
   HelpDialog->ShowCommandLineHelp();
 }
-
-const THelpDialog::THelpLine THelpDialog::HelpLines[9] = {
-    {"本程序可以使用命令行参数, 命令行格式如下:", nullptr},
-    {"Korvane [选项...] [文件名...]", nullptr},
-    {"选项(选项后加上'+'表示允许,加上'-'表示禁止,字母大小写相同含义):", nullptr},
-    {"-A", "包含所有文件属性"},
-    {"-P<读取单位>", "指示错误位置,并指定读取单位,读取单位为 1 至 1048576"},
-    {"-S", "包含所有子目录"},
-    {"-H 或 -?", "显示本窗口"},
-    {"-B, -BT, -C, -E, -L, -N, -R, -W", "忽略这些参数,用于和 QLX 2.6 版兼容"},
-    {"所有的选项和文件名之间必须用空格分割开,如果使用长文件名,则必须在文件名上加上双引号.",
-     nullptr},
-};
 
 namespace {
 
@@ -93,14 +81,14 @@ QFrame* THelpDialog::BuildTextPanel() {
   TextPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
   const QFontMetrics metrics(font());
   int rightColumn = 0;
-  for (int line = 0; line < 9; ++line)
-    if (HelpLines[line].Right && line != LongSwitchLine)
-      rightColumn = std::max(rightColumn, metrics.horizontalAdvance(HelpLines[line].Left));
+  for (int line = 0; line < CommandLineHelpLineCount; ++line)
+    if (CommandLineHelpLines[line].Right && line != LongSwitchLine)
+      rightColumn = std::max(rightColumn, metrics.horizontalAdvance(CommandLineHelpLines[line].Left));
   rightColumn += TextLeft + SwitchIndent + ColumnGap;
 
   int right = 0;
-  for (int line = 0; line < 9; ++line) {
-    const THelpLine& help = HelpLines[line];
+  for (int line = 0; line < CommandLineHelpLineCount; ++line) {
+    const TCommandLineHelpLine& help = CommandLineHelpLines[line];
     const int x = help.Right ? TextLeft + SwitchIndent : TextLeft;
     QLabel* left = PlaceLine(TextPanel, help.Left, x, line);
     right = std::max(right, left->geometry().right());

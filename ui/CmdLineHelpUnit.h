@@ -16,13 +16,6 @@ class THelpDialog : public QDialog {
   // Shows the help modally; returns when it has been closed.
   void ShowCommandLineHelp();
 
-  // The nine help lines: left column, and right column or empty.
-  struct THelpLine {
-    const char* Left;
-    const char* Right;
-  };
-  static const THelpLine HelpLines[9];
-
   QFrame* TitlePanel;
   TCubicLabel* CubicLabel1;
   QFrame* TextPanel;
