@@ -1,0 +1,12 @@
+// Qt's libraries are not built with ThreadSanitizer, so the synchronisation
+// inside its own worker pool (image scaling, font loading) is invisible to
+// it and shows up as races within Qt. Those are suppressed; our own code
+// stays checked. The hook is read by the sanitizer runtime at start-up.
+#if defined(__SANITIZE_THREAD__)
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:libQt6Core.so\n"
+         "race:libQt6Gui.so\n"
+         "race:libQt6Widgets.so\n"
+         "race:libQt6Svg.so\n";
+}
+#endif
