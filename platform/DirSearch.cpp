@@ -4,10 +4,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 
 #include "Path.h"
+#include "TextEncoding.h"
 
 namespace Platform {
 
@@ -19,16 +21,7 @@ char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - '
 // one starts there, otherwise a single byte. Names need not be valid UTF-8,
 // so a stray byte still counts as one character.
 std::size_t CharLength(std::string_view text, std::size_t i) {
-  const auto lead = static_cast<unsigned char>(text[i]);
-  std::size_t length = 1;
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-  else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
-  else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
-  if (i + length > text.size()) return 1;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
-  }
-  return length;
+  return std::max<std::size_t>(1, Utf8SequenceLength(text, i));
 }
 
 // '*' and '?' matching with one remembered star: on a mismatch the last star

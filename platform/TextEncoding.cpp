@@ -13,31 +13,6 @@ namespace {
 constexpr std::string_view Replacement = "\xEF\xBF\xBD";         // U+FFFD in UTF-8
 constexpr std::string_view Gb18030Replacement = "\x84\x31\xA4\x37";  // and in GB18030
 
-// Length of the valid UTF-8 sequence at text[i], or 0 when none starts
-// there. The second byte's range excludes overlong forms, surrogates and
-// values above U+10FFFF, as the Unicode standard's table of well-formed
-// sequences does.
-std::size_t ValidSequenceLength(std::string_view text, std::size_t i) {
-  const auto lead = static_cast<unsigned char>(text[i]);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-  else if (lead == 0xE0) length = 3, low = 0xA0;
-  else if (lead == 0xED) length = 3, high = 0x9F;
-  else if (lead >= 0xE1 && lead <= 0xEF) length = 3;
-  else if (lead == 0xF0) length = 4, low = 0x90;
-  else if (lead == 0xF4) length = 4, high = 0x8F;
-  else if (lead >= 0xF1 && lead <= 0xF3) length = 4;
-  if (length == 0 || i + length > text.size()) return 0;
-  const auto second = static_cast<unsigned char>(text[i + 1]);
-  if (second < low || second > high) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
-  }
-  return length;
-}
-
 class TConverter {
  public:
   TConverter(const char* to, const char* from) : Handle(iconv_open(to, from)) {
@@ -75,11 +50,36 @@ class TConverter {
 
 }  // namespace
 
+// Length of the valid UTF-8 sequence at text[i], or 0 when none starts
+// there. The second byte's range excludes overlong forms, surrogates and
+// values above U+10FFFF, as the Unicode standard's table of well-formed
+// sequences does.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+  else if (lead == 0xE0) length = 3, low = 0xA0;
+  else if (lead == 0xED) length = 3, high = 0x9F;
+  else if (lead >= 0xE1 && lead <= 0xEF) length = 3;
+  else if (lead == 0xF0) length = 4, low = 0x90;
+  else if (lead == 0xF4) length = 4, high = 0x8F;
+  else if (lead >= 0xF1 && lead <= 0xF3) length = 4;
+  if (length == 0 || i + length > text.size()) return 0;
+  const auto second = static_cast<unsigned char>(text[i + 1]);
+  if (second < low || second > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
 std::string ReplaceInvalidUtf8(std::string_view text) {
   std::string result;
   result.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = ValidSequenceLength(text, i);
+    const std::size_t length = Utf8SequenceLength(text, i);
     if (length == 0) {
       result += Replacement;
       ++i;
@@ -101,7 +101,7 @@ std::string Utf8ToGb18030(std::string_view text) {
   // character, that one character is marked and the rest goes on.
   while (converter.Convert(rest, result) != 0) {
     result += Gb18030Replacement;
-    rest.remove_prefix(std::max<std::size_t>(1, ValidSequenceLength(rest, 0)));
+    rest.remove_prefix(std::max<std::size_t>(1, Utf8SequenceLength(rest, 0)));
   }
   return result;
 }

@@ -8,11 +8,16 @@
 // is not part of a valid UTF-8 sequence becomes U+FFFD, the replacement
 // character (the same mark a UTF-8 viewer shows for it), and everything
 // around it stays intact.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace Platform {
+
+// Length of the well-formed UTF-8 sequence that starts at text[i], or 0
+// when none starts there.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i);
 
 // The text with each byte outside a valid UTF-8 sequence (stray
 // continuation bytes, cut sequences, overlong forms, surrogates, values
