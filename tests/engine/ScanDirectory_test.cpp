@@ -106,7 +106,7 @@ TEST(ScanDirectory, SkipDirectoryLeavesTheRestAndGoesOnWithTheNextSibling) {
   KORVANE_REQUIRE_FUSE(fs);
   TVerifierFixture f;
   std::thread worker([&] { f.Verifier.ScanDirectory(fs.Root() + "/*.*"); });
-  while (f.Position() < 1024) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  f.WaitForPosition(1024);
   f.Status.SkipDirectory = true;
   worker.join();
   const auto& log = f.Status.Log;

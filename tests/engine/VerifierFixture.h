@@ -1,7 +1,9 @@
 #pragma once
 // A status, settings and read buffer of their own for each engine test.
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TempDir.h"
@@ -25,6 +27,28 @@ class TVerifierFixture {
   std::int64_t Position() {
     TMutexLock hold(Status.Mutex);
     return Status.CurrentFilePosition;
+  }
+
+  void WaitForPosition(std::int64_t atLeast) {
+    while (Position() < atLeast) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+
+  // Waits until the worker's position has stood still for a while, so that
+  // a pause or a stop has surely been seen.
+  std::int64_t SettledPosition() {
+    std::int64_t last = Position();
+    for (int still = 0; still < 3;) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(60));
+      const std::int64_t now = Position();
+      still = now == last ? still + 1 : 0;
+      last = now;
+    }
+    return last;
+  }
+
+  // Checks one file on a thread of its own, as the run's worker would.
+  std::thread VerifyInBackground(const std::string& path, std::int64_t size) {
+    return std::thread([this, path, size] { Verifier.VerifyFile(path, size, 0); });
   }
 
   TTempDir Dir;

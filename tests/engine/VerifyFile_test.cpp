@@ -14,27 +14,6 @@
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 
-namespace {
-
-// Waits until the worker's position has stood still for a while, so that a
-// pause or a stop has surely been seen.
-std::int64_t SettledPosition(TVerifierFixture& f) {
-  std::int64_t last = f.Position();
-  for (int still = 0; still < 3;) {
-    std::this_thread::sleep_for(60ms);
-    const std::int64_t now = f.Position();
-    still = now == last ? still + 1 : 0;
-    last = now;
-  }
-  return last;
-}
-
-void WaitForPosition(TVerifierFixture& f, std::int64_t atLeast) {
-  while (f.Position() < atLeast) std::this_thread::sleep_for(2ms);
-}
-
-}  // namespace
-
 TEST(VerifyFile, CorrectFilesWithAndWithoutAttributeLetters) {
   TVerifierFixture f;
   f.Dir.WriteFile("a.bin", std::string(5000, 'x'));
@@ -133,10 +112,10 @@ TEST(VerifyFile, PauseHoldsThePositionUntilResumed) {
   TTestFs fs({{.Path = "slow", .Size = 40 * 1024, .DelayMs = 10}});
   KORVANE_REQUIRE_FUSE(fs);
   TVerifierFixture f;
-  std::thread worker([&] { f.Verifier.VerifyFile(fs.PathOf("slow"), 40 * 1024, 0); });
-  WaitForPosition(f, 2048);
+  std::thread worker = f.VerifyInBackground(fs.PathOf("slow"), 40 * 1024);
+  f.WaitForPosition(2048);
   f.Status.SetPaused(true);
-  const std::int64_t held = SettledPosition(f);
+  const std::int64_t held = f.SettledPosition();
   std::this_thread::sleep_for(150ms);
   EXPECT_EQ(f.Position(), held);
   EXPECT_LT(held, 40 * 1024);
@@ -150,10 +129,10 @@ TEST(VerifyFile, SkipRequestedDuringPauseTakesEffectOnResume) {
   TTestFs fs({{.Path = "slow", .Size = 40 * 1024, .DelayMs = 10}});
   KORVANE_REQUIRE_FUSE(fs);
   TVerifierFixture f;
-  std::thread worker([&] { f.Verifier.VerifyFile(fs.PathOf("slow"), 40 * 1024, 0); });
-  WaitForPosition(f, 1024);
+  std::thread worker = f.VerifyInBackground(fs.PathOf("slow"), 40 * 1024);
+  f.WaitForPosition(1024);
   f.Status.SetPaused(true);
-  const std::int64_t held = SettledPosition(f);
+  const std::int64_t held = f.SettledPosition();
   f.Status.SkipFile = true;
   f.Status.SetPaused(false);
   worker.join();
@@ -168,8 +147,8 @@ TEST(VerifyFile, StopCutsTheFileShortAndCountsItSkipped) {
   KORVANE_REQUIRE_FUSE(fs);
   for (const bool whilePaused : {false, true}) {
     TVerifierFixture f;
-    std::thread worker([&] { f.Verifier.VerifyFile(fs.PathOf("slow"), 40 * 1024, 0); });
-    WaitForPosition(f, 1024);
+    std::thread worker = f.VerifyInBackground(fs.PathOf("slow"), 40 * 1024);
+    f.WaitForPosition(1024);
     if (whilePaused) f.Status.SetPaused(true);
     f.Verifier.Terminate();
     worker.join();
