@@ -33,6 +33,8 @@ std::vector<TListEntry> ListMatchingFiles(const std::string& directory, const st
     Platform::TSearchEntry found;
     while (!stop.stop_requested() && search.Next(found)) entries.emplace_back(std::move(found.Name));
   }
+  // Abandoned: not worth sorting, and the window may be waiting for the end.
+  if (stop.stop_requested()) return {};
   std::sort(entries.begin(), entries.end());
   // A name that matches several patterns is listed once.
   entries.erase(std::unique(entries.begin(), entries.end(),
@@ -46,13 +48,17 @@ TFileListModel::~TFileListModel() = default;
 void TFileListModel::List(const std::string& directory, const std::string& maskText,
                           bool allFileAttributes) {
   const std::uint64_t generation = ++Generation;
+  std::vector<TListEntry> previous;
   beginResetModel();
-  Entries.clear();
+  previous.swap(Entries);
   FDirectory = directory;
   FListing = true;
   endResetModel();
   // Assigning joins the previous listing, which stops between two entries.
-  Worker = std::jthread([this, generation, directory, maskText, allFileAttributes](std::stop_token stop) {
+  Worker = std::jthread([this, generation, directory, maskText, allFileAttributes,
+                         previous = std::move(previous)](std::stop_token stop) mutable {
+    // Freeing a long list takes the window tens of milliseconds: done here.
+    std::vector<TListEntry>().swap(previous);
     auto entries = std::make_shared<std::vector<TListEntry>>(
         ListMatchingFiles(directory, maskText, allFileAttributes, stop));
     if (stop.stop_requested()) return;
