@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QListView>
 #include <QPushButton>
 #include <QTest>
@@ -101,6 +102,9 @@ TEST_F(SelectDialogTest, ChosenListKeepsOneOfEachInCaseBlindOrder) {
   EXPECT_EQ(Rows(*Dialog.ChosenList), (Names{"/a", "/data/*.*", "/Data/C"}));
   Dialog.RemoveButton->click();  // nothing selected any more: nothing happens
   EXPECT_EQ(Dialog.ChosenList->rowCount(), 3);
+  Select(Dialog.ListBox, {0});
+  QTest::keyClick(Dialog.ListBox, Qt::Key_Delete);
+  EXPECT_EQ(Rows(*Dialog.ChosenList), (Names{"/data/*.*", "/Data/C"}));
 }
 
 TEST_F(SelectDialogTest, AddButtonsJoinTheCurrentDirectory) {
@@ -116,6 +120,17 @@ TEST_F(SelectDialogTest, AddButtonsJoinTheCurrentDirectory) {
   EXPECT_EQ(boxes.Boxes[0].Text.toStdString(), "文件'" + Temp / "b.txt" + "'已经被加入列表了.");
   EXPECT_EQ(Dialog.FileListBox->selectionModel()->selectedRows().size(), 3);
 
+  // Dropped from a file manager: a folder with the mask, a file as itself.
+  Temp.MakeDir("dropped");
+  QMimeData dropped;
+  dropped.setUrls({QUrl::fromLocalFile(QString::fromStdString(Temp / "dropped")),
+                   QUrl::fromLocalFile(QString::fromStdString(Temp / "c.txt"))});
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Dialog.ListBox->viewport(), &enter);
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Dialog.ListBox->viewport(), &drop);
+  EXPECT_EQ(boxes.Boxes.size(), 2u);  // c.txt was there already
+
   Dialog.AddDirectoryButton->click();
   Dialog.MaskEdit->clear();
   Dialog.AddDirectoryButton->click();
@@ -123,7 +138,7 @@ TEST_F(SelectDialogTest, AddButtonsJoinTheCurrentDirectory) {
   Dialog.MaskEdit->setText(QStringLiteral("*.*"));
   Dialog.AddDirectoryButton->click();
   const Names items = Dialog.ChosenList->Items();
-  for (const std::string& item : {Temp / "*.txt", Temp.Path() + "/", std::string("/*.*")})
+  for (const std::string& item : {Temp / "dropped/*.txt", Temp / "*.txt", Temp.Path() + "/", std::string("/*.*")})
     EXPECT_NE(std::find(items.begin(), items.end(), item), items.end()) << item;
 }
 
