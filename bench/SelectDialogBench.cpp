@@ -62,7 +62,8 @@ TListing ChooseAndList(TSelectDialog& dialog, const std::string& directory) {
   QTimer tick;
   tick.setTimerType(Qt::PreciseTimer);
   QObject::connect(&tick, &QTimer::timeout, [&] {
-    listing.WorstStallMs = std::max(listing.WorstStallMs, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6 - 10);
+    listing.WorstStallMs =
+        std::max(listing.WorstStallMs, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6 - 10);
     sinceTick.restart();
   });
   QEventLoop loop;
@@ -81,8 +82,8 @@ TListing ChooseAndList(TSelectDialog& dialog, const std::string& directory) {
   return listing;
 }
 
-bool Measure(TSelectDialog& dialog, const std::string& away, const std::string& directory,
-             bool all, int expectedRows, const char* what) {
+bool Measure(TSelectDialog& dialog, const std::string& away, const std::string& directory, bool all,
+             int expectedRows, const char* what) {
   dialog.AllFileAttributesCheckBox->setChecked(all);
   TListing best{1e300, 0, 0};
   double worstStall = 0;
@@ -97,9 +98,12 @@ bool Measure(TSelectDialog& dialog, const std::string& away, const std::string& 
     best.Seconds = std::min(best.Seconds, listing.Seconds);
     worstStall = std::max(worstStall, listing.WorstStallMs);
   }
-  const double baseline = BestOf(3, [] {}, [&] { ListMatchingFiles(directory, "*.*", all); }).second;
+  const double baseline = BestOf(
+                              3, [] {}, [&] { ListMatchingFiles(directory, "*.*", all); })
+                              .second;
   // The window adds the hand-over, the model's reset and the painting.
-  const bool ok = ReportRatio(std::string(what) + " vs the search alone", best.Seconds, baseline, 1.5);
+  const bool ok =
+      ReportRatio(std::string(what) + " vs the search alone", best.Seconds, baseline, 1.5);
   const bool inTime = best.Seconds <= 1.0 && worstStall <= 100;
   std::printf("  %-56s %8.3f s (target 1 s), longest stall %.1f ms (target 100 ms) %s\n",
               "shown in full after", best.Seconds, worstStall, inTime ? "ok" : "OVER");
@@ -122,7 +126,8 @@ int main(int argc, char** argv) {
   TSelectDialog dialog(setup, status);
   dialog.show();
   bool ok = Measure(dialog, root, plain, true, Files, "100,000 files listed");
-  ok &= Measure(dialog, root, hidden, false, Files - Hidden, "100,000 with 20,000 hidden, hidden left out");
+  ok &= Measure(dialog, root, hidden, false, Files - Hidden,
+                "100,000 with 20,000 hidden, hidden left out");
   ok &= Measure(dialog, root, hidden, true, Files, "100,000 with 20,000 hidden, all listed");
   return ok ? 0 : 1;
 }

@@ -29,17 +29,20 @@ std::vector<TListEntry> ListMatchingFiles(const std::string& directory, const st
   for (const std::string& pattern : Patterns(maskText)) {
     // A name never holds '/': such a pattern would search another directory.
     if (pattern.find('/') != std::string::npos) continue;
-    Platform::TDirSearch search(JoinPath(directory, pattern), FileSearchAttributes(allFileAttributes));
+    Platform::TDirSearch search(JoinPath(directory, pattern),
+                                FileSearchAttributes(allFileAttributes));
     Platform::TSearchEntry found;
-    while (!stop.stop_requested() && search.Next(found)) entries.emplace_back(std::move(found.Name));
+    while (!stop.stop_requested() && search.Next(found))
+      entries.emplace_back(std::move(found.Name));
   }
   // Abandoned: not worth sorting, and the window may be waiting for the end.
   if (stop.stop_requested()) return {};
   std::sort(entries.begin(), entries.end());
   // A name that matches several patterns is listed once.
-  entries.erase(std::unique(entries.begin(), entries.end(),
-                            [](const TListEntry& a, const TListEntry& b) { return a.Bytes == b.Bytes; }),
-                entries.end());
+  entries.erase(
+      std::unique(entries.begin(), entries.end(),
+                  [](const TListEntry& a, const TListEntry& b) { return a.Bytes == b.Bytes; }),
+      entries.end());
   return entries;
 }
 
