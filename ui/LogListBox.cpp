@@ -6,6 +6,7 @@
 #include <queue>
 #include <vector>
 
+#include <QPainter>
 #include <QStyledItemDelegate>
 
 #include "LogText.h"
@@ -13,6 +14,7 @@
 namespace {
 
 const QColor FailureColor(0x80, 0, 0);
+constexpr int TextMargin = 3;
 
 QString DisplayText(const std::string& line) {
   return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
@@ -78,10 +80,31 @@ class TLogLineDelegate : public QStyledItemDelegate {
     return {FWidth, TLogListBox::RowHeight};
   }
 
+  // Drawn by hand rather than by the style: the rows are only 12 pixels,
+  // less than the font's line height, and the style would cut every
+  // descender off. The baseline sits where an ideograph fills the row, and
+  // descenders may reach a pixel or two into the row below.
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
-    QStyledItemDelegate::paint(painter, option, index);
-    const int width = WidthOf(index.data().toString());
+    const QString text = index.data().toString();
+    const bool selected = (option.state & QStyle::State_Selected) != 0;
+    const QVariant foreground = index.data(Qt::ForegroundRole);
+    painter->save();
+    if (selected) painter->fillRect(option.rect, option.palette.highlight());
+    painter->setPen(selected                  ? option.palette.color(QPalette::HighlightedText)
+                    : foreground.isValid() ? foreground.value<QColor>()
+                                           : option.palette.color(QPalette::Text));
+    painter->setFont(option.font);
+    painter->drawText(QPoint(option.rect.left() + TextMargin,
+                             option.rect.top() + TLogListBox::RowHeight * 5 / 6),
+                      text);
+    painter->restore();
+    if (option.state & QStyle::State_HasFocus) {
+      QStyleOptionFocusRect focus;
+      focus.QStyleOption::operator=(option);
+      FView->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, FView);
+    }
+    const int width = WidthOf(text);
     if (width <= FWidth) return;
     FWidth = width;
     FWidthGrew();
@@ -89,8 +112,7 @@ class TLogLineDelegate : public QStyledItemDelegate {
 
  private:
   int WidthOf(const QString& text) const {
-    // The style's text margin on either side, and a little room to spare.
-    return FView->fontMetrics().horizontalAdvance(text) + 10;
+    return FView->fontMetrics().horizontalAdvance(text) + 2 * TextMargin;
   }
 
   QWidget* FView;

@@ -6,17 +6,23 @@
 #include <stdexcept>
 
 #include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "AboutUnit.h"
 #include "CmdLineHelpUnit.h"
 #include "CubicLabel.h"
 #include "KorvaneApplication.h"
+#include "LogListBox.h"
 #include "MessageBoxes.h"
 #include "ResourceUnit.h"
+#include "ResultUnit.h"
 #include "SearchAnimation.h"
+#include "VerifierUnit.h"
+#include "ViewLogUnit.h"
 
 namespace {
 
@@ -106,6 +112,43 @@ QPixmap MessageBoxPicture(const std::function<void()>& show) {
   return picture;
 }
 
+// A real run over a small tree in which one entry cannot be opened (a
+// link to nothing), so that its log has an error list.
+void RunSampleVerification(TVerifyStatus& status) {
+  QTemporaryDir dir;
+  for (const char* name : {"报告.txt", "notes.txt", "data/a.bin", "data/b.bin", "data/图片/c.png",
+                           "data/图片/d.png", "old/archive.zip"}) {
+    const QString path = dir.filePath(QString::fromUtf8(name));
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) file.write(QByteArray(4096 + path.size() * 97, 'x'));
+  }
+  QFile::link(dir.filePath(QStringLiteral("gone.bin")), dir.filePath(QStringLiteral("data/missing.bin")));
+  TVerifySetupInfo setup(dir.filePath(QStringLiteral("KORVANE.INI")).toStdString());
+  setup.VerifyList = {QFile::encodeName(dir.path()).toStdString() + "/*.*"};
+  status.Reset();
+  TVerifier verifier(status, setup);
+  verifier.WaitFor();
+}
+
+// The viewer over that log, scrolled to its error list.
+QPixmap ViewLogPicture(TVerifyStatus& status) {
+  TViewLogForm viewer(status);
+  viewer.resize(560, 420);
+  viewer.show();
+  viewer.ListBox->scrollToBottom();
+  QApplication::processEvents();
+  return viewer.grab();
+}
+
+QPixmap SubtotalPicture(TVerifyStatus& status) {
+  TVerifySetupInfo setup(QDir::temp().filePath(QStringLiteral("korvane-render.ini")).toStdString());
+  TResultForm subtotal(status, setup);
+  subtotal.show();
+  QApplication::processEvents();
+  return subtotal.grab();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,6 +178,10 @@ int main(int argc, char** argv) {
                    std::runtime_error("Unable to write to /opt/korvane/KORVANE.INI"));
              }),
              folder, "error-box.png");
+  TVerifyStatus status;
+  RunSampleVerification(status);
+  ok &= Save(ViewLogPicture(status), folder, "view-log.png");
+  ok &= Save(SubtotalPicture(status), folder, "subtotal.png");
   ok &= Save(MessageBoxPicture([] { AskYesNo(QStringLiteral("是否继续校验?")); }), folder,
              "question-box.png");
   return ok ? 0 : 1;
