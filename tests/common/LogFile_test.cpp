@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "LogFile.h"
 #include "TempDir.h"
+#include "TestFs.h"
 #include "TextEncoding.h"
 
 using namespace Platform;
@@ -51,6 +57,29 @@ TEST(TextEncoding, Gb18030IsGbkWherePossibleAndHoldsEverythingElse) {
   EXPECT_EQ(Gb18030ToUtf8("\x81"), std::nullopt);  // a lead byte without its trail
 }
 
+TEST(TextEncoding, EveryCharacterSurvivesTheRoundTrip) {
+  // The encoder takes its codes from a table: each one must decode again to
+  // its own character, whether GB18030 gives it two bytes or four.
+  std::string all;
+  auto append = [&all](char32_t code) {
+    if (code < 0x800) {
+      all += {static_cast<char>(0xC0 | code >> 6), static_cast<char>(0x80 | (code & 0x3F))};
+    } else if (code < 0x10000) {
+      all += {static_cast<char>(0xE0 | code >> 12), static_cast<char>(0x80 | (code >> 6 & 0x3F)),
+              static_cast<char>(0x80 | (code & 0x3F))};
+    } else {
+      all += {static_cast<char>(0xF0 | code >> 18), static_cast<char>(0x80 | (code >> 12 & 0x3F)),
+              static_cast<char>(0x80 | (code >> 6 & 0x3F)), static_cast<char>(0x80 | (code & 0x3F))};
+    }
+  };
+  // Surrogates are no characters; of the private-use area, the system's
+  // GB18030 leaves a few without a code (they become the replacement mark).
+  for (char32_t code = 0x80; code < 0x10000; ++code)
+    if (code < 0xD800 || code > 0xF8FF) append(code);
+  for (char32_t code : {0x10000, 0x1F600, 0x20000, 0x10FFFF}) append(code);
+  EXPECT_EQ(Gb18030ToUtf8(Utf8ToGb18030(all)), all);
+}
+
 TEST(LogFile, SavedAsGb18030WithCrLfAndNoByteOrderMark) {
   TTempDir dir;
   const TStringList log = {"Korvane3.1.1.7版", "", "   文件'😀\xFF.txt':", "总计时间: 0:00:01"};
@@ -63,6 +92,12 @@ TEST(LogFile, SavedAsGb18030WithCrLfAndNoByteOrderMark) {
                    "   \xCE\xC4\xBC\xFE'\x94\x39\xFC\x36\x84\x31\xA4\x37.txt':\r\n"
                    "\xD7\xDC\xBC\xC6\xCA\xB1\xBC\xE4: 0:00:01\r\n");
   EXPECT_EQ(LogFileText({}), "");
+  // A log larger than one converted piece loses no line at the seams.
+  TStringList large;
+  std::string joined;
+  for (int i = 0; i < 60000; ++i) joined += large.emplace_back("     长度: " + std::to_string(i) + " 字节") + "\r\n";
+  SaveLogFile(large, path);
+  EXPECT_EQ(ReadBytes(path), Utf8ToGb18030(joined));
 }
 
 TEST(LogFile, UnwritablePlacesGiveTheErrorTheWindowsShow) {
@@ -83,4 +118,65 @@ TEST(LogFile, UnwritablePlacesGiveTheErrorTheWindowsShow) {
   CheckLogFileCreatable(dir.PathOf("new.txt"));
   EXPECT_EQ(ReadBytes(dir.PathOf("keep.txt")), "kept");
   EXPECT_EQ(ReadBytes(dir.PathOf("new.txt")), "");
+}
+
+namespace {
+
+// The error a save raises, or "" when it succeeds.
+std::string SaveError(const TStringList& log, const std::string& path) {
+  try {
+    SaveLogFile(log, path);
+    return "";
+  } catch (const ELogFileError& error) {
+    return error.what();
+  }
+}
+
+std::set<std::string> Names(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+}  // namespace
+
+TEST(LogFile, AFailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile) {
+  const std::string old = "yesterday's log\r\n";
+  const TStringList log(2000, "   文件'/data/some/file.bin':");
+  // A disk that fills up after 1000 bytes, and one whose writes fail at byte 5000.
+  TTestFs fs({{.Path = "full/old.log", .Content = old}, {.Path = "bad/old.log", .Content = old}},
+             {}, {{.Path = "full", .Free = 1000}, {.Path = "bad", .WriteErrorAt = 5000}});
+  KORVANE_REQUIRE_FUSE(fs);
+  for (const char* dir : {"full", "bad"}) {
+    const std::string path = fs.PathOf(std::string(dir) + "/old.log");
+    EXPECT_EQ(SaveError(log, path), "Stream write error") << dir;
+    EXPECT_EQ(ReadBytes(path), old) << dir;
+    EXPECT_EQ(Names(fs.PathOf(dir)), std::set<std::string>{"old.log"}) << dir;
+  }
+  // Where it fits, the same save replaces the file.
+  EXPECT_EQ(SaveError({"short"}, fs.PathOf("full/old.log")), "");
+  EXPECT_EQ(ReadBytes(fs.PathOf("full/old.log")), "short\r\n");
+}
+
+TEST(LogFile, SavingReplacesFilesButWritesDevicesAndFollowsLinks) {
+  TTempDir dir;
+  dir.WriteFile("target.log", "old");
+  ASSERT_EQ(chmod(dir.PathOf("target.log").c_str(), 0640), 0);
+  ASSERT_EQ(symlink("target.log", dir.PathOf("link.log").c_str()), 0);
+  EXPECT_EQ(SaveError({"new"}, dir.PathOf("link.log")), "");
+  EXPECT_EQ(ReadBytes(dir.PathOf("target.log")), "new\r\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.PathOf("link.log")));
+  struct stat info {};
+  ASSERT_EQ(stat(dir.PathOf("target.log").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  // A device is written, never replaced by a file.
+  EXPECT_EQ(SaveError({"x"}, "/dev/null"), "");
+  EXPECT_EQ(SaveError({"x"}, "/dev/full"), "Stream write error");
+  EXPECT_EQ(SaveError({}, "/dev/full"), "");  // an empty log writes nothing
+  for (const char* device : {"/dev/null", "/dev/full"}) {
+    ASSERT_EQ(stat(device, &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode)) << device;
+  }
+  EXPECT_EQ(Names(dir.Path()), (std::set<std::string>{"link.log", "target.log"}));
 }
