@@ -61,7 +61,9 @@ TEST(ScanDirectory, RootItemAndMissingDirectory) {
 
 TEST(ScanDirectory, ChosenFileIsAlsoCheckedInEverySubdirectory) {
   TVerifierFixture f;
-  for (const char* p : {"d/a.txt", "d/x/a.txt", "d/y/z/a.txt", "d/y/b.txt"}) f.Dir.WriteFile(p, "1");
+  // The name is looked up as written: "A.TXT" is another file.
+  for (const char* p : {"d/a.txt", "d/x/a.txt", "d/y/z/a.txt", "d/y/b.txt", "d/A.TXT", "d/y/A.txt"})
+    f.Dir.WriteFile(p, "1");
   f.Verifier.ScanDirectory(f.Dir.PathOf("d/a.txt"));
   EXPECT_EQ(f.Status.FilesOk, 3);
   EXPECT_EQ(CountLinesStartingWith(f.Status.Log, "* 扫描'"), 4);  // d, x, y, z
