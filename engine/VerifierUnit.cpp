@@ -23,11 +23,13 @@ TReadBuffer AllocateReadBuffer(std::size_t size) {
       static_cast<std::byte*>(::operator new[](size, ReadBufferAlignment, std::nothrow)));
 }
 
-TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread)
-    : Status(status), Setup(setup) {}
+TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread,
+                     TRunOptions options)
+    : Status(status), Setup(setup), Options(options) {}
 
-TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TBufferAllocator allocate)
-    : Status(status), Setup(setup) {
+TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions options,
+                     TBufferAllocator allocate)
+    : Status(status), Setup(setup), Options(options) {
   if (Setup.PositionError && !IsValidReadUnit(Setup.ReadUnit))
     throw EVerifyError("读取单位必须在 1 至 1048576 之间.");
   Thread = std::jthread([this, allocate](std::stop_token token) {
@@ -67,6 +69,9 @@ void TVerifier::VerifyFile(const std::string& path, std::int64_t size, TAttribut
     check.FailureMessage = LogText::CannotOpen;
     check.ErrorCode = code;
   } else {
+    // What a copy has just written is still in memory; reading that would
+    // prove nothing about the medium.
+    if (!Options.Cached) file.DropCachedPages();
     ReadUnits(file, size, check);
     file.Close();
   }

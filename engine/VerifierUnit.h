@@ -32,18 +32,28 @@ using TReadBuffer = std::unique_ptr<std::byte[], TReadBufferDeleter>;
 using TBufferAllocator = TReadBuffer (*)(std::size_t size);
 TReadBuffer AllocateReadBuffer(std::size_t size);
 
+// How a run reads: chosen by the program that starts it for this run only,
+// never kept in the settings file.
+struct TRunOptions {
+  // Lets reads be served from the system's cache. Quick, but it proves only
+  // that the data is in memory: a file copied a moment ago passes even when
+  // its medium can no longer return it. Off, every file's cached pages are
+  // dropped before it is read, so each byte checked comes from the medium.
+  bool Cached = false;
+};
+
 class TVerifier {
  public:
   // Starts a run over setup's items at once on a thread of its own. The
   // caller has reset the status. Throws EVerifyError, before anything is
   // started, when the error position is on and the read unit lies outside
   // 1..1048576.
-  TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup,
+  TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions options = {},
             TBufferAllocator allocate = AllocateReadBuffer);
   // For driving single checks from the caller's own thread; the caller
   // provides the read buffer in the status.
   struct TNoThread {};
-  TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread);
+  TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread, TRunOptions options = {});
   ~TVerifier();
   TVerifier(const TVerifier&) = delete;
   TVerifier& operator=(const TVerifier&) = delete;
@@ -83,6 +93,7 @@ class TVerifier {
 
   TVerifyStatus& Status;
   TVerifySetupInfo& Setup;
+  const TRunOptions Options;
   std::stop_source StopSource;
   std::jthread Thread;
 };
