@@ -62,6 +62,7 @@ void TVerifier::VerifyFile(const std::string& path, std::int64_t size, TAttribut
     throw std::logic_error("VerifyFile needs a read unit of 1..1048576 and a buffer that long");
 
   AnnounceFile(path, size, attributes);
+  const bool droppedAhead = Ahead && Ahead->Reached(path);
   TFileCheck check;
   TReadFile file;
   if (const int code = file.Open(path); code != 0) {
@@ -71,7 +72,9 @@ void TVerifier::VerifyFile(const std::string& path, std::int64_t size, TAttribut
   } else {
     // What a copy has just written is still in memory; reading that would
     // prove nothing about the medium.
-    if (!Options.Cached) file.DropCachedPages();
+    // Dropped already when it was read ahead: dropping again would only
+    // throw away what came from the medium.
+    if (!Options.Cached && !droppedAhead) file.DropCachedPages();
     ReadUnits(file, size, check);
     file.Close();
   }
@@ -180,7 +183,10 @@ void TVerifier::Execute(TBufferAllocator allocate) {
   if (buffer) {
     Status.ReadBuffer = buffer.get();
     Status.ReadBufferSize = size;
+    if (Options.ReadAhead)
+      Ahead = std::make_unique<TReadAhead>(ReadAheadPlan(), Status, StopSource.get_token());
     VerifyItems();
+    Ahead.reset();
     Status.ReadBuffer = nullptr;
     Status.ReadBufferSize = 0;
   } else {
@@ -188,6 +194,14 @@ void TVerifier::Execute(TBufferAllocator allocate) {
   }
   buffer.reset();
   CloseLog();
+}
+
+TReadAheadPlan TVerifier::ReadAheadPlan() const {
+  return {.Items = Setup.VerifyList,
+          .AllSubdirectories = Setup.AllSubdirectories,
+          .FileAttributeSet = FileAttributeSet(),
+          .DropCache = !Options.Cached,
+          .Window = {}};
 }
 
 void TVerifier::OpenLog() {
@@ -206,6 +220,7 @@ void TVerifier::VerifyItems() {
   const std::size_t count = Setup.VerifyList.size();
   for (std::size_t i = 0; i < count; ++i) {
     const std::string item = Setup.VerifyList[i];
+    if (Ahead) Ahead->BeginItem(i);
     AppendLog(LogText::ItemStartLine(item));
     ScanDirectory(item);
     if (Terminated()) {
@@ -269,6 +284,7 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory)
     } while (search.Next(entry));
   }
   if (!Status.SkipDirectory) return false;
+  if (Ahead) Ahead->SkippedDirectory(directory);
   TMutexLock hold(Status.Mutex);
   Status.SkipDirectory = false;
   ++Status.DirsSkipped;

@@ -13,6 +13,7 @@
 #include "Attributes.h"
 #include "CommonDataUnit.h"
 #include "File.h"
+#include "ReadAhead.h"
 
 // Raised when a run is asked for with options no run can use.
 class EVerifyError : public std::invalid_argument {
@@ -40,6 +41,9 @@ struct TRunOptions {
   // its medium can no longer return it. Off, every file's cached pages are
   // dropped before it is read, so each byte checked comes from the medium.
   bool Cached = false;
+  // Asks the medium for the files that come next while one is read. It
+  // changes nothing in what a run reports; off only to show that.
+  bool ReadAhead = true;
 };
 
 class TVerifier {
@@ -74,6 +78,7 @@ class TVerifier {
 
  private:
   void Execute(TBufferAllocator allocate);
+  TReadAheadPlan ReadAheadPlan() const;
   void OpenLog();
   void VerifyItems();
   void CloseLog();
@@ -94,6 +99,8 @@ class TVerifier {
   TVerifyStatus& Status;
   TVerifySetupInfo& Setup;
   const TRunOptions Options;
+  // The run's read-ahead helper; used by the worker thread only.
+  std::unique_ptr<TReadAhead> Ahead;
   std::stop_source StopSource;
   std::jthread Thread;
 };

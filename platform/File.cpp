@@ -62,6 +62,10 @@ void TReadFile::DropCachedPages() {
   posix_fadvise(Fd, 0, 0, POSIX_FADV_DONTNEED);
 }
 
+void TReadFile::ReadAhead(std::int64_t bytes) {
+  if (Fd >= 0 && bytes > 0) posix_fadvise(Fd, 0, bytes, POSIX_FADV_WILLNEED);
+}
+
 void TReadFile::Close() {
   if (Fd < 0) return;
   // Not retried on EINTR: Linux releases the descriptor even then, and a

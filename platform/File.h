@@ -27,6 +27,9 @@ class TReadFile {
   // not from memory that still holds what was copied there. A file system
   // that refuses either call is read as it is: nothing here is a failure.
   void DropCachedPages();
+  // Asks the medium for the file's first bytes without waiting for them; a
+  // read of them later is then served from the system's cache.
+  void ReadAhead(std::int64_t bytes);
 
   void Close();
   bool IsOpen() const { return Fd >= 0; }

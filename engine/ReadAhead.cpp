@@ -1,0 +1,186 @@
+#include "ReadAhead.h"
+
+#include <algorithm>
+
+#include "File.h"
+#include "Path.h"
+
+using namespace Platform;
+
+namespace {
+
+// The end of a pause is signalled to the worker only, so a paused helper
+// looks at the flag again this often; a stop wakes it at once.
+constexpr std::chrono::milliseconds PausePoll{20};
+
+bool IsBelow(const std::string& path, const std::string& directory) {
+  return path.starts_with(directory);
+}
+
+}  // namespace
+
+TReadAhead::TReadAhead(TReadAheadPlan plan, const TVerifyStatus& status, std::stop_token stop)
+    : Plan(std::move(plan)), Status(status) {
+  Thread = std::jthread([this](std::stop_token own) { Run(own); });
+  ForwardStop.emplace(stop, TForwardStop{&Thread});
+}
+
+TReadAhead::~TReadAhead() {
+  ForwardStop.reset();
+  Thread.request_stop();
+  Thread.join();
+}
+
+// ---- the worker's side -----------------------------------------------------
+
+void TReadAhead::BeginItem(std::size_t item) {
+  std::lock_guard hold(Mutex);
+  WorkerItem = item;
+}
+
+bool TReadAhead::Reached(const std::string& path) {
+  std::lock_guard hold(Mutex);
+  const std::int64_t index = WorkerIndex++;
+  bool dropped = false;
+  while (!Queue.empty() && Queue.front().Index <= index) {
+    // The path is compared too: should the helper have listed a directory
+    // that changed in between, its count no longer matches the worker's,
+    // and a file it did not drop must never go unread from the medium.
+    if (Queue.front().Index == index && Queue.front().Path == path) dropped = Queue.front().Dropped;
+    QueuedBytes -= Queue.front().Bytes;
+    Queue.pop_front();
+  }
+  Changed.notify_all();
+  return dropped;
+}
+
+void TReadAhead::SkippedDirectory(const std::string& directory) {
+  std::lock_guard hold(Mutex);
+  Marks.push_back({WorkerItem, directory, WorkerIndex});
+  // The walk visits a directory's files and subdirectories in one stretch,
+  // so what was listed there comes first in the queue. Those files leave
+  // the worker's sequence; the ones after them move up.
+  std::int64_t removed = 0;
+  while (!Queue.empty() && Queue.front().Item == WorkerItem &&
+         IsBelow(Queue.front().Path, directory)) {
+    QueuedBytes -= Queue.front().Bytes;
+    Queue.pop_front();
+    ++removed;
+  }
+  for (TPlanned& planned : Queue) planned.Index -= removed;
+  PlanIndex -= removed;
+  Changed.notify_all();
+}
+
+// ---- the helper's side -----------------------------------------------------
+
+void TReadAhead::Run(std::stop_token stop) {
+  for (std::size_t item = 0; item < Plan.Items.size() && !stop.stop_requested(); ++item) {
+    PlanDirectory(item, Plan.Items[item], stop);
+    std::lock_guard hold(Mutex);
+    std::erase_if(Marks, [item](const TSkipMark& mark) { return mark.Item <= item; });
+  }
+}
+
+// The walk's order: the directory's matching files, then each subdirectory
+// in turn, depth first. Names of subdirectories are listed before going
+// down, so that no directory stays open while a deeper one is read.
+void TReadAhead::PlanDirectory(std::size_t item, const std::string& path, std::stop_token stop) {
+  const std::string directory = CurrentDirectoryOf(path);
+  TDirSearch search(path, Plan.FileAttributeSet);
+  TSearchEntry entry;
+  bool left = false;
+  while (!left && search.Next(entry)) left = !Offer(item, directory, entry, stop);
+  if (!left && Plan.AllSubdirectories && !Leaving(item, directory, stop)) {
+    const std::string mask = NamePart(path);
+    for (const std::string& name : SubdirectoryNames(directory)) {
+      PlanDirectory(item, directory + name + PathDelimiter + mask, stop);
+      if (Leaving(item, directory, stop)) break;
+    }
+  }
+  ForgetMarks(item, directory);
+}
+
+std::vector<std::string> TReadAhead::SubdirectoryNames(const std::string& directory) const {
+  std::vector<std::string> names;
+  TDirSearch search(directory + "*.*", Plan.FileAttributeSet | faDirectory);
+  TSearchEntry entry;
+  while (search.Next(entry)) {
+    if ((entry.Attributes & faDirectory) && entry.Name != "." && entry.Name != "..")
+      names.push_back(entry.Name);
+  }
+  return names;
+}
+
+// Adds one listed file to the sequence and asks for it when the worker has
+// not passed it yet. False when the helper is to leave the directory.
+bool TReadAhead::Offer(std::size_t item, const std::string& directory, const TSearchEntry& entry,
+                       std::stop_token stop) {
+  // Devices and pipes have nothing to read ahead; they still hold a place
+  // in the sequence.
+  const bool regular = (entry.Attributes & faSysFile) == 0;
+  const std::int64_t bytes = regular ? std::min(entry.Size, Plan.Window.BytesPerFile) : 0;
+  std::unique_lock lock(Mutex);
+  if (!WaitForTurn(lock, bytes, stop) || Leaving(item, directory)) return false;
+  const std::int64_t index = PlanIndex++;
+  if (index < WorkerIndex) return true;
+  const TPlanned planned{directory + entry.Name, item, index, NextSerial++, bytes};
+  Queue.push_back(planned);
+  QueuedBytes += bytes;
+  lock.unlock();
+  if (bytes > 0) Fetch(planned);
+  return true;
+}
+
+// Waits while the window is full or the run is paused; false on stop.
+bool TReadAhead::WaitForTurn(std::unique_lock<std::mutex>& lock, std::int64_t bytes,
+                             std::stop_token stop) {
+  const auto ready = [&] {
+    return !Status.Paused && (PlanIndex < WorkerIndex || HasRoom(bytes));
+  };
+  while (!Changed.wait_for(lock, stop, PausePoll, ready)) {
+    if (stop.stop_requested()) return false;
+  }
+  return !stop.stop_requested();
+}
+
+bool TReadAhead::HasRoom(std::int64_t bytes) const {
+  return Queue.size() < Plan.Window.Files &&
+         (Queue.empty() || QueuedBytes + bytes <= Plan.Window.Bytes);
+}
+
+void TReadAhead::Fetch(const TPlanned& planned) {
+  TReadFile file;
+  if (file.Open(planned.Path) != 0) return;
+  // The same drop as before the worker's own reads, so that what is read
+  // ahead comes from the medium too.
+  if (Plan.DropCache) file.DropCachedPages();
+  {
+    std::lock_guard hold(Mutex);
+    const auto found = std::find_if(Queue.begin(), Queue.end(), [&](const TPlanned& p) {
+      return p.Serial == planned.Serial;
+    });
+    // Reached or skipped meanwhile: the worker reads it already, or never.
+    if (found == Queue.end()) return;
+    found->Dropped = Plan.DropCache;
+  }
+  file.ReadAhead(planned.Bytes);
+}
+
+bool TReadAhead::Leaving(std::size_t item, const std::string& directory) const {
+  return std::any_of(Marks.begin(), Marks.end(), [&](const TSkipMark& mark) {
+    return mark.Item == item && IsBelow(directory, mark.Directory) && PlanIndex >= mark.From;
+  });
+}
+
+bool TReadAhead::Leaving(std::size_t item, const std::string& directory, std::stop_token stop) {
+  std::lock_guard hold(Mutex);
+  return stop.stop_requested() || Leaving(item, directory);
+}
+
+void TReadAhead::ForgetMarks(std::size_t item, const std::string& directory) {
+  std::lock_guard hold(Mutex);
+  std::erase_if(Marks, [&](const TSkipMark& mark) {
+    return mark.Item == item && mark.Directory == directory && PlanIndex >= mark.From;
+  });
+}
