@@ -39,19 +39,29 @@ void TReadAhead::BeginItem(std::size_t item) {
 }
 
 bool TReadAhead::Reached(const std::string& path) {
-  std::lock_guard hold(Mutex);
+  std::unique_lock lock(Mutex);
   const std::int64_t index = WorkerIndex++;
-  bool dropped = false;
-  while (!Queue.empty() && Queue.front().Index <= index) {
-    // The path is compared too: should the helper have listed a directory
-    // that changed in between, its count no longer matches the worker's,
-    // and a file it did not drop must never go unread from the medium.
-    if (Queue.front().Index == index && Queue.front().Path == path) dropped = Queue.front().Dropped;
-    QueuedBytes -= Queue.front().Bytes;
-    Queue.pop_front();
-  }
   Changed.notify_all();
+  while (!Queue.empty() && Queue.front().Index < index) PopFront();
+  if (Queue.empty() || Queue.front().Index != index) return false;
+  bool dropped = false;
+  // The path is compared too: should the helper have listed a directory
+  // that changed in between, its count no longer matches the worker's,
+  // and a file it did not drop must never go unread from the medium.
+  if (Queue.front().Path == path) {
+    // A drop of this file under way is waited for rather than repeated; it
+    // is as short as the worker's own, and one that ended during the
+    // worker's read would make the medium deliver the file twice.
+    Changed.wait(lock, [&] { return Queue.front().State != TState::Dropping; });
+    dropped = Queue.front().State == TState::Dropped;
+  }
+  PopFront();
   return dropped;
+}
+
+void TReadAhead::PopFront() {
+  QueuedBytes -= Queue.front().Bytes;
+  Queue.pop_front();
 }
 
 void TReadAhead::SkippedDirectory(const std::string& directory) {
@@ -63,8 +73,7 @@ void TReadAhead::SkippedDirectory(const std::string& directory) {
   std::int64_t removed = 0;
   while (!Queue.empty() && Queue.front().Item == WorkerItem &&
          IsBelow(Queue.front().Path, directory)) {
-    QueuedBytes -= Queue.front().Bytes;
-    Queue.pop_front();
+    PopFront();
     ++removed;
   }
   for (TPlanned& planned : Queue) planned.Index -= removed;
@@ -152,19 +161,27 @@ bool TReadAhead::HasRoom(std::int64_t bytes) const {
 void TReadAhead::Fetch(const TPlanned& planned) {
   TReadFile file;
   if (file.Open(planned.Path) != 0) return;
-  // The same drop as before the worker's own reads, so that what is read
-  // ahead comes from the medium too.
-  if (Plan.DropCache) file.DropCachedPages();
-  {
-    std::lock_guard hold(Mutex);
-    const auto found = std::find_if(Queue.begin(), Queue.end(), [&](const TPlanned& p) {
-      return p.Serial == planned.Serial;
-    });
-    // Reached or skipped meanwhile: the worker reads it already, or never.
-    if (found == Queue.end()) return;
-    found->Dropped = Plan.DropCache;
+  // Each step only while the worker has not reached the file: once it
+  // has, it reads the file itself, or never.
+  if (Plan.DropCache) {
+    if (!SetState(planned.Serial, TState::Dropping)) return;
+    // The same drop as before the worker's own reads, so that what is
+    // read ahead comes from the medium too.
+    file.DropCachedPages();
   }
+  if (!SetState(planned.Serial, Plan.DropCache ? TState::Dropped : TState::Listed)) return;
   file.ReadAhead(planned.Bytes);
+}
+
+// False when the file is no longer waiting for the worker.
+bool TReadAhead::SetState(std::uint64_t serial, TState state) {
+  std::lock_guard hold(Mutex);
+  const auto found = std::find_if(Queue.begin(), Queue.end(),
+                                  [serial](const TPlanned& p) { return p.Serial == serial; });
+  if (found == Queue.end()) return false;
+  found->State = state;
+  Changed.notify_all();
+  return true;
 }
 
 bool TReadAhead::Leaving(std::size_t item, const std::string& directory) const {

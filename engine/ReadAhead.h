@@ -66,13 +66,14 @@ class TReadAhead {
   void SkippedDirectory(const std::string& directory);
 
  private:
+  enum class TState { Listed, Dropping, Dropped };
   struct TPlanned {
     std::string Path;
     std::size_t Item = 0;
     std::int64_t Index = 0;      // place in the worker's sequence of files
     std::uint64_t Serial = 0;    // stays the same when Index is renumbered
     std::int64_t Bytes = 0;      // asked for in advance; 0 for none
-    bool Dropped = false;
+    TState State = TState::Listed;
   };
   // From file From of the sequence on, the worker will not check anything
   // in Directory or below it.
@@ -88,6 +89,8 @@ class TReadAhead {
   bool Offer(std::size_t item, const std::string& directory, const Platform::TSearchEntry& entry,
              std::stop_token stop);
   void Fetch(const TPlanned& planned);
+  bool SetState(std::uint64_t serial, TState state);
+  void PopFront();
   bool WaitForTurn(std::unique_lock<std::mutex>& lock, std::int64_t bytes, std::stop_token stop);
   bool HasRoom(std::int64_t bytes) const;
   bool Leaving(std::size_t item, const std::string& directory) const;
