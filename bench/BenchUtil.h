@@ -1,8 +1,13 @@
 #pragma once
 // Small helpers shared by the benchmark programs: wall-clock timing with the
-// best of several rounds, and a printed ratio against a baseline.
+// best of several rounds, a printed ratio against a baseline, and the
+// 1 GiB file.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -30,4 +35,21 @@ inline bool ReportRatio(const std::string& what, double seconds, double baseline
   std::printf("%-58s %8.3f s vs %8.3f s  ratio %.3f (limit %.2f) %s\n", what.c_str(), seconds,
               baseline, ratio, limit, ok ? "ok" : "OVER");
   return ok;
+}
+
+inline void Shell(const std::string& command) {
+  if (std::system(command.c_str()) == -1) std::abort();
+}
+
+// A 1 GiB file under scratch, made on first use. In a directory of its own:
+// with the settings' default of all subdirectories on, an item naming one
+// file is also looked for in every directory below its own, and the
+// baselines read just the one file.
+inline std::string BigFile(const std::string& scratch) {
+  const std::string dir = scratch + "/korvane-bench-1g";
+  const std::string path = dir + "/big.bin";
+  mkdir(dir.c_str(), 0755);
+  if (access(path.c_str(), F_OK) != 0)
+    Shell("dd if=/dev/zero of='" + path + "' bs=1M count=1024 status=none");
+  return path;
 }
