@@ -1,8 +1,12 @@
 #pragma once
 // Small helpers shared by the benchmark programs: wall-clock timing with the
-// best of several rounds, a printed ratio against a baseline, and the
-// 1 GiB file.
+// best of several rounds, a printed ratio against a baseline, programs run
+// quietly, and the 1 GiB file.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -10,6 +14,9 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
+
+extern char** environ;
 
 inline double SecondsOf(const std::function<void()>& work) {
   const auto start = std::chrono::steady_clock::now();
@@ -35,6 +42,25 @@ inline bool ReportRatio(const std::string& what, double seconds, double baseline
   std::printf("%-58s %8.3f s vs %8.3f s  ratio %.3f (limit %.2f) %s\n", what.c_str(), seconds,
               baseline, ratio, limit, ok ? "ok" : "OVER");
   return ok;
+}
+
+// Runs a program with its output thrown away and waits for it; usage, when
+// given, receives what that child alone used (wait4).
+inline void RunQuietly(std::vector<std::string> argv, rusage* usage = nullptr) {
+  std::vector<char*> pointers;
+  for (auto& a : argv) pointers.push_back(a.data());
+  pointers.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t child = -1;
+  if (posix_spawnp(&child, argv[0].c_str(), &actions, nullptr, pointers.data(), environ) != 0)
+    std::abort();
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  rusage ignored{};
+  wait4(child, &status, 0, usage != nullptr ? usage : &ignored);
 }
 
 inline void Shell(const std::string& command) {

@@ -2,11 +2,7 @@
 // against the standard tools doing the same reads from the page cache: one 1 GiB file in 1 MiB
 // and in 1 KiB units, and the tree of 20,000 small files. Also the peak
 // memory of the tree run, per file.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -14,8 +10,6 @@
 
 #include "BenchTree.h"
 #include "BenchUtil.h"
-
-extern char** environ;
 
 namespace {
 
@@ -32,19 +26,8 @@ std::string MakeFile(const std::string& scratch) {
 long PeakKib(const std::vector<std::string>& arguments) {
   std::vector<std::string> argv = {Cli};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
-  std::vector<char*> pointers;
-  for (auto& a : argv) pointers.push_back(a.data());
-  pointers.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t child = -1;
-  if (posix_spawn(&child, Cli.c_str(), &actions, nullptr, pointers.data(), environ) != 0) std::abort();
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
   rusage usage{};
-  wait4(child, &status, 0, &usage);
+  RunQuietly(argv, &usage);
   return usage.ru_maxrss;
 }
 
@@ -53,7 +36,8 @@ bool CompareFile(const std::string& file, const std::string& unit, const std::st
   const std::string ours = "'" + Cli + "' --cached -P" + unit + " '" + file + "' > /dev/null 2>&1";
   const std::string dd = "dd if='" + file + "' bs=" + ddBlock + " of=/dev/null status=none";
   const auto [seconds, baseline] = BestOf(5, [&] { Shell(ours); }, [&] { Shell(dd); });
-  return ReportRatio("korvane-cli --cached -P" + unit + " 1 GiB vs dd bs=" + ddBlock, seconds, baseline, limit);
+  return ReportRatio("korvane-cli --cached -P" + unit + " 1 GiB vs dd bs=" + ddBlock, seconds,
+                     baseline, limit);
 }
 
 bool CompareTree(const std::string& root, const std::string& scratch) {

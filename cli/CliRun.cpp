@@ -115,6 +115,15 @@ bool WriteLog(const TStringList& log, const std::optional<std::string>& logFile)
   }
 }
 
+// The log shows a directory that could not be searched only as one without
+// matching files; a run that must be trusted says which and why.
+void ReportSearchFailures(const TVerifyStatus& status) {
+  for (const TSearchFailure& failure : status.SearchFailures) {
+    Complain("不能搜索目录'" + failure.Directory + "': 错误代码=" + std::to_string(failure.Code) +
+             ", " + Platform::SystemErrorText(failure.Code));
+  }
+}
+
 int Run(const TCliArguments& args) {
   TVerifySetupInfo setup;
   if (const auto status = ApplyArguments(args, setup)) return *status;
@@ -129,6 +138,7 @@ int Run(const TCliArguments& args) {
   TVerifyStatus status;
   Verify(setup, status, args);
   const bool written = WriteLog(status.Log, args.LogFile);
+  ReportSearchFailures(status);
   std::fprintf(stderr, "%s\n", SummaryLine(status).c_str());
   return written ? ExitStatusOf(status) : ExitUsage;
 }
@@ -147,7 +157,8 @@ int RunCli(const TStringList& arguments) {
 int ExitStatusOf(const TVerifyStatus& status) {
   const auto& log = status.Log;
   if (std::find(log.begin(), log.end(), LogText::Stopped) != log.end()) return ExitStopped;
-  return status.FilesError > 0 ? ExitFileErrors : ExitAllCorrect;
+  const bool failed = status.FilesError > 0 || !status.SearchFailures.empty();
+  return failed ? ExitFileErrors : ExitAllCorrect;
 }
 
 std::string SummaryLine(const TVerifyStatus& status) {

@@ -7,7 +7,8 @@
 #include "VerifyStatus.h"
 
 inline constexpr int ExitAllCorrect = 0;
-inline constexpr int ExitFileErrors = 1;  // a file could not be opened or read
+// a file could not be opened or read, or a directory could not be searched
+inline constexpr int ExitFileErrors = 1;
 inline constexpr int ExitUsage = 2;       // also: the log could not be written
 inline constexpr int ExitStopped = 130;   // 128 + SIGINT, as shells report it
 
@@ -15,8 +16,8 @@ inline constexpr int ExitStopped = 130;   // 128 + SIGINT, as shells report it
 // status.
 int RunCli(const TStringList& arguments);
 
-// After a run: 130 when the log says the user stopped it, 1 when a file
-// failed, otherwise 0.
+// After a run: 130 when the log says the user stopped it, 1 when a file or
+// a directory search failed, otherwise 0.
 int ExitStatusOf(const TVerifyStatus& status);
 
 // The one line written to standard error at the end.

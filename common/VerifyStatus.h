@@ -11,6 +11,14 @@
 
 using TStringList = std::vector<std::string>;
 
+// A directory whose search failed, with the system's code. The log shows it
+// only as one without matching files; this list is what tells the two apart.
+struct TSearchFailure {
+  std::string Directory;
+  int Code = 0;
+  bool operator==(const TSearchFailure&) const = default;
+};
+
 class TVerifyStatus {
  public:
   TVerifyStatus();
@@ -47,6 +55,7 @@ class TVerifyStatus {
 
   TStringList Log;
   TStringList ErrorList;
+  std::vector<TSearchFailure> SearchFailures;
 
   // Crossed between the threads without the lock.
   std::atomic<bool> Finished{false};

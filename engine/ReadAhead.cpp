@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "DirectoryChain.h"
 #include "File.h"
 #include "Path.h"
 
@@ -12,6 +13,10 @@ namespace {
 // The end of a pause is signalled to the worker only, so a paused helper
 // looks at the flag again this often; a stop wakes it at once.
 constexpr std::chrono::milliseconds PausePoll{20};
+
+// The helper's own directories held open, beside the worker's: few, as it
+// only ever goes forward.
+constexpr std::size_t ChainOpenLimit = 8;
 
 bool IsBelow(const std::string& path, const std::string& directory) {
   return path.starts_with(directory);
@@ -85,38 +90,50 @@ void TReadAhead::SkippedDirectory(const std::string& directory) {
 
 void TReadAhead::Run(std::stop_token stop) {
   for (std::size_t item = 0; item < Plan.Items.size() && !stop.stop_requested(); ++item) {
-    PlanDirectory(item, Plan.Items[item], stop);
+    PlanItem(item, Plan.Items[item], stop);
     std::lock_guard hold(Mutex);
     std::erase_if(Marks, [item](const TSkipMark& mark) { return mark.Item <= item; });
   }
 }
 
-// The walk's order: the directory's matching files, then each subdirectory
-// in turn, depth first. Names of subdirectories are listed before going
-// down, so that no directory stays open while a deeper one is read.
-void TReadAhead::PlanDirectory(std::size_t item, const std::string& path, std::stop_token stop) {
-  const std::string directory = CurrentDirectoryOf(path);
-  TDirSearch search(path, Plan.FileAttributeSet);
-  TSearchEntry entry;
-  bool left = false;
-  while (!left && search.Next(entry)) left = !Offer(item, directory, entry, stop);
-  if (!left && Plan.AllSubdirectories && !Leaving(item, directory, stop)) {
-    const std::string mask = NamePart(path);
-    for (const std::string& name : SubdirectoryNames(directory)) {
-      PlanDirectory(item, directory + name + PathDelimiter + mask, stop);
-      if (Leaving(item, directory, stop)) break;
+// The walk's order: a directory's matching files, then each subdirectory in
+// turn, depth first, with the levels on the heap so that no depth of tree
+// can exhaust the thread's stack.
+void TReadAhead::PlanItem(std::size_t item, const std::string& path, std::stop_token stop) {
+  TDirectoryChain chain(DirectoryPart(path), ChainOpenLimit);
+  std::vector<TLevel> levels;
+  levels.push_back({path, PlanLevel(item, path, chain, stop)});
+  while (!levels.empty()) {
+    TLevel& level = levels.back();
+    const std::string directory = CurrentDirectoryOf(level.Path);
+    if (level.Next < level.Subdirectories.size() && !Leaving(item, directory, stop)) {
+      const std::string& name = level.Subdirectories[level.Next++];
+      std::string subPath = directory + name + PathDelimiter + NamePart(level.Path);
+      chain.Enter(name);
+      std::vector<std::string> subdirectories = PlanLevel(item, subPath, chain, stop);
+      levels.push_back({std::move(subPath), std::move(subdirectories)});
+      continue;
     }
+    ForgetMarks(item, directory);
+    levels.pop_back();
+    if (!levels.empty()) chain.Leave();
   }
-  ForgetMarks(item, directory);
 }
 
-std::vector<std::string> TReadAhead::SubdirectoryNames(const std::string& directory) const {
+// Puts the directory's files into the sequence; returns its subdirectories,
+// none when the helper is to leave it.
+std::vector<std::string> TReadAhead::PlanLevel(std::size_t item, const std::string& path,
+                                               const TDirectoryChain& chain, std::stop_token stop) {
+  const std::string directory = CurrentDirectoryOf(path);
+  TDirSearch files(chain, NamePart(path), Plan.FileAttributeSet);
+  for (TSearchEntry entry; files.Next(entry);) {
+    if (!Offer(item, directory, entry, chain, stop)) return {};
+  }
+  if (!Plan.AllSubdirectories || Leaving(item, directory, stop)) return {};
   std::vector<std::string> names;
-  TDirSearch search(directory + "*.*", Plan.FileAttributeSet | faDirectory);
-  TSearchEntry entry;
-  while (search.Next(entry)) {
-    if ((entry.Attributes & faDirectory) && entry.Name != "." && entry.Name != "..")
-      names.push_back(entry.Name);
+  TDirSearch search(chain, "*.*", Plan.FileAttributeSet | faDirectory, TDirSearch::OnlyDirectories);
+  for (TSearchEntry entry; search.Next(entry);) {
+    if (entry.Name != "." && entry.Name != "..") names.push_back(entry.Name);
   }
   return names;
 }
@@ -124,7 +141,7 @@ std::vector<std::string> TReadAhead::SubdirectoryNames(const std::string& direct
 // Adds one listed file to the sequence and asks for it when the worker has
 // not passed it yet. False when the helper is to leave the directory.
 bool TReadAhead::Offer(std::size_t item, const std::string& directory, const TSearchEntry& entry,
-                       std::stop_token stop) {
+                       const TDirectoryChain& chain, std::stop_token stop) {
   // Devices and pipes have nothing to read ahead; they still hold a place
   // in the sequence.
   const bool regular = (entry.Attributes & faSysFile) == 0;
@@ -137,7 +154,7 @@ bool TReadAhead::Offer(std::size_t item, const std::string& directory, const TSe
   Queue.push_back(planned);
   QueuedBytes += bytes;
   lock.unlock();
-  if (bytes > 0) Fetch(planned);
+  if (bytes > 0) Fetch(planned, chain, entry.Name);
   return true;
 }
 
@@ -158,9 +175,10 @@ bool TReadAhead::HasRoom(std::int64_t bytes) const {
          (Queue.empty() || QueuedBytes + bytes <= Plan.Window.Bytes);
 }
 
-void TReadAhead::Fetch(const TPlanned& planned) {
+void TReadAhead::Fetch(const TPlanned& planned, const TDirectoryChain& chain,
+                       const std::string& name) {
   TReadFile file;
-  if (file.Open(planned.Path) != 0) return;
+  if (file.Open(chain, name) != 0) return;
   // Each step only while the worker has not reached the file: once it
   // has, it reads the file itself, or never.
   if (Plan.DropCache) {

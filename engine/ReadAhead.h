@@ -20,6 +20,7 @@
 
 #include "Attributes.h"
 #include "DirSearch.h"
+#include "DirectoryChain.h"
 #include "VerifyStatus.h"
 
 // How far the helper may run ahead of the worker: in files and in bytes
@@ -83,12 +84,21 @@ class TReadAhead {
     std::int64_t From = 0;
   };
 
+  // One directory on the helper's way down, as in the walk.
+  struct TLevel {
+    std::string Path;
+    std::vector<std::string> Subdirectories;
+    std::size_t Next = 0;
+  };
+
   void Run(std::stop_token stop);
-  void PlanDirectory(std::size_t item, const std::string& path, std::stop_token stop);
-  std::vector<std::string> SubdirectoryNames(const std::string& directory) const;
+  void PlanItem(std::size_t item, const std::string& path, std::stop_token stop);
+  std::vector<std::string> PlanLevel(std::size_t item, const std::string& path,
+                                     const Platform::TDirectoryChain& chain, std::stop_token stop);
   bool Offer(std::size_t item, const std::string& directory, const Platform::TSearchEntry& entry,
-             std::stop_token stop);
-  void Fetch(const TPlanned& planned);
+             const Platform::TDirectoryChain& chain, std::stop_token stop);
+  void Fetch(const TPlanned& planned, const Platform::TDirectoryChain& chain,
+             const std::string& name);
   bool SetState(std::uint64_t serial, TState state);
   void PopFront();
   bool WaitForTurn(std::unique_lock<std::mutex>& lock, std::int64_t bytes, std::stop_token stop);

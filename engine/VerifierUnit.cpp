@@ -57,6 +57,11 @@ void TVerifier::WaitFor() {
 }
 
 void TVerifier::VerifyFile(const std::string& path, std::int64_t size, TAttributes attributes) {
+  CheckFile(nullptr, path, size, attributes);
+}
+
+void TVerifier::CheckFile(const TDirectoryChain* directory, const std::string& path,
+                          std::int64_t size, TAttributes attributes) {
   if (!IsValidReadUnit(Setup.ReadUnit) || Status.ReadBuffer == nullptr ||
       Status.ReadBufferSize < static_cast<std::size_t>(Setup.ReadUnit))
     throw std::logic_error("VerifyFile needs a read unit of 1..1048576 and a buffer that long");
@@ -65,15 +70,17 @@ void TVerifier::VerifyFile(const std::string& path, std::int64_t size, TAttribut
   const bool droppedAhead = Ahead && Ahead->Reached(path);
   TFileCheck check;
   TReadFile file;
-  if (const int code = file.Open(path); code != 0) {
+  const int code =
+      directory != nullptr ? file.Open(*directory, NamePart(path)) : file.Open(path);
+  if (code != 0) {
     Status.FileError = true;
     check.FailureMessage = LogText::CannotOpen;
     check.ErrorCode = code;
   } else {
     // What a copy has just written is still in memory; reading that would
-    // prove nothing about the medium.
-    // Dropped already when it was read ahead: dropping again would only
-    // throw away what came from the medium.
+    // prove nothing about the medium. A file read ahead was dropped before
+    // that: dropping it again would only throw away what came from the
+    // medium.
     if (!Options.Cached && !droppedAhead) file.DropCachedPages();
     ReadUnits(file, size, check);
     file.Close();
@@ -213,6 +220,7 @@ void TVerifier::OpenLog() {
   Status.Log.emplace_back(LogText::Rule);
   Status.Log.emplace_back(LogText::LogHeading);
   Status.ErrorList.clear();
+  Status.SearchFailures.clear();
   Status.StartTime = NowAsDays();
 }
 
@@ -257,32 +265,74 @@ TAttributes TVerifier::FileAttributeSet() const {
   return set;
 }
 
+// One directory on the walk's way down: its path (directory part + mask,
+// as the log shows it) and its subdirectories, in the system's order.
+struct TVerifier::TWalkLevel {
+  std::string Path;
+  std::vector<std::string> Subdirectories;
+  std::size_t Next = 0;
+};
+
+// Depth first, as a recursion over the subdirectories would go, but with
+// the levels kept on the heap: the depth of a tree must not be able to
+// exhaust the thread's stack.
 void TVerifier::ScanDirectory(const std::string& path) {
+  TDirectoryChain chain(DirectoryPart(path));
+  std::vector<TWalkLevel> levels;
+  levels.push_back({path, ScanLevel(path, chain)});
+  for (;;) {
+    TWalkLevel& level = levels.back();
+    if (level.Next < level.Subdirectories.size() && !Terminated()) {
+      const std::string& name = level.Subdirectories[level.Next++];
+      std::string subPath = CurrentDirectoryOf(level.Path) + name + PathDelimiter + NamePart(level.Path);
+      chain.Enter(name);
+      std::vector<std::string> subdirectories = ScanLevel(subPath, chain);
+      levels.push_back({std::move(subPath), std::move(subdirectories)});
+      continue;
+    }
+    levels.pop_back();
+    if (levels.empty()) return;
+    // Back from a subdirectory's walk: the parent's files are current again.
+    chain.Leave();
+    {
+      TMutexLock hold(Status.Mutex);
+      Status.CurrentDirectory = CurrentDirectoryOf(levels.back().Path);
+    }
+    if (!Terminated()) Status.WaitWhilePaused();
+  }
+}
+
+// Logs the directory and checks its files; returns the subdirectories to
+// walk next (none when the directory was skipped).
+std::vector<std::string> TVerifier::ScanLevel(const std::string& path,
+                                              const TDirectoryChain& chain) {
   const std::string directory = CurrentDirectoryOf(path);
   {
     TMutexLock hold(Status.Mutex);
     Status.CurrentDirectory = directory;
   }
   AppendLog(LogText::ScanLine(path, LogText::AttributeLetters(FileAttributeSet())));
-  const bool skipped = ScanFiles(path, directory);
-  if (skipped) return;
+  const bool skipped = ScanFiles(path, directory, chain);
   // Tested here too, so that a stopped run does not descend any further.
-  if (Setup.AllSubdirectories && !Terminated()) ScanSubdirectories(path, directory);
+  if (skipped || !Setup.AllSubdirectories || Terminated()) return {};
+  return SubdirectoryNames(path, chain);
 }
 
 // The file phase; true when the directory was left on request.
-bool TVerifier::ScanFiles(const std::string& path, const std::string& directory) {
-  TDirSearch search(path, FileAttributeSet());
+bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
+                          const TDirectoryChain& chain) {
+  TDirSearch search(chain, NamePart(path), FileAttributeSet());
   TSearchEntry entry;
   if (!search.Next(entry)) {
     AppendLog(LogText::NoMatch);
   } else {
     do {
-      VerifyFile(directory + entry.Name, entry.Size, entry.Attributes);
+      CheckFile(&chain, directory + entry.Name, entry.Size, entry.Attributes);
       if (Status.SkipDirectory || Terminated()) break;
       Status.WaitWhilePaused();
     } while (search.Next(entry));
   }
+  NoteSearchFailure(path, search.Error());
   if (!Status.SkipDirectory) return false;
   if (Ahead) Ahead->SkippedDirectory(directory);
   TMutexLock hold(Status.Mutex);
@@ -292,19 +342,27 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory)
   return true;
 }
 
-void TVerifier::ScanSubdirectories(const std::string& path, const std::string& directory) {
-  const std::string mask = NamePart(path);
-  TDirSearch search(directory + "*.*", FileAttributeSet() | faDirectory);
-  TSearchEntry entry;
-  while (search.Next(entry)) {
-    const bool isDirectory = entry.Attributes & faDirectory;
-    if (isDirectory && (entry.Name == "." || entry.Name == "..")) continue;
-    if (isDirectory && !Terminated()) {
-      ScanDirectory(directory + entry.Name + PathDelimiter + mask);
-      TMutexLock hold(Status.Mutex);
-      Status.CurrentDirectory = directory;
-    }
-    if (Terminated()) break;
-    Status.WaitWhilePaused();
+// Read in full before the walk goes down, so that no listing stays open
+// above it and a deep tree costs no more descriptors than a flat one.
+std::vector<std::string> TVerifier::SubdirectoryNames(const std::string& path,
+                                                      const TDirectoryChain& chain) {
+  std::vector<std::string> names;
+  TDirSearch search(chain, "*.*", FileAttributeSet() | faDirectory, TDirSearch::OnlyDirectories);
+  for (TSearchEntry entry; search.Next(entry);) {
+    if (entry.Name != "." && entry.Name != "..") names.push_back(entry.Name);
   }
+  NoteSearchFailure(path, search.Error());
+  return names;
+}
+
+void TVerifier::NoteSearchFailure(const std::string& path, int code) {
+  if (code == 0) return;
+  std::string directory = DirectoryPart(path);
+  if (directory.empty()) directory = ".";
+  TMutexLock hold(Status.Mutex);
+  auto& failures = Status.SearchFailures;
+  // The file and the subdirectory phase of one directory, or two items in
+  // one directory, fail alike: the directory is listed once.
+  if (!failures.empty() && failures.back().Directory == directory) return;
+  failures.push_back({directory, code});
 }

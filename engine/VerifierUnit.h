@@ -9,9 +9,11 @@
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "Attributes.h"
 #include "CommonDataUnit.h"
+#include "DirectoryChain.h"
 #include "File.h"
 #include "ReadAhead.h"
 
@@ -73,7 +75,8 @@ class TVerifier {
   void VerifyFile(const std::string& path, std::int64_t size, Platform::TAttributes attributes);
 
   // Checks the files an item names, and with AllSubdirectories the files of
-  // that name in every subdirectory, depth first.
+  // that name in every subdirectory, depth first. Directories that could
+  // not be searched are added to the status's SearchFailures.
   void ScanDirectory(const std::string& path);
 
  private:
@@ -85,9 +88,19 @@ class TVerifier {
   void AppendLog(std::string_view line);
 
   Platform::TAttributes FileAttributeSet() const;
-  bool ScanFiles(const std::string& path, const std::string& directory);
-  void ScanSubdirectories(const std::string& path, const std::string& directory);
+  struct TWalkLevel;
+  std::vector<std::string> ScanLevel(const std::string& path,
+                                     const Platform::TDirectoryChain& chain);
+  bool ScanFiles(const std::string& path, const std::string& directory,
+                 const Platform::TDirectoryChain& chain);
+  std::vector<std::string> SubdirectoryNames(const std::string& path,
+                                             const Platform::TDirectoryChain& chain);
+  void NoteSearchFailure(const std::string& path, int code);
   struct TFileCheck;
+
+  // VerifyFile, opening the file by its name in directory when one is given.
+  void CheckFile(const Platform::TDirectoryChain* directory, const std::string& path,
+                 std::int64_t size, Platform::TAttributes attributes);
 
   void AnnounceFile(const std::string& path, std::int64_t size, Platform::TAttributes attributes);
   void ReadUnits(Platform::TReadFile& file, std::int64_t size, TFileCheck& check);

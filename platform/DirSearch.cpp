@@ -3,11 +3,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
 
+#include "DirectoryChain.h"
 #include "Path.h"
 #include "TextEncoding.h"
 
@@ -80,33 +82,62 @@ bool MatchesMask(std::string_view name, std::string_view mask) {
 }
 
 struct TDirSearch::TState {
-  DIR* Dir = nullptr;
+  std::unique_ptr<TDirectoryChain> OwnDirectory;  // for a search by pattern
+  int DirFd = -1;
+  DIR* Dir = nullptr;  // the listing; none when a plain name is looked up
   std::string Mask;
   TAttributes AttributeSet = 0;
+  bool LookUp = false;
+  bool LookedUp = false;
+  bool OnlyDirectories = false;
+  int Error = 0;
 
   ~TState() {
     if (Dir != nullptr) closedir(Dir);
   }
 
-  // Builds the entry for one name; false when it is not to be reported.
-  bool Describe(const dirent& item, TSearchEntry& entry) const;
+  void Start(const TDirectoryChain& directory, std::string_view mask, TAttributes attributeSet);
+  bool NextListed(TSearchEntry& entry);
+  bool LookUpName(TSearchEntry& entry);
+  bool Describe(const char* name, struct stat info, TSearchEntry& entry) const;
+  bool Admits(const TSearchEntry& entry) const {
+    return (entry.Attributes & FilterBits & ~AttributeSet) == 0;
+  }
 };
 
-bool TDirSearch::TState::Describe(const dirent& item, TSearchEntry& entry) const {
-  const int dirFd = dirfd(Dir);
-  const std::string_view name = item.d_name;
-  struct stat info {};
-  if (fstatat(dirFd, item.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
-    // Gone since readdir listed it: nothing left to verify.
-    if (errno == ENOENT) return false;
-    // Listed but not examinable (a directory readable without search
-    // permission): report it by its type so that the open of a file fails
-    // with the system's code instead of the file silently vanishing.
-    info = {};
-    info.st_mode = item.d_type == DT_DIR ? (S_IFDIR | S_IWUSR) : (S_IFREG | S_IWUSR);
-  } else if (S_ISLNK(info.st_mode)) {
+void TDirSearch::TState::Start(const TDirectoryChain& directory, std::string_view mask,
+                               TAttributes attributeSet) {
+  DirFd = directory.Descriptor();
+  Error = directory.Error();
+  Mask = mask;
+  AttributeSet = attributeSet;
+  // A mask without wildcards names exactly one file: listing a directory
+  // of thousands of files to find it would make one item per file cost a
+  // scan of the whole directory.
+  LookUp = Mask.find_first_of("*?") == std::string::npos;
+  if (Error != 0 || LookUp) return;
+  // The chain holds a directory open for reading where it may be read; one
+  // it could not gets the system's refusal from this open.
+  const int fd = (fcntl(DirFd, F_GETFL) & O_PATH) != 0
+                     ? openat(DirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                     : fcntl(DirFd, F_DUPFD_CLOEXEC, 0);
+  if (fd >= 0) Dir = fdopendir(fd);
+  if (Dir == nullptr) {
+    Error = errno;
+    if (fd >= 0) close(fd);
+    return;
+  }
+  // A duplicate shares its position with the chain's descriptor, which an
+  // earlier listing of the same directory has moved.
+  rewinddir(Dir);
+}
+
+// Fills entry for a name as lstat described it; false when the name is not
+// to be reported.
+bool TDirSearch::TState::Describe(const char* name, struct stat info, TSearchEntry& entry) const {
+  if (S_ISLNK(info.st_mode)) {
     struct stat target {};
-    if (fstatat(dirFd, item.d_name, &target, 0) == 0) {
+    if (fstatat(DirFd, name, &target, 0) == 0) {
       // A link to a directory is neither a file to verify nor a directory to
       // enter: following it could loop or walk a tree twice, and reporting
       // it without the directory bit would make the walk try to read it as a
@@ -123,31 +154,73 @@ bool TDirSearch::TState::Describe(const dirent& item, TSearchEntry& entry) const
   entry.Name.assign(name);
   entry.Size = S_ISDIR(info.st_mode) ? 0 : static_cast<std::int64_t>(info.st_size);
   entry.Attributes = ModeAttributes(info.st_mode);
-  if (name.front() == '.' && !IsDotOrDotDot(name)) entry.Attributes |= faHidden;
+  if (name[0] == '.' && !IsDotOrDotDot(name)) entry.Attributes |= faHidden;
   return true;
+}
+
+bool TDirSearch::TState::NextListed(TSearchEntry& entry) {
+  for (;;) {
+    // readdir tells an error from the end of the listing only by errno.
+    errno = 0;
+    const dirent* item = readdir(Dir);
+    if (item == nullptr) {
+      Error = errno;
+      return false;
+    }
+    if (!MatchesMask(item->d_name, Mask)) continue;
+    // A link is never reported as a directory, so DT_LNK goes too.
+    if (OnlyDirectories && item->d_type != DT_DIR && item->d_type != DT_UNKNOWN) continue;
+    struct stat info {};
+    if (fstatat(DirFd, item->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+      // Gone since readdir listed it: nothing left to verify.
+      if (errno == ENOENT) continue;
+      // Listed but not examinable (a directory readable without search
+      // permission): report it by its type so that the open of a file fails
+      // with the system's code instead of the file silently vanishing.
+      info = {};
+      info.st_mode = item->d_type == DT_DIR ? (S_IFDIR | S_IWUSR) : (S_IFREG | S_IWUSR);
+    }
+    if (!Describe(item->d_name, info, entry) || !Admits(entry)) continue;
+    if (!OnlyDirectories || (entry.Attributes & faDirectory) != 0) return true;
+  }
+}
+
+bool TDirSearch::TState::LookUpName(TSearchEntry& entry) {
+  struct stat info {};
+  if (fstatat(DirFd, Mask.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    // No such name (or one too long for any name to have) is no match; any
+    // other failure means the directory could not be searched.
+    if (errno != ENOENT && errno != ENAMETOOLONG) Error = errno;
+    return false;
+  }
+  return Describe(Mask.c_str(), info, entry) && Admits(entry);
+}
+
+TDirSearch::TDirSearch(const TDirectoryChain& directory, std::string_view mask,
+                       TAttributes attributeSet, TLimit limit)
+    : State(std::make_unique<TState>()) {
+  State->OnlyDirectories = limit == OnlyDirectories;
+  State->Start(directory, mask, attributeSet);
 }
 
 TDirSearch::TDirSearch(std::string_view pattern, TAttributes attributeSet)
     : State(std::make_unique<TState>()) {
-  State->Mask = NamePart(pattern);
-  State->AttributeSet = attributeSet;
-  // A pattern without a directory part searches the working directory; the
-  // names are still yielded bare, as the caller builds paths from its own
-  // (empty) current directory.
-  const std::string directory = DirectoryPart(pattern);
-  State->Dir = opendir(directory.empty() ? "." : directory.c_str());
+  State->OwnDirectory = std::make_unique<TDirectoryChain>(DirectoryPart(pattern));
+  State->Start(*State->OwnDirectory, NamePart(pattern), attributeSet);
 }
 
 TDirSearch::~TDirSearch() = default;
 
 bool TDirSearch::Next(TSearchEntry& entry) {
-  if (State->Dir == nullptr) return false;
-  while (const dirent* item = readdir(State->Dir)) {
-    if (!MatchesMask(item->d_name, State->Mask)) continue;
-    if (!State->Describe(*item, entry)) continue;
-    if ((entry.Attributes & FilterBits & ~State->AttributeSet) == 0) return true;
-  }
-  return false;
+  TState& state = *State;
+  if (state.Error != 0) return false;
+  if (!state.LookUp) return state.NextListed(entry);
+  // A plain name is one entry at most.
+  if (state.LookedUp) return false;
+  state.LookedUp = true;
+  return state.LookUpName(entry);
 }
+
+int TDirSearch::Error() const { return State->Error; }
 
 }  // namespace Platform

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "Attributes.h"
+#include "DirectoryChain.h"
 
 namespace Platform {
 
@@ -21,12 +22,24 @@ struct TSearchEntry {
 // extension, ASCII letters compare without regard to case.
 bool MatchesMask(std::string_view name, std::string_view mask);
 
-// Yields the entries of the pattern's directory that match its mask and
-// whose hidden, system, volume-label and directory bits all lie inside
-// attributeSet, in readdir order ("." and ".." included). A directory that
-// cannot be opened yields nothing.
+// Yields the entries of a directory that match a mask and whose hidden,
+// system, volume-label and directory bits all lie inside attributeSet, in
+// readdir order ("." and ".." included). A mask without wildcards names
+// one file, which is looked up directly (case-sensitive, as names are
+// here) instead of listing the directory. A directory that cannot be
+// searched yields nothing, or no more, and says why in Error.
 class TDirSearch {
  public:
+  // OnlyDirectories: a search for the directories to descend into passes
+  // over other entries without examining each one, so that it costs little
+  // more than reading the listing, however many files lie beside them.
+  enum TLimit { Everything, OnlyDirectories };
+
+  // Searches the chain's innermost directory, which stays where it is in
+  // the chain while the search lives.
+  TDirSearch(const TDirectoryChain& directory, std::string_view mask, TAttributes attributeSet,
+             TLimit limit = Everything);
+  // Searches by pattern: directory part + mask.
   TDirSearch(std::string_view pattern, TAttributes attributeSet);
   ~TDirSearch();
   TDirSearch(const TDirSearch&) = delete;
@@ -34,6 +47,8 @@ class TDirSearch {
 
   // Fills entry with the next match; false when there is none left.
   bool Next(TSearchEntry& entry);
+  // 0, or the system's code when the directory could not be searched.
+  int Error() const;
 
  private:
   struct TState;

@@ -18,7 +18,17 @@ constexpr std::int64_t MaxChunk = std::int64_t{1} << 30;
 
 TReadFile::~TReadFile() { Close(); }
 
-int TReadFile::Open(const std::string& path) {
+int TReadFile::Open(const std::string& path) { return OpenAt(AT_FDCWD, path.c_str()); }
+
+int TReadFile::Open(const TDirectoryChain& directory, const std::string& name) {
+  if (directory.Error() != 0) {
+    Close();
+    return directory.Error();
+  }
+  return OpenAt(directory.Descriptor(), name.c_str());
+}
+
+int TReadFile::OpenAt(int dirFd, const char* name) {
   Close();
   // O_NONBLOCK: a FIFO without a writer or a device waiting for a medium
   // must fail or end at once instead of hanging the run; for regular files
@@ -26,7 +36,7 @@ int TReadFile::Open(const std::string& path) {
   // it our controlling terminal. O_CLOEXEC: no descriptor leaks into
   // programs started later.
   do {
-    Fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    Fd = openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   } while (Fd < 0 && errno == EINTR);
   return Fd < 0 ? errno : 0;
 }

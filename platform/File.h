@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "DirectoryChain.h"
+
 namespace Platform {
 
 class TReadFile {
@@ -15,6 +17,9 @@ class TReadFile {
 
   // 0 on success, otherwise the error code of the failing open.
   int Open(const std::string& path);
+  // The same for a name in the chain's innermost directory, so that the
+  // length of the file's full path does not matter.
+  int Open(const TDirectoryChain& directory, const std::string& name);
 
   // Reads count bytes into buffer, repeating the system call until the
   // count is met, the file ends, or an error occurs. done receives the
@@ -35,6 +40,8 @@ class TReadFile {
   bool IsOpen() const { return Fd >= 0; }
 
  private:
+  int OpenAt(int dirFd, const char* name);
+
   int Fd = -1;
 };
 

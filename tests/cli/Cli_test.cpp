@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -155,6 +157,45 @@ TEST(CliOutput, StandardOutputIsTheEngineLog) {
   ASSERT_EQ(err.size(), 1u) << r.Err;
   EXPECT_TRUE(err[0].starts_with("korvane-cli: 正确 4, 错误 1, 忽略 0 个文件; 总计 73,006 字节; 用时 "))
       << err[0];
+}
+
+// The log shows a directory that could not be searched only as one without
+// matching files, as designed; standard error names it with the system's
+// code and text, and the status says the run was not all correct.
+// Permissions do not bind root, so root runs the program as nobody.
+TEST(CliOutput, DirectoriesThatCannotBeSearchedAreNamedOnStandardError) {
+  TTempDir dir;
+  ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+  dir.WriteFile("a.txt", "a");
+  dir.WriteFile("locked/inside.txt", "b");
+  ASSERT_EQ(chmod(dir.PathOf("locked").c_str(), 0), 0);
+  const struct {
+    std::string Directory, Mask, Reason, Summary;
+  } cases[] = {
+      {dir.PathOf("locked"), "*.*", "错误代码=13, 权限不够", "正确 1, 错误 0"},
+      {dir.PathOf("missing"), "a.txt", "错误代码=2, 没有那个文件或目录", "正确 0, 错误 0"},
+  };
+  for (const auto& c : cases) {
+    const std::string item = (c.Mask == "*.*" ? dir.Path() : c.Directory) + "/" + c.Mask;
+    Lines args = {"-S", "-A", item};
+    TCliOptions options;
+    if (geteuid() == 0) {
+      options.Program = "/usr/bin/setpriv";
+      args.insert(args.begin(),
+                  {"--reuid=65534", "--regid=65534", "--clear-groups", KORVANE_CLI_PATH});
+    }
+    const TCliResult r = RunCli(args, options);
+    EXPECT_EQ(r.ExitCode, 1) << item;
+    const Lines err = SplitLines(r.Err);
+    ASSERT_EQ(err.size(), 2u) << r.Err;
+    EXPECT_EQ(err[0], "korvane-cli: 不能搜索目录'" + c.Directory + "': " + c.Reason);
+    EXPECT_TRUE(err[1].starts_with("korvane-cli: " + c.Summary)) << err[1];
+    const Lines log = SplitLines(r.Out);
+    const std::string scanLine = "* 扫描'" + c.Directory + "/" + c.Mask + "',属性:'ARHS':";
+    const auto scan = std::find(log.begin(), log.end(), scanLine);
+    ASSERT_NE(scan, log.end()) << r.Out;
+    EXPECT_EQ(*(scan + 1), "   没有匹配文件.");
+  }
 }
 
 TEST(CliOutput, LogFileHoldsTheSameLinesInGb18030WithCrLf) {

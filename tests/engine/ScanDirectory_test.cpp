@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <thread>
 
+#include "DeepTree.h"
 #include "TestFs.h"
 #include "TestUtil.h"
 #include "VerifierFixture.h"
@@ -59,7 +61,9 @@ TEST(ScanDirectory, RootItemAndMissingDirectory) {
 
 TEST(ScanDirectory, ChosenFileIsAlsoCheckedInEverySubdirectory) {
   TVerifierFixture f;
-  for (const char* p : {"d/a.txt", "d/x/a.txt", "d/y/z/a.txt", "d/y/b.txt"}) f.Dir.WriteFile(p, "1");
+  // The name is looked up as written: "A.TXT" is another file.
+  for (const char* p : {"d/a.txt", "d/x/a.txt", "d/y/z/a.txt", "d/y/b.txt", "d/A.TXT", "d/y/A.txt"})
+    f.Dir.WriteFile(p, "1");
   f.Verifier.ScanDirectory(f.Dir.PathOf("d/a.txt"));
   EXPECT_EQ(f.Status.FilesOk, 3);
   EXPECT_EQ(CountLinesStartingWith(f.Status.Log, "* 扫描'"), 4);  // d, x, y, z
@@ -146,4 +150,28 @@ TEST(ScanDirectory, RelativeItems) {
     return ok && f.Status.FilesOk == 2 ? 0 : 1;
   });
   EXPECT_EQ(result, 0);
+}
+
+// Paths far longer than the system takes whole, and more levels than the
+// process may hold descriptors; the walk runs in a child for the limit.
+TEST(ScanDirectory, DeepTreesLoseNoFile) {
+  const struct {
+    int Levels;
+    std::size_t NameLength;
+    rlim_t DescriptorLimit;  // 0: as it is
+  } cases[] = {{200, 30, 0}, {1500, 1, 256}};
+  for (const auto& c : cases) {
+    TVerifierFixture f;
+    const TDeepTree tree(f.Dir.Path(), c.Levels, c.NameLength);
+    const int result = TestUtil::RunInChild([&] {
+      const rlimit limit{c.DescriptorLimit, c.DescriptorLimit};
+      if (c.DescriptorLimit != 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0) return 10;
+      f.Verifier.ScanDirectory(f.Dir.Path() + "/*.*");
+      if (f.Status.FilesOk != c.Levels || f.Status.FilesError != 0) return 1;
+      if (f.Status.TotalBytes != tree.Bytes()) return 2;
+      if (!f.Status.SearchFailures.empty()) return 3;
+      return f.Status.LastOkFile == tree.DeepestFile() ? 0 : 4;
+    });
+    EXPECT_EQ(result, 0) << c.Levels << " levels; 1 count, 2 bytes, 3 failures, 4 path";
+  }
 }

@@ -105,7 +105,11 @@ TEST(PlatformDirSearch, MaskSelectsNamesAndAPlainNameFindsOnlyItself) {
   EXPECT_EQ(names(List(dir / "*.txt", 0x21)), (TNames{"B.TXT", "a.txt"}));
   EXPECT_EQ(names(List(dir / "*.txt", 0x27)), (TNames{".h.txt", "B.TXT", "a.txt"}));
   EXPECT_EQ(names(List(dir / "abc.*", 0x21)), (TNames{"abc", "abc.log"}));
-  EXPECT_EQ(names(List(dir / "NOTE", 0x21)), (TNames{"note"}));
+  // A plain name is looked up as it is written, with the same attribute rules.
+  EXPECT_EQ(names(List(dir / "note", 0x21)), (TNames{"note"}));
+  EXPECT_TRUE(Search(dir / "NOTE", 0x27).empty());
+  EXPECT_TRUE(Search(dir / ".h.txt", 0x21).empty());
+  EXPECT_EQ(names(List(dir / ".h.txt", 0x27)), (TNames{".h.txt"}));
   // An item naming a directory finds the directory, which a file search never reports.
   EXPECT_TRUE(Search(dir / "data", 0x27).empty());
   EXPECT_EQ(names(List(dir / "data", 0x31)), (TNames{"data"}));
@@ -131,29 +135,52 @@ TEST(PlatformDirSearch, SymbolicLinks) {
   EXPECT_EQ(file.Open(dir / "dangling"), ENOENT);
 }
 
-TEST(PlatformDirSearch, DirectoriesThatCannotBeOpenedYieldNothing) {
+TEST(PlatformDirSearch, DirectoriesThatCannotBeSearchedYieldNothingAndSayWhy) {
   TTempDir dir;
   WriteFile(dir / "file", "x");
   ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
-  for (const char* pattern : {"missing/*", "file/*", "fifo/*"}) {
-    EXPECT_TRUE(Search(dir / pattern, 0x37).empty()) << pattern;
+  ASSERT_EQ(symlink("loop", (dir / "loop").c_str()), 0);
+  const std::pair<const char*, int> cases[] = {
+      {"missing/*", ENOENT}, {"missing/a.txt", ENOENT}, {"file/*", ENOTDIR},
+      {"fifo/*", ENOTDIR},   {"loop/*", ELOOP},         {"absent.txt", 0}};
+  for (const auto& [pattern, code] : cases) {
+    TDirSearch search(dir / pattern, 0x37);
+    TSearchEntry entry;
+    EXPECT_FALSE(search.Next(entry)) << pattern;
+    EXPECT_EQ(search.Error(), code) << pattern;
   }
 }
 
+// Permissions bind everybody but root, so a test running as root drops to
+// nobody in a child.
 TEST(PlatformDirSearch, LockedDirectories) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
   TTempDir dir;
-  ASSERT_EQ(mkdir((dir / "locked").c_str(), 0755), 0);
-  WriteFile(dir / "locked/inner", "x");
-  ASSERT_EQ(chmod((dir / "locked").c_str(), 0), 0);
-  EXPECT_TRUE(Search(dir / "locked/*", 0x37).empty());
-  // Listable but not searchable: the file is reported with size 0 and its
-  // open then fails with the system's code.
-  ASSERT_EQ(chmod((dir / "locked").c_str(), 0444), 0);
-  EXPECT_EQ(List(dir / "locked/*", 0x21), (TListing{{"inner", {0, 0}}}));
-  TReadFile file;
-  EXPECT_EQ(file.Open(dir / "locked/inner"), EACCES);
-  chmod((dir / "locked").c_str(), 0755);
+  ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+  for (const auto& [name, mode] : {std::pair{"locked", 0}, {"listable", 0444}, {"searchable", 0111}}) {
+    dir.WriteFile(std::string(name) + "/inner", "x");
+    ASSERT_EQ(chmod((dir / name).c_str(), mode), 0);
+  }
+  const int result = TestUtil::RunInChild([&] {
+    if (!TestUtil::BecomeUnprivileged()) return 10;
+    auto errorOf = [](const std::string& pattern) {
+      TDirSearch search(pattern, 0x37);
+      for (TSearchEntry entry; search.Next(entry);) {
+      }
+      return search.Error();
+    };
+    TReadFile file;
+    if (errorOf(dir / "locked/*") != EACCES || errorOf(dir / "locked/inner") != EACCES) return 1;
+    // Listable but not searchable: the file is reported with size 0 and its
+    // open then fails with the system's code.
+    if (List(dir / "listable/*", 0x21) != TListing{{"inner", {0, 0}}}) return 2;
+    if (file.Open(dir / "listable/inner") != EACCES) return 3;
+    // Searchable but not listable: a plain name is still found, since it is
+    // looked up rather than listed.
+    if (errorOf(dir / "searchable/*") != EACCES) return 4;
+    if (List(dir / "searchable/inner", 0x21) != TListing{{"inner", {0, 1}}}) return 5;
+    return 0;
+  });
+  EXPECT_EQ(result, 0);
 }
 
 TEST(PlatformDirSearch, EntriesComeInReaddirOrderWithRawNames) {

@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers for tests that work with whole files and with process-wide
 // state.
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,6 +35,15 @@ int RunInChild(F check) {
   int status = 0;
   if (child < 0 || waitpid(child, &status, 0) != child) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// In a child of RunInChild: as root, becomes the unprivileged user nobody
+// so that file permissions apply; anybody else already is bound by them.
+inline bool BecomeUnprivileged() {
+  if (geteuid() != 0) return true;
+  constexpr uid_t Nobody = 65534;
+  return setgroups(0, nullptr) == 0 && setresgid(Nobody, Nobody, Nobody) == 0 &&
+         setresuid(Nobody, Nobody, Nobody) == 0;
 }
 
 }  // namespace TestUtil

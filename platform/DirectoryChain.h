@@ -1,0 +1,63 @@
+#pragma once
+// The directories a depth-first walk stands in, from where it started down
+// to where it is now. Each one is opened relative to the one above it, so
+// no path is ever handed to the system whole: neither the depth of a tree
+// nor the length of its paths sets a limit. Only the innermost few stay
+// open; the walk's way back up opens the others again by name.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Platform {
+
+class TDirectoryChain {
+ public:
+  // Enough for the depth of nearly every real tree, so that a walk over one
+  // never opens a directory twice, and few beside the program's own.
+  static constexpr std::size_t DefaultOpenLimit = 32;
+
+  // Starts at the directory path names ("" for the working directory),
+  // opened one component at a time. Symbolic links in the path itself are
+  // followed, as the user gave it.
+  explicit TDirectoryChain(std::string_view path, std::size_t openLimit = DefaultOpenLimit);
+  ~TDirectoryChain();
+  TDirectoryChain(const TDirectoryChain&) = delete;
+  TDirectoryChain& operator=(const TDirectoryChain&) = delete;
+
+  // Goes down into the innermost directory's subdirectory name. A symbolic
+  // link is never entered, so a walk cannot loop. A failure is kept as the
+  // new innermost directory's Error.
+  void Enter(const std::string& name);
+  // Back to the directory above; the start is never left.
+  void Leave();
+
+  // 0 while the innermost directory is open; otherwise the system's code
+  // for why it could not be (also when one above it was lost).
+  int Error() const { return Levels.back().Error; }
+  // The innermost directory's descriptor for the platform layer's own
+  // calls relative to it; -1 when Error is set.
+  int Descriptor() const { return Levels.back().Fd; }
+  // Descriptors open below the start; never more than the limit.
+  std::size_t OpenBelowStart() const { return OpenCount; }
+
+ private:
+  struct TLevel {
+    std::string Name;
+    int Fd = -1;
+    int Error = 0;
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+  };
+  void OpenLevel(std::size_t index, bool again);
+  void CloseLevel(TLevel& level);
+  void KeepWithinLimit(std::size_t innermost);
+  void Reopen();
+
+  std::vector<TLevel> Levels;
+  std::size_t OpenLimit;
+  std::size_t OpenCount = 0;
+};
+
+}  // namespace Platform
