@@ -33,8 +33,8 @@ std::vector<std::string> MakeItems(const std::string& scratch) {
   return items;
 }
 
-std::vector<std::string> Command(std::vector<std::string> head, const std::vector<std::string>& items,
-                                 std::size_t count) {
+std::vector<std::string> Command(std::vector<std::string> head,
+                                 const std::vector<std::string>& items, std::size_t count) {
   head.insert(head.end(), items.begin(), items.begin() + static_cast<std::ptrdiff_t>(count));
   return head;
 }

@@ -284,7 +284,8 @@ void TVerifier::ScanDirectory(const std::string& path) {
     TWalkLevel& level = levels.back();
     if (level.Next < level.Subdirectories.size() && !Terminated()) {
       const std::string& name = level.Subdirectories[level.Next++];
-      std::string subPath = CurrentDirectoryOf(level.Path) + name + PathDelimiter + NamePart(level.Path);
+      std::string subPath =
+          CurrentDirectoryOf(level.Path) + name + PathDelimiter + NamePart(level.Path);
       chain.Enter(name);
       std::vector<std::string> subdirectories = ScanLevel(subPath, chain);
       levels.push_back({std::move(subPath), std::move(subdirectories)});

@@ -170,8 +170,11 @@ TEST(ScanDirectory, DeepTreesLoseNoFile) {
       if (f.Status.FilesOk != c.Levels || f.Status.FilesError != 0) return 1;
       if (f.Status.TotalBytes != tree.Bytes()) return 2;
       if (!f.Status.SearchFailures.empty()) return 3;
-      return f.Status.LastOkFile == tree.DeepestFile() ? 0 : 4;
+      if (f.Status.LastOkFile != tree.DeepestFile()) return 4;
+      // An item as long as that, naming its file.
+      f.Verifier.ScanDirectory(tree.DeepestFile());
+      return f.Status.FilesOk == c.Levels + 1 ? 0 : 5;
     });
-    EXPECT_EQ(result, 0) << c.Levels << " levels; 1 count, 2 bytes, 3 failures, 4 path";
+    EXPECT_EQ(result, 0) << c.Levels << " levels; 1 count, 2 bytes, 3 failures, 4 path, 5 item";
   }
 }

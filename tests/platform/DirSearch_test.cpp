@@ -156,7 +156,8 @@ TEST(PlatformDirSearch, DirectoriesThatCannotBeSearchedYieldNothingAndSayWhy) {
 TEST(PlatformDirSearch, LockedDirectories) {
   TTempDir dir;
   ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
-  for (const auto& [name, mode] : {std::pair{"locked", 0}, {"listable", 0444}, {"searchable", 0111}}) {
+  for (const auto& [name, mode] :
+       {std::pair{"locked", 0}, {"listable", 0444}, {"searchable", 0111}}) {
     dir.WriteFile(std::string(name) + "/inner", "x");
     ASSERT_EQ(chmod((dir / name).c_str(), mode), 0);
   }
