@@ -64,7 +64,8 @@ bool CompareTree(const std::string& root, int rounds) {
                           "find " + Quoted(root) + " -type f -exec cat {} +",
                           Quoted(Cli) + " --quiet -S -A -P1024 " + items},
                          rounds);
-  bool ok = ReportRatio("cold: korvane-cli -S -A -P- 20,000 files vs xargs -P8 cat", m[0], m[1], 1.0);
+  bool ok =
+      ReportRatio("cold: korvane-cli -S -A -P- 20,000 files vs xargs -P8 cat", m[0], m[1], 1.0);
   ok &= ReportRatio("cold: korvane-cli -S -A -P- 20,000 files vs find -exec cat", m[0], m[2], 0.5);
   std::printf("%-58s %8.3f s vs %8.3f s  ratio %.3f\n", "cold: the same with -P1024 vs -P-", m[3],
               m[0], m[3] / m[0]);

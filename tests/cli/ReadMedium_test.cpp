@@ -68,6 +68,7 @@ TEST(ReadMedium, MediumGoneBadAfterTheCopyIsFoundOnlyWhenTheMediumIsRead) {
     if (c.Cached) args.insert(args.begin(), "--cached");
     const TCliResult r = RunCli(args);
     EXPECT_EQ(r.ExitCode, c.Status) << (c.Cached ? "--cached" : "default") << "\n" << r.Err;
-    EXPECT_TRUE(Contains(r.Out, c.Expected)) << (c.Cached ? "--cached" : "default") << "\n" << r.Out;
+    EXPECT_TRUE(Contains(r.Out, c.Expected))
+        << (c.Cached ? "--cached" : "default") << "\n" << r.Out;
   }
 }

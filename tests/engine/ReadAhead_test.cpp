@@ -111,7 +111,8 @@ TEST(ReadAhead, ChangesNothingVisible) {
     EXPECT_EQ(ahead.ErrorList, alone.ErrorList) << label;
     EXPECT_EQ(ahead.Counts, alone.Counts) << label;
     // The script must really have acted, or the runs prove little.
-    const bool stopped = std::find(ahead.Log.begin(), ahead.Log.end(), "进程被用户中止.") != ahead.Log.end();
+    const bool stopped =
+        std::find(ahead.Log.begin(), ahead.Log.end(), "进程被用户中止.") != ahead.Log.end();
     EXPECT_EQ(stopped, !script.empty()) << label;
     if (!script.empty()) {
       EXPECT_EQ(ahead.Counts[3], 1) << "directories skipped";
@@ -131,7 +132,8 @@ TEST(ReadAhead, ChangesNothingVisible) {
 TEST(ReadAhead, EachFileComesFromTheMediumExactlyOnce) {
   std::vector<TTestFile> files;
   for (const std::string dir : {"a/", "a/in/", "b/", "b/in/", "c/"}) {
-    for (int i = 0; i < 12; ++i) files.push_back({.Path = dir + "f" + std::to_string(i), .Size = 1000});
+    for (int i = 0; i < 12; ++i)
+      files.push_back({.Path = dir + "f" + std::to_string(i), .Size = 1000});
   }
   TTestFs fs(files, {}, {.KernelCache = true});
   KORVANE_REQUIRE_FUSE(fs);
