@@ -1,10 +1,13 @@
 #pragma once
 // Small helpers shared by the benchmark programs: wall-clock timing with the
-// best of several rounds, and a printed ratio against a baseline.
+// best of several rounds, a printed ratio against a baseline, programs run
+// quietly, and the 1 GiB file.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -58,4 +61,21 @@ inline void RunQuietly(std::vector<std::string> argv, rusage* usage = nullptr) {
   int status = 0;
   rusage ignored{};
   wait4(child, &status, 0, usage != nullptr ? usage : &ignored);
+}
+
+inline void Shell(const std::string& command) {
+  if (std::system(command.c_str()) == -1) std::abort();
+}
+
+// A 1 GiB file under scratch, made on first use. In a directory of its own:
+// with the settings' default of all subdirectories on, an item naming one
+// file is also looked for in every directory below its own, and the
+// baselines read just the one file.
+inline std::string BigFile(const std::string& scratch) {
+  const std::string dir = scratch + "/korvane-bench-1g";
+  const std::string path = dir + "/big.bin";
+  mkdir(dir.c_str(), 0755);
+  if (access(path.c_str(), F_OK) != 0)
+    Shell("dd if=/dev/zero of='" + path + "' bs=1M count=1024 status=none");
+  return path;
 }

@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   TVerifySetupInfo setup(dir + "/bench-KORVANE.INI");
   status.ReadBuffer = buffer.data();
   status.ReadBufferSize = buffer.size();
-  TVerifier verifier(status, setup, TVerifier::TNoThread{});
+  TVerifier verifier(status, setup, TVerifier::TNoThread{}, {.Cached = true});
   PlainReads(path, buffer, 1 << 20);  // into the page cache
 
   bool ok = true;

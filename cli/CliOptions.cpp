@@ -28,6 +28,7 @@ void TakeLongOption(const TStringList& arguments, std::size_t& i, TCliArguments&
   if (name == "help") TakeFlag(name, value, result.Help, result.Errors);
   else if (name == "version") TakeFlag(name, value, result.Version, result.Errors);
   else if (name == "quiet") TakeFlag(name, value, result.Quiet, result.Errors);
+  else if (name == "cached") TakeFlag(name, value, result.Cached, result.Errors);
   else if (name != "log") result.Errors.push_back("无法识别的选项 '" + arguments[i] + "'");
   else if (!value && i + 1 < arguments.size()) result.LogFile = arguments[++i];
   else if (value && !value->empty()) result.LogFile = std::string(*value);
@@ -65,6 +66,8 @@ std::string UsageText() {
       "  --log=文件    把校验记录存入文件 (GB18030 编码, 每行以 CR LF 结束),\n"
       "                不写到标准输出\n"
       "  --quiet       不显示进度\n"
+      "  --cached      允许从系统缓存读取数据: 较快, 但只证明数据在内存中,\n"
+      "                不证明介质能读出 (刚复制的文件仍在缓存中)\n"
       "  --            其后的参数都是文件名, 即使以 '-' 开头\n"
       "\n设置取自程序目录中的 KORVANE.INI, 命令行选项覆盖它.\n"
       "退出状态: 0 所有文件正确 (或没有匹配文件), 1 有文件不能打开或不能读,\n"

@@ -12,6 +12,7 @@ struct TCliArguments {
   bool Help = false;
   bool Version = false;
   bool Quiet = false;
+  bool Cached = false;
   std::optional<std::string> LogFile;
   TStringList Parameters;    // switches and items, for the switch parser
   TStringList LiteralItems;  // after "--": items even when they begin with '-'

@@ -87,10 +87,10 @@ void MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
 }
 
 // The run itself; the signals are caught only while it goes on.
-void Verify(TVerifySetupInfo& setup, TVerifyStatus& status, bool quiet) {
+void Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args) {
   TEventPipe events;
-  TVerifier verifier(status, setup);
-  TProgressDisplay progress(stderr, !quiet && isatty(STDERR_FILENO) == 1);
+  TVerifier verifier(status, setup, TRunOptions{.Cached = args.Cached});
+  TProgressDisplay progress(stderr, !args.Quiet && isatty(STDERR_FILENO) == 1);
   MonitorRun(verifier, status, events, progress);
 }
 
@@ -136,7 +136,7 @@ int Run(const TCliArguments& args) {
     }
   }
   TVerifyStatus status;
-  Verify(setup, status, args.Quiet);
+  Verify(setup, status, args);
   const bool written = WriteLog(status.Log, args.LogFile);
   ReportSearchFailures(status);
   std::fprintf(stderr, "%s\n", SummaryLine(status).c_str());

@@ -23,11 +23,13 @@ TReadBuffer AllocateReadBuffer(std::size_t size) {
       static_cast<std::byte*>(::operator new[](size, ReadBufferAlignment, std::nothrow)));
 }
 
-TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread)
-    : Status(status), Setup(setup) {}
+TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread,
+                     TRunOptions options)
+    : Status(status), Setup(setup), Options(options) {}
 
-TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TBufferAllocator allocate)
-    : Status(status), Setup(setup) {
+TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions options,
+                     TBufferAllocator allocate)
+    : Status(status), Setup(setup), Options(options) {
   if (Setup.PositionError && !IsValidReadUnit(Setup.ReadUnit))
     throw EVerifyError("读取单位必须在 1 至 1048576 之间.");
   Thread = std::jthread([this, allocate](std::stop_token token) {
@@ -65,6 +67,7 @@ void TVerifier::CheckFile(const TDirectoryChain* directory, const std::string& p
     throw std::logic_error("VerifyFile needs a read unit of 1..1048576 and a buffer that long");
 
   AnnounceFile(path, size, attributes);
+  const bool droppedAhead = Ahead && Ahead->Reached(path);
   TFileCheck check;
   TReadFile file;
   const int code =
@@ -74,6 +77,11 @@ void TVerifier::CheckFile(const TDirectoryChain* directory, const std::string& p
     check.FailureMessage = LogText::CannotOpen;
     check.ErrorCode = code;
   } else {
+    // What a copy has just written is still in memory; reading that would
+    // prove nothing about the medium. A file read ahead was dropped before
+    // that: dropping it again would only throw away what came from the
+    // medium.
+    if (!Options.Cached && !droppedAhead) file.DropCachedPages();
     ReadUnits(file, size, check);
     file.Close();
   }
@@ -182,7 +190,10 @@ void TVerifier::Execute(TBufferAllocator allocate) {
   if (buffer) {
     Status.ReadBuffer = buffer.get();
     Status.ReadBufferSize = size;
+    if (Options.ReadAhead)
+      Ahead = std::make_unique<TReadAhead>(ReadAheadPlan(), Status, StopSource.get_token());
     VerifyItems();
+    Ahead.reset();
     Status.ReadBuffer = nullptr;
     Status.ReadBufferSize = 0;
   } else {
@@ -190,6 +201,14 @@ void TVerifier::Execute(TBufferAllocator allocate) {
   }
   buffer.reset();
   CloseLog();
+}
+
+TReadAheadPlan TVerifier::ReadAheadPlan() const {
+  return {.Items = Setup.VerifyList,
+          .AllSubdirectories = Setup.AllSubdirectories,
+          .FileAttributeSet = FileAttributeSet(),
+          .DropCache = !Options.Cached,
+          .Window = {}};
 }
 
 void TVerifier::OpenLog() {
@@ -209,6 +228,7 @@ void TVerifier::VerifyItems() {
   const std::size_t count = Setup.VerifyList.size();
   for (std::size_t i = 0; i < count; ++i) {
     const std::string item = Setup.VerifyList[i];
+    if (Ahead) Ahead->BeginItem(i);
     AppendLog(LogText::ItemStartLine(item));
     ScanDirectory(item);
     if (Terminated()) {
@@ -318,6 +338,7 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
   }
   NoteSearchFailure(path, search.Error());
   if (!Status.SkipDirectory) return false;
+  if (Ahead) Ahead->SkippedDirectory(directory);
   TMutexLock hold(Status.Mutex);
   Status.SkipDirectory = false;
   ++Status.DirsSkipped;

@@ -15,6 +15,7 @@
 #include "CommonDataUnit.h"
 #include "DirectoryChain.h"
 #include "File.h"
+#include "ReadAhead.h"
 
 // Raised when a run is asked for with options no run can use.
 class EVerifyError : public std::invalid_argument {
@@ -38,18 +39,31 @@ TReadBuffer AllocateReadBuffer(std::size_t size);
 // list searches with the same set, so that it shows exactly what a run checks.
 Platform::TAttributes FileSearchAttributes(bool allFileAttributes);
 
+// How a run reads: chosen by the program that starts it for this run only,
+// never kept in the settings file.
+struct TRunOptions {
+  // Lets reads be served from the system's cache. Quick, but it proves only
+  // that the data is in memory: a file copied a moment ago passes even when
+  // its medium can no longer return it. Off, every file's cached pages are
+  // dropped before it is read, so each byte checked comes from the medium.
+  bool Cached = false;
+  // Asks the medium for the files that come next while one is read. It
+  // changes nothing in what a run reports; off only to show that.
+  bool ReadAhead = true;
+};
+
 class TVerifier {
  public:
   // Starts a run over setup's items at once on a thread of its own. The
   // caller has reset the status. Throws EVerifyError, before anything is
   // started, when the error position is on and the read unit lies outside
   // 1..1048576.
-  TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup,
+  TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions options = {},
             TBufferAllocator allocate = AllocateReadBuffer);
   // For driving single checks from the caller's own thread; the caller
   // provides the read buffer in the status.
   struct TNoThread {};
-  TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread);
+  TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread, TRunOptions options = {});
   ~TVerifier();
   TVerifier(const TVerifier&) = delete;
   TVerifier& operator=(const TVerifier&) = delete;
@@ -71,6 +85,7 @@ class TVerifier {
 
  private:
   void Execute(TBufferAllocator allocate);
+  TReadAheadPlan ReadAheadPlan() const;
   void OpenLog();
   void VerifyItems();
   void CloseLog();
@@ -100,6 +115,9 @@ class TVerifier {
 
   TVerifyStatus& Status;
   TVerifySetupInfo& Setup;
+  const TRunOptions Options;
+  // The run's read-ahead helper; used by the worker thread only.
+  std::unique_ptr<TReadAhead> Ahead;
   std::stop_source StopSource;
   std::jthread Thread;
 };

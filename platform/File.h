@@ -27,6 +27,15 @@ class TReadFile {
   // end of file returns 0 with done < count).
   int Read(void* buffer, std::int64_t count, std::int64_t& done);
 
+  // Writes back the file's pending writes and drops its pages from the
+  // system's cache, so that the reads that follow come from the medium and
+  // not from memory that still holds what was copied there. A file system
+  // that refuses either call is read as it is: nothing here is a failure.
+  void DropCachedPages();
+  // Asks the medium for the file's first bytes without waiting for them; a
+  // read of them later is then served from the system's cache.
+  void ReadAhead(std::int64_t bytes);
+
   void Close();
   bool IsOpen() const { return Fd >= 0; }
 

@@ -117,6 +117,7 @@ TEST(CliUsage, ExitStatusesAndMessages) {
       {{"--frobnicate", good}, 2, "无法识别的选项 '--frobnicate'", ""},
       {{"--log"}, 2, "选项 '--log' 需要一个文件名", ""},
       {{"--quiet=yes", good}, 2, "选项 '--quiet' 不允许有参数", ""},
+      {{"--cached=no", good}, 2, "选项 '--cached' 不允许有参数", ""},
       {{"--log=" + dir.PathOf("no/dir/log.txt"), bad}, 2,
        "Cannot create file " + dir.PathOf("no/dir/log.txt") + ".", ""},
       {{"-H", bad}, 0, "", "  -H 或 -?      显示本窗口\n"},

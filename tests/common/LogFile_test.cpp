@@ -146,7 +146,7 @@ TEST(LogFile, AFailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile) {
   const TStringList log(2000, "   文件'/data/some/file.bin':");
   // A disk that fills up after 1000 bytes, and one whose writes fail at byte 5000.
   TTestFs fs({{.Path = "full/old.log", .Content = old}, {.Path = "bad/old.log", .Content = old}},
-             {}, {{.Path = "full", .Free = 1000}, {.Path = "bad", .WriteErrorAt = 5000}});
+             {}, {.WritableDirs = {{.Path = "full", .Free = 1000}, {.Path = "bad", .WriteErrorAt = 5000}}});
   KORVANE_REQUIRE_FUSE(fs);
   for (const char* dir : {"full", "bad"}) {
     const std::string path = fs.PathOf(std::string(dir) + "/old.log");

@@ -26,7 +26,7 @@ struct TRun {
   // Runs the chosen items to the end and returns the log.
   Lines RunToEnd(TBufferAllocator allocate = AllocateReadBuffer) {
     Status.Reset();
-    TVerifier verifier(Status, Setup, allocate);
+    TVerifier verifier(Status, Setup, {}, allocate);
     verifier.WaitFor();
     return Status.Log;
   }

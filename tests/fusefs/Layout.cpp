@@ -103,6 +103,8 @@ std::string TLayout::LoadLine(const std::string& line) {
       ok = ParseNumber(*value, actualSize);
     } else if (key == "delay_ms") {
       ok = ParseNumber(*value, node.DelayMs) && node.DelayMs >= 0;
+    } else if (key == "good_reads") {
+      ok = ParseNumber(*value, node.GoodReads) && node.GoodReads >= 0;
     } else if (key == "mode") {
       ok = ParseNumber(*value, node.Mode, 8) && node.Mode <= 07777;
     } else if (key == "deny_open") {

@@ -1,9 +1,14 @@
-// korvane_testfs --layout FILE [--watch-fd N] [fuse options] MOUNTPOINT
+// korvane_testfs --layout FILE [--watch-fd N] [--record FILE] [--kernel-cache]
+//                [fuse options] MOUNTPOINT
 //
 // A FUSE filesystem whose files fail the way worn media do, so that the
 // engine's tests meet real I/O errors through the real system calls. It is
 // read-only except in the directories its layout marks writable, which may
 // fill up or fail mid-write.
+// --record appends a line for every open ("open /a/b") and every read
+// request served ("read /a/b OFFSET SIZE"), written before the request is
+// answered. --kernel-cache lets the kernel keep file data in its page cache
+// across opens, as it does for a disk, instead of passing every read on.
 // It always runs in the foreground and single-threaded: the tests start it
 // as a child process and expect requests to be answered in order.
 // Exit status: 0 after unmounting; EX_USAGE, EX_NOINPUT or EX_DATAERR when
@@ -24,6 +29,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -37,6 +43,9 @@ struct TFsState {
   TLayout Layout;
   time_t Started = 0;
   int WatchFd = -1;
+  int RecordFd = -1;
+  bool KernelCache = false;
+  std::map<std::string, int> ReadsServed;
 };
 
 TFsState& State() { return *static_cast<TFsState*>(fuse_get_context()->private_data); }
@@ -62,12 +71,21 @@ void WatchParent(int fd) {
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
+void Record(const std::string& line) {
+  const int fd = State().RecordFd;
+  if (fd < 0) return;
+  const std::string text = line + "\n";
+  // One write per line on an O_APPEND descriptor: the test reads whole lines.
+  if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) std::abort();
+}
+
 void* Init(fuse_conn_info*, fuse_config* config) {
-  // Every read() of a test must reach us with its own offset and size: no
-  // page cache, no readahead. fi->direct_io is also set on each open.
-  config->direct_io = 1;
-  config->kernel_cache = 0;
   TFsState& state = State();
+  // Without the cache every read() of a test reaches us with its own offset
+  // and size: no page cache, no readahead. fi->direct_io is also set on
+  // each open.
+  config->direct_io = state.KernelCache ? 0 : 1;
+  config->kernel_cache = state.KernelCache ? 1 : 0;
   // Started only now: libfuse has installed its signal handlers by the time
   // the first request is served, so SIGTERM always means a clean unmount.
   if (state.WatchFd >= 0) WatchParent(state.WatchFd);
@@ -111,7 +129,9 @@ int Open(const char* path, fuse_file_info* fi) {
   if (node->DenyOpen) return -EACCES;
   const bool changes = (fi->flags & O_ACCMODE) != O_RDONLY || (fi->flags & O_TRUNC) != 0;
   if (changes && !State().Layout.InWritableDir(path)) return -EACCES;
-  fi->direct_io = 1;
+  fi->direct_io = State().KernelCache ? 0 : 1;
+  fi->keep_cache = State().KernelCache ? 1 : 0;
+  Record(std::string("open ") + path);
   return (fi->flags & O_TRUNC) != 0 ? State().Layout.Truncate(path, 0) : 0;
 }
 
@@ -123,7 +143,11 @@ int Create(const char* path, mode_t mode, fuse_file_info* fi) {
 int Read(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info*) {
   const TLayoutNode* node = Lookup(path);
   if (node == nullptr) return -ENOENT;
+  Record(std::string("read ") + path + " " + std::to_string(offset) + " " + std::to_string(size));
   if (node->DelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(node->DelayMs));
+  // A medium that went bad after the copy: what was read once is gone.
+  const int served = State().ReadsServed[path]++;
+  if (node->GoodReads >= 0 && served >= node->GoodReads) return -EIO;
   return ReadNode(*node, buffer, size, offset);
 }
 
@@ -186,7 +210,9 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: korvane_testfs --layout FILE [--watch-fd N] [fuse options] MOUNTPOINT\n");
+  std::fprintf(stderr,
+               "usage: korvane_testfs --layout FILE [--watch-fd N] [--record FILE] "
+               "[--kernel-cache] [fuse options] MOUNTPOINT\n");
   return EX_USAGE;
 }
 
@@ -199,11 +225,17 @@ int main(int argc, char** argv) {
   std::vector<std::string> fuseArgs{argv[0], "-f", "-s", "-o", "fsname=korvane_testfs,subtype=korvane_testfs"};
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if ((arg == "--layout" || arg == "--watch-fd") && i + 1 >= argc) return Usage();
+    const bool takesValue = arg == "--layout" || arg == "--watch-fd" || arg == "--record";
+    if (takesValue && i + 1 >= argc) return Usage();
     if (arg == "--layout") {
       layoutPath = argv[++i];
     } else if (arg == "--watch-fd") {
       state.WatchFd = std::atoi(argv[++i]);
+    } else if (arg == "--record") {
+      state.RecordFd = open(argv[++i], O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+      if (state.RecordFd < 0) return EX_CANTCREAT;
+    } else if (arg == "--kernel-cache") {
+      state.KernelCache = true;
     } else {
       fuseArgs.push_back(arg);
     }

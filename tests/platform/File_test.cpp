@@ -2,8 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <locale.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -148,4 +151,40 @@ TEST(PlatformSystemError, SameTextsFromManyThreadsWhateverTheirLocale) {
   }
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(mismatches.load(), 0);
+}
+
+namespace {
+
+// How many of the file's pages the system's cache holds.
+std::size_t PagesInCache(const std::string& path, std::size_t size) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  void* map = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+  close(fd);
+  if (map == MAP_FAILED) return 0;
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  std::vector<unsigned char> resident((size + page - 1) / page);
+  mincore(map, size, resident.data());
+  munmap(map, size);
+  std::size_t count = 0;
+  for (const unsigned char r : resident) count += r & 1;
+  return count;
+}
+
+}  // namespace
+
+// Pages still waiting to be written cannot be dropped: the write-back must
+// come first, or a file copied a moment ago would be read from memory.
+TEST(PlatformReadFile, DropsEvenPagesNotYetWritten) {
+  TTempDir dir;
+  struct statfs fs {};
+  if (statfs(dir.Path().c_str(), &fs) == 0 && fs.f_type == TMPFS_MAGIC)
+    GTEST_SKIP() << "on tmpfs the cache is the medium";
+  constexpr std::size_t size = 1 << 20;
+  ASSERT_TRUE(dir.WriteFile("fresh.bin", std::string(size, 'c')));
+  const std::string path = dir.PathOf("fresh.bin");
+  ASSERT_GT(PagesInCache(path, size), 0u);
+  TReadFile file;
+  ASSERT_EQ(file.Open(path), 0);
+  file.DropCachedPages();
+  EXPECT_EQ(PagesInCache(path, size), 0u);
 }

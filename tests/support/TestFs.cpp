@@ -9,6 +9,7 @@
 #include <sysexits.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -65,6 +66,7 @@ std::string LayoutText(const std::vector<TTestFile>& files, const std::vector<st
     if (file.ActualSize >= 0) out << " actual_size=" << file.ActualSize;
     if (file.DelayMs > 0) out << " delay_ms=" << file.DelayMs;
     if (file.DenyOpen) out << " deny_open=1";
+    if (file.GoodReads >= 0) out << " good_reads=" << file.GoodReads;
     out << '\n';
   }
   for (const std::string& dir : emptyDirs) out << "dir path=" << Escape(dir) << '\n';
@@ -176,14 +178,14 @@ char TestFsByte(std::int64_t offset) {
 }
 
 TTestFs::TTestFs(std::vector<TTestFile> files, std::vector<std::string> emptyDirs,
-                 std::vector<TWritableDir> writableDirs) {
+                 TTestFsOptions options) {
   if (WorkDir.Path().empty()) {
     Error = "no temporary directory";
     return;
   }
   MountPoint = WorkDir.PathOf("mnt");
   const std::string layoutPath = WorkDir.PathOf("layout.txt");
-  if (!WorkDir.MakeDir("mnt") || !WorkDir.WriteFile("layout.txt", LayoutText(files, emptyDirs, writableDirs))) {
+  if (!WorkDir.MakeDir("mnt") || !WorkDir.WriteFile("layout.txt", LayoutText(files, emptyDirs, options.WritableDirs))) {
     Error = "cannot prepare " + WorkDir.Path();
     return;
   }
@@ -197,10 +199,10 @@ TTestFs::TTestFs(std::vector<TTestFile> files, std::vector<std::string> emptyDir
     return;
   }
   MachineLacksFuse = false;
-  Mount(layoutPath);
+  Mount(layoutPath, options);
 }
 
-void TTestFs::Mount(const std::string& layoutPath) {
+void TTestFs::Mount(const std::string& layoutPath, const TTestFsOptions& options) {
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) {
     Error = "pipe2: " + ErrorName(errno);
@@ -216,8 +218,11 @@ void TTestFs::Mount(const std::string& layoutPath) {
     return;
   }
   int error = 0;
-  Child = Spawn({KORVANE_TESTFS_PATH, "--layout", layoutPath, "--watch-fd", "3", MountPoint},
-                WorkDir.PathOf("testfs.log"), watchEnd, error);
+  std::vector<std::string> args{KORVANE_TESTFS_PATH, "--layout", layoutPath, "--watch-fd", "3",
+                                "--record", WorkDir.PathOf("record.txt")};
+  if (options.KernelCache) args.emplace_back("--kernel-cache");
+  args.push_back(MountPoint);
+  Child = Spawn(args, WorkDir.PathOf("testfs.log"), watchEnd, error);
   close(watchEnd);
   if (Child < 0) {
     Error = std::string("cannot start ") + KORVANE_TESTFS_PATH + ": " + ErrorName(error);
@@ -230,6 +235,7 @@ void TTestFs::Mount(const std::string& layoutPath) {
       Child = -1;
       const bool ourFault = WIFEXITED(status) && (WEXITSTATUS(status) == EX_USAGE ||
                                                   WEXITSTATUS(status) == EX_NOINPUT ||
+                                                  WEXITSTATUS(status) == EX_CANTCREAT ||
                                                   WEXITSTATUS(status) == EX_DATAERR);
       MachineLacksFuse = !ourFault;
       Error = "korvane_testfs ended (" + DescribeStatus(status) + ") without mounting" + LogTail();
@@ -337,3 +343,26 @@ bool TTestFs::RequiredHere() {
   const char* ci = getenv("CI");
   return ci != nullptr && std::string_view(ci) == "true";
 }
+
+// Lines "KIND /relative/path ..." of the record, as relative paths.
+std::vector<std::string> TTestFs::RecordedPaths(const std::string& kind) const {
+  std::ifstream record(WorkDir.PathOf("record.txt"));
+  std::vector<std::string> paths;
+  std::string line;
+  const std::string prefix = kind + " /";
+  while (std::getline(record, line)) {
+    if (!line.starts_with(prefix)) continue;
+    std::string path = line.substr(prefix.size());
+    // A read line ends in its offset and size.
+    if (kind == "read") path.erase(path.rfind(' ', path.rfind(' ') - 1));
+    paths.push_back(path);
+  }
+  return paths;
+}
+
+int TTestFs::ReadsServed(const std::string& relative) const {
+  const std::vector<std::string> reads = RecordedPaths("read");
+  return static_cast<int>(std::count(reads.begin(), reads.end(), relative));
+}
+
+std::vector<std::string> TTestFs::OpenedFiles() const { return RecordedPaths("open"); }

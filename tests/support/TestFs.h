@@ -24,9 +24,13 @@ struct TTestFile {
   bool DenyOpen = false;          // open fails with EACCES
   std::int64_t ActualSize = -1;   // data ends here; reads past it return 0 bytes
   int DelayMs = 0;                // each read call sleeps this long
+  int GoodReads = -1;             // read requests served before all later ones fail with EIO
   std::optional<std::string> Content{};  // explicit content (Size then = its length)
   unsigned Mode = 0644;
 };
+
+// Content of a file without explicit Content: byte i is (i * 7 + 3) & 0xFF.
+char TestFsByte(std::int64_t offset);
 
 // A directory whose files may be created, written, truncated, renamed
 // within it and removed; the files listed inside it become writable too.
@@ -36,20 +40,24 @@ struct TWritableDir {
   std::int64_t WriteErrorAt = -1;  // writes reaching this byte of a file fail with EIO
 };
 
-// Content of a file without explicit Content: byte i is (i * 7 + 3) & 0xFF.
-char TestFsByte(std::int64_t offset);
+struct TTestFsOptions {
+  // The kernel keeps file data in its page cache across opens, as for a
+  // disk; otherwise every read() reaches the filesystem as it was made.
+  bool KernelCache = false;
+  std::vector<TWritableDir> WritableDirs{};
+};
 
 class TTestFs {
  public:
   // Mounts a fresh filesystem serving these files on a new temporary directory.
   explicit TTestFs(std::vector<TTestFile> files, std::vector<std::string> emptyDirs = {},
-                   std::vector<TWritableDir> writableDirs = {});
+                   TTestFsOptions options = {});
   // The same for a braced list. Without it TTestFs fs({{.Path = "a", .Content = "b"}})
   // is ambiguous: the inner braces could also build a vector from the two
   // string literals taken as an iterator pair, and then a TTestFs to copy.
   explicit TTestFs(std::initializer_list<TTestFile> files, std::vector<std::string> emptyDirs = {},
-                   std::vector<TWritableDir> writableDirs = {})
-      : TTestFs(std::vector<TTestFile>(files), std::move(emptyDirs), std::move(writableDirs)) {}
+                   TTestFsOptions options = {})
+      : TTestFs(std::vector<TTestFile>(files), std::move(emptyDirs), std::move(options)) {}
   // Unmounts (fusermount3 -u, lazily if busy), reaps the filesystem process
   // and removes the mount point.
   ~TTestFs();
@@ -69,8 +77,14 @@ class TTestFs {
   // skipping it, so that CI always runs the tests that need it.
   static bool RequiredHere();
 
+  // Read requests the filesystem has served for a file (relative path),
+  // and every file it has opened, from its own record.
+  int ReadsServed(const std::string& relative) const;
+  std::vector<std::string> OpenedFiles() const;
+
  private:
-  void Mount(const std::string& layoutPath);
+  void Mount(const std::string& layoutPath, const TTestFsOptions& options);
+  std::vector<std::string> RecordedPaths(const std::string& kind) const;
   void StopChild();
   bool Fusermount(std::vector<std::string> options) const;
   bool ListedAsMount() const;

@@ -1,0 +1,221 @@
+#include "ReadAhead.h"
+
+#include <algorithm>
+
+#include "DirectoryChain.h"
+#include "File.h"
+#include "Path.h"
+
+using namespace Platform;
+
+namespace {
+
+// The end of a pause is signalled to the worker only, so a paused helper
+// looks at the flag again this often; a stop wakes it at once.
+constexpr std::chrono::milliseconds PausePoll{20};
+
+// The helper's own directories held open, beside the worker's: few, as it
+// only ever goes forward.
+constexpr std::size_t ChainOpenLimit = 8;
+
+bool IsBelow(const std::string& path, const std::string& directory) {
+  return path.starts_with(directory);
+}
+
+}  // namespace
+
+TReadAhead::TReadAhead(TReadAheadPlan plan, const TVerifyStatus& status, std::stop_token stop)
+    : Plan(std::move(plan)), Status(status) {
+  Thread = std::jthread([this](std::stop_token own) { Run(own); });
+  ForwardStop.emplace(stop, TForwardStop{&Thread});
+}
+
+TReadAhead::~TReadAhead() {
+  ForwardStop.reset();
+  Thread.request_stop();
+  Thread.join();
+}
+
+// ---- the worker's side -----------------------------------------------------
+
+void TReadAhead::BeginItem(std::size_t item) {
+  std::lock_guard hold(Mutex);
+  WorkerItem = item;
+}
+
+bool TReadAhead::Reached(const std::string& path) {
+  std::unique_lock lock(Mutex);
+  const std::int64_t index = WorkerIndex++;
+  Changed.notify_all();
+  while (!Queue.empty() && Queue.front().Index < index) PopFront();
+  if (Queue.empty() || Queue.front().Index != index) return false;
+  bool dropped = false;
+  // The path is compared too: should the helper have listed a directory
+  // that changed in between, its count no longer matches the worker's,
+  // and a file it did not drop must never go unread from the medium.
+  if (Queue.front().Path == path) {
+    // A drop of this file under way is waited for rather than repeated; it
+    // is as short as the worker's own, and one that ended during the
+    // worker's read would make the medium deliver the file twice.
+    Changed.wait(lock, [&] { return Queue.front().State != TState::Dropping; });
+    dropped = Queue.front().State == TState::Dropped;
+  }
+  PopFront();
+  return dropped;
+}
+
+void TReadAhead::PopFront() {
+  QueuedBytes -= Queue.front().Bytes;
+  Queue.pop_front();
+}
+
+void TReadAhead::SkippedDirectory(const std::string& directory) {
+  std::lock_guard hold(Mutex);
+  Marks.push_back({WorkerItem, directory, WorkerIndex});
+  // The walk visits a directory's files and subdirectories in one stretch,
+  // so what was listed there comes first in the queue. Those files leave
+  // the worker's sequence; the ones after them move up.
+  std::int64_t removed = 0;
+  while (!Queue.empty() && Queue.front().Item == WorkerItem &&
+         IsBelow(Queue.front().Path, directory)) {
+    PopFront();
+    ++removed;
+  }
+  for (TPlanned& planned : Queue) planned.Index -= removed;
+  PlanIndex -= removed;
+  Changed.notify_all();
+}
+
+// ---- the helper's side -----------------------------------------------------
+
+void TReadAhead::Run(std::stop_token stop) {
+  for (std::size_t item = 0; item < Plan.Items.size() && !stop.stop_requested(); ++item) {
+    PlanItem(item, Plan.Items[item], stop);
+    std::lock_guard hold(Mutex);
+    std::erase_if(Marks, [item](const TSkipMark& mark) { return mark.Item <= item; });
+  }
+}
+
+// The walk's order: a directory's matching files, then each subdirectory in
+// turn, depth first, with the levels on the heap so that no depth of tree
+// can exhaust the thread's stack.
+void TReadAhead::PlanItem(std::size_t item, const std::string& path, std::stop_token stop) {
+  TDirectoryChain chain(DirectoryPart(path), ChainOpenLimit);
+  std::vector<TLevel> levels;
+  levels.push_back({path, PlanLevel(item, path, chain, stop)});
+  while (!levels.empty()) {
+    TLevel& level = levels.back();
+    const std::string directory = CurrentDirectoryOf(level.Path);
+    if (level.Next < level.Subdirectories.size() && !Leaving(item, directory, stop)) {
+      const std::string& name = level.Subdirectories[level.Next++];
+      std::string subPath = directory + name + PathDelimiter + NamePart(level.Path);
+      chain.Enter(name);
+      std::vector<std::string> subdirectories = PlanLevel(item, subPath, chain, stop);
+      levels.push_back({std::move(subPath), std::move(subdirectories)});
+      continue;
+    }
+    ForgetMarks(item, directory);
+    levels.pop_back();
+    if (!levels.empty()) chain.Leave();
+  }
+}
+
+// Puts the directory's files into the sequence; returns its subdirectories,
+// none when the helper is to leave it.
+std::vector<std::string> TReadAhead::PlanLevel(std::size_t item, const std::string& path,
+                                               const TDirectoryChain& chain, std::stop_token stop) {
+  const std::string directory = CurrentDirectoryOf(path);
+  TDirSearch files(chain, NamePart(path), Plan.FileAttributeSet);
+  for (TSearchEntry entry; files.Next(entry);) {
+    if (!Offer(item, directory, entry, chain, stop)) return {};
+  }
+  if (!Plan.AllSubdirectories || Leaving(item, directory, stop)) return {};
+  std::vector<std::string> names;
+  TDirSearch search(chain, "*.*", Plan.FileAttributeSet | faDirectory, TDirSearch::OnlyDirectories);
+  for (TSearchEntry entry; search.Next(entry);) {
+    if (entry.Name != "." && entry.Name != "..") names.push_back(entry.Name);
+  }
+  return names;
+}
+
+// Adds one listed file to the sequence and asks for it when the worker has
+// not passed it yet. False when the helper is to leave the directory.
+bool TReadAhead::Offer(std::size_t item, const std::string& directory, const TSearchEntry& entry,
+                       const TDirectoryChain& chain, std::stop_token stop) {
+  // Devices and pipes have nothing to read ahead; they still hold a place
+  // in the sequence.
+  const bool regular = (entry.Attributes & faSysFile) == 0;
+  const std::int64_t bytes = regular ? std::min(entry.Size, Plan.Window.BytesPerFile) : 0;
+  std::unique_lock lock(Mutex);
+  if (!WaitForTurn(lock, bytes, stop) || Leaving(item, directory)) return false;
+  const std::int64_t index = PlanIndex++;
+  if (index < WorkerIndex) return true;
+  const TPlanned planned{directory + entry.Name, item, index, NextSerial++, bytes};
+  Queue.push_back(planned);
+  QueuedBytes += bytes;
+  lock.unlock();
+  if (bytes > 0) Fetch(planned, chain, entry.Name);
+  return true;
+}
+
+// Waits while the window is full or the run is paused; false on stop.
+bool TReadAhead::WaitForTurn(std::unique_lock<std::mutex>& lock, std::int64_t bytes,
+                             std::stop_token stop) {
+  const auto ready = [&] {
+    return !Status.Paused && (PlanIndex < WorkerIndex || HasRoom(bytes));
+  };
+  while (!Changed.wait_for(lock, stop, PausePoll, ready)) {
+    if (stop.stop_requested()) return false;
+  }
+  return !stop.stop_requested();
+}
+
+bool TReadAhead::HasRoom(std::int64_t bytes) const {
+  return Queue.size() < Plan.Window.Files &&
+         (Queue.empty() || QueuedBytes + bytes <= Plan.Window.Bytes);
+}
+
+void TReadAhead::Fetch(const TPlanned& planned, const TDirectoryChain& chain,
+                       const std::string& name) {
+  TReadFile file;
+  if (file.Open(chain, name) != 0) return;
+  // Each step only while the worker has not reached the file: once it
+  // has, it reads the file itself, or never.
+  if (Plan.DropCache) {
+    if (!SetState(planned.Serial, TState::Dropping)) return;
+    // The same drop as before the worker's own reads, so that what is
+    // read ahead comes from the medium too.
+    file.DropCachedPages();
+  }
+  if (!SetState(planned.Serial, Plan.DropCache ? TState::Dropped : TState::Listed)) return;
+  file.ReadAhead(planned.Bytes);
+}
+
+// False when the file is no longer waiting for the worker.
+bool TReadAhead::SetState(std::uint64_t serial, TState state) {
+  std::lock_guard hold(Mutex);
+  const auto found = std::find_if(Queue.begin(), Queue.end(),
+                                  [serial](const TPlanned& p) { return p.Serial == serial; });
+  if (found == Queue.end()) return false;
+  found->State = state;
+  Changed.notify_all();
+  return true;
+}
+
+bool TReadAhead::Leaving(std::size_t item, const std::string& directory) const {
+  return std::any_of(Marks.begin(), Marks.end(), [&](const TSkipMark& mark) {
+    return mark.Item == item && IsBelow(directory, mark.Directory) && PlanIndex >= mark.From;
+  });
+}
+
+bool TReadAhead::Leaving(std::size_t item, const std::string& directory, std::stop_token stop) {
+  std::lock_guard hold(Mutex);
+  return stop.stop_requested() || Leaving(item, directory);
+}
+
+void TReadAhead::ForgetMarks(std::size_t item, const std::string& directory) {
+  std::lock_guard hold(Mutex);
+  std::erase_if(Marks, [&](const TSkipMark& mark) {
+    return mark.Item == item && mark.Directory == directory && PlanIndex >= mark.From;
+  });
+}
