@@ -8,15 +8,19 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressBar>
+#include <QTest>
 #include <QTimer>
 
 #include "AboutUnit.h"
 #include "CmdLineHelpUnit.h"
 #include "CubicLabel.h"
 #include "KorvaneApplication.h"
+#include "MainFormUnit.h"
 #include "MessageBoxes.h"
 #include "ResourceUnit.h"
 #include "SearchAnimation.h"
+#include "TestFs.h"
 
 namespace {
 
@@ -106,6 +110,30 @@ QPixmap MessageBoxPicture(const std::function<void()>& show) {
   return picture;
 }
 
+// The progress window part way through a slow file, then paused.
+bool ProgressPictures(const QDir& folder) {
+  TTestFs fs({{.Path = "数据/子目录/年度报告.dat", .Size = 2 << 20, .DelayMs = 10},
+              {.Path = "数据/损坏的文件.dat", .Size = 8192, .ErrorAt = 4096}});
+  if (!fs.Mounted()) {
+    std::printf("SKIPPED progress pictures: %s\n", fs.MountError().c_str());
+    return true;
+  }
+  TTempDir settings;
+  TMainForm form({{}, settings.PathOf("KORVANE.INI"), [](auto&&...) { return true; }});
+  form.show();
+  form.Setup().VerifyList = {fs.PathOf("数据/*.*")};
+  form.Setup().PositionError = true;
+  form.Setup().ReadUnit = 4096;
+  form.Status().Reset();
+  form.StartVerify();
+  QTest::qWaitFor([&] { return form.ProgressBar->value() * 3 > form.ProgressBar->maximum(); }, 20000);
+  bool ok = Save(form.grab(), folder, "progress.png");
+  form.PauseVerify();
+  ok &= Save(form.grab(), folder, "progress-paused.png");
+  form.StopVerify();
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -137,5 +165,6 @@ int main(int argc, char** argv) {
              folder, "error-box.png");
   ok &= Save(MessageBoxPicture([] { AskYesNo(QStringLiteral("是否继续校验?")); }), folder,
              "question-box.png");
+  ok &= ProgressPictures(folder);
   return ok ? 0 : 1;
 }
