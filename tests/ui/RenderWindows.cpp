@@ -6,6 +6,9 @@
 #include <stdexcept>
 
 #include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
@@ -14,13 +17,17 @@
 
 #include "AboutUnit.h"
 #include "CmdLineHelpUnit.h"
+#include "ChosenList.h"
 #include "CubicLabel.h"
+#include "DirectoryTree.h"
+#include "FileList.h"
 #include "KorvaneApplication.h"
 #include "MainFormUnit.h"
 #include "MessageBoxes.h"
 #include "ResourceUnit.h"
 #include "SearchAnimation.h"
 #include "TestFs.h"
+#include "SelectDialogUnit.h"
 
 namespace {
 
@@ -134,6 +141,27 @@ bool ProgressPictures(const QDir& folder) {
   return ok;
 }
 
+// The selection dialog over a small folder, with a few items chosen.
+QPixmap SelectDialogPicture() {
+  QTemporaryDir folder;
+  for (const char* name : {"报告.doc", "data.bin", "notes.txt", "README", "scan-0001.tif", ".hidden"}) {
+    QFile file(folder.filePath(QString::fromUtf8(name)));
+    if (!file.open(QIODevice::WriteOnly)) return {};
+  }
+  TVerifySetupInfo setup(folder.filePath(QStringLiteral("KORVANE.INI")).toStdString());
+  TVerifyStatus status;
+  TSelectDialog dialog(setup, status);
+  for (const char* item : {"/home/user/Documents/*.*", "/media/usb/photos/*.jpg", "/etc/fstab"})
+    dialog.AddItem(item);
+  QEventLoop listed;
+  QObject::connect(dialog.FileList, &TFileListModel::Listed, &listed, &QEventLoop::quit);
+  dialog.DirListBox->SetDirectory(folder.path());
+  listed.exec();
+  dialog.FileListBox->setCurrentIndex(dialog.FileList->index(2));
+  dialog.show();
+  return dialog.grab();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -163,6 +191,7 @@ int main(int argc, char** argv) {
                    std::runtime_error("Unable to write to /opt/korvane/KORVANE.INI"));
              }),
              folder, "error-box.png");
+  ok &= Save(SelectDialogPicture(), folder, "select-dialog.png");
   ok &= Save(MessageBoxPicture([] { AskYesNo(QStringLiteral("是否继续校验?")); }), folder,
              "question-box.png");
   ok &= ProgressPictures(folder);
