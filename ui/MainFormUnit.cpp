@@ -15,6 +15,7 @@
 #include "CubicLabel.h"
 #include "FormStyle.h"
 #include "KorvaneApplication.h"
+#include "ListEntry.h"
 #include "ResourceUnit.h"
 #include "SearchAnimation.h"
 #include "VerifierUnit.h"

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include <QFile>
-
 #include "Locale.h"
 #include "TextEncoding.h"
 
@@ -57,8 +55,4 @@ std::string TrayTipOf(std::string_view fileName) {
     i += length;
   }
   return tip;
-}
-
-QString DisplayText(const std::string& bytes) {
-  return QFile::decodeName(QByteArray::fromStdString(bytes));
 }

@@ -50,6 +50,3 @@ inline constexpr std::size_t TrayTipLimit = 63;
 // "Korvane - " + the file name, cut to TrayTipLimit bytes without
 // splitting a UTF-8 character.
 std::string TrayTipOf(std::string_view fileName);
-
-// A name or message from the status, as bytes the system gave, for display.
-QString DisplayText(const std::string& bytes);

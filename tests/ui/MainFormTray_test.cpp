@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 
+#include "ListEntry.h"
 #include "MainFormFixture.h"
 #include "TestFs.h"
 
