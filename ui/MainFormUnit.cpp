@@ -140,13 +140,19 @@ QLabel* TMainForm::AddRow(QGridLayout* grid, const char* caption, bool fixed) {
   return value;
 }
 
-QFrame* TMainForm::BuildFilePanel() {
-  FilePanel = new QFrame(this);
-  FilePanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  FilePanel->setMinimumWidth(MinimumPanelWidth);
-  auto* grid = new QGridLayout(FilePanel);
+// A sunken panel as wide as the window, with a grid of caption and value.
+QGridLayout* TMainForm::AddPanel(QFrame*& panel) {
+  panel = new QFrame(this);
+  panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  panel->setMinimumWidth(MinimumPanelWidth);
+  auto* grid = new QGridLayout(panel);
   grid->setContentsMargins(8, 6, 8, 6);
   grid->setVerticalSpacing(2);
+  return grid;
+}
+
+QFrame* TMainForm::BuildFilePanel() {
+  QGridLayout* grid = AddPanel(FilePanel);
   CurrentDirectoryLabel = AddRow(grid, "当前目录:", true);
   CurrentFileLabel = AddRow(grid, "当前文件:", true);
   FileSizeLabel = AddRow(grid, "文件大小:", false);
@@ -160,12 +166,7 @@ QFrame* TMainForm::BuildFilePanel() {
 }
 
 QFrame* TMainForm::BuildCountPanel() {
-  CountPanel = new QFrame(this);
-  CountPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  CountPanel->setMinimumWidth(MinimumPanelWidth);
-  auto* grid = new QGridLayout(CountPanel);
-  grid->setContentsMargins(8, 6, 8, 6);
-  grid->setVerticalSpacing(2);
+  QGridLayout* grid = AddPanel(CountPanel);
   FilesOkLabel = AddRow(grid, "正确的文件数:", false);
   TotalSizeLabel = AddRow(grid, "总计文件大小:", false);
   FilesErrorLabel = AddRow(grid, "错误的文件数:", false);
@@ -346,15 +347,15 @@ void TMainForm::StopVerify() {
 
 void TMainForm::TimerTimer() {
   // The lock is held only while the values are copied.
-  const TProgressSnapshot shot = TakeSnapshot(*FVerifyStatus);
-  ShowSnapshot(shot);
+  const TShownStatus shot = CopyShownStatus(*FVerifyStatus);
+  ShowStatus(shot);
   UpdateTrayIcon(shot.CurrentFile);
   if (shot.Finished) RunFinished();
 }
 
-void TMainForm::ShowSnapshot(const TProgressSnapshot& shot) {
+void TMainForm::ShowStatus(const TShownStatus& shot) {
   const bool all = !FShown;
-  const TProgressSnapshot& was = all ? shot : *FShown;
+  const TShownStatus& was = all ? shot : *FShown;
   auto text = [&](QLabel* label, const std::string& now, const std::string& before) {
     if (all || now != before) label->setText(DisplayText(now));
   };
@@ -376,7 +377,7 @@ void TMainForm::ShowSnapshot(const TProgressSnapshot& shot) {
   FShown = shot;
 }
 
-void TMainForm::ShowBar(const TProgressSnapshot& shot) {
+void TMainForm::ShowBar(const TShownStatus& shot) {
   const TBarValues bar = BarValues(shot.CurrentFilePosition, shot.CurrentFileSize);
   ProgressBar->setRange(0, bar.Maximum);
   ProgressBar->setValue(bar.Position);

@@ -130,10 +130,11 @@ class TMainForm : public QWidget {
   QFrame* BuildFilePanel();
   QFrame* BuildCountPanel();
   QWidget* BuildButtons();
+  QGridLayout* AddPanel(QFrame*& panel);
   QLabel* AddRow(QGridLayout* grid, const char* caption, bool fixed);
   void ClearLabels();
-  void ShowSnapshot(const TProgressSnapshot& shot);
-  void ShowBar(const TProgressSnapshot& shot);
+  void ShowStatus(const TShownStatus& shot);
+  void ShowBar(const TShownStatus& shot);
   void RunFinished();
   bool Ask(const char* question);
   void ApplyOuterSize();
@@ -142,7 +143,7 @@ class TMainForm : public QWidget {
   std::unique_ptr<TVerifyStatus> FVerifyStatus;
   std::unique_ptr<TVerifier> Verifier;
   // What the labels show now; empty when they must all be rewritten.
-  std::optional<TProgressSnapshot> FShown;
+  std::optional<TShownStatus> FShown;
   QString FTrayTip;
   bool FAsking = false;     // a stop or close question is open
   bool FSelecting = false;  // FormShow's help or selection dialog is open

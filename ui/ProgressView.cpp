@@ -6,9 +6,9 @@
 #include "Locale.h"
 #include "TextEncoding.h"
 
-TProgressSnapshot TakeSnapshot(TVerifyStatus& status) {
+TShownStatus CopyShownStatus(TVerifyStatus& status) {
   TMutexLock hold(status.Mutex);
-  TProgressSnapshot shot;
+  TShownStatus shot;
   shot.CurrentDirectory = status.CurrentDirectory;
   shot.CurrentFile = status.CurrentFile;
   shot.CurrentFileSize = status.CurrentFileSize;

@@ -10,7 +10,7 @@
 #include "VerifyStatus.h"
 
 // The fields the window shows, copied in one short hold of the status lock.
-struct TProgressSnapshot {
+struct TShownStatus {
   std::string CurrentDirectory;
   std::string CurrentFile;
   std::int64_t CurrentFileSize = 0;
@@ -25,10 +25,10 @@ struct TProgressSnapshot {
   // (summary lines, Idle) is over.
   bool Finished = false;
 
-  bool operator==(const TProgressSnapshot&) const = default;
+  bool operator==(const TShownStatus&) const = default;
 };
 
-TProgressSnapshot TakeSnapshot(TVerifyStatus& status);
+TShownStatus CopyShownStatus(TVerifyStatus& status);
 
 // "%.0n/%.0n字节" of position and size; "%.0n" and "%.0n字节" of a count.
 QString FileSizeText(std::int64_t position, std::int64_t size);
