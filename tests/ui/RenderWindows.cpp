@@ -8,10 +8,10 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -23,11 +23,15 @@
 #include "FileList.h"
 #include "KorvaneApplication.h"
 #include "MainFormUnit.h"
+#include "LogListBox.h"
 #include "MessageBoxes.h"
 #include "ResourceUnit.h"
+#include "ResultUnit.h"
 #include "SearchAnimation.h"
 #include "TestFs.h"
 #include "SelectDialogUnit.h"
+#include "VerifierUnit.h"
+#include "ViewLogUnit.h"
 
 namespace {
 
@@ -162,6 +166,43 @@ QPixmap SelectDialogPicture() {
   return dialog.grab();
 }
 
+// A real run over a small tree in which one entry cannot be opened (a
+// link to nothing), so that its log has an error list.
+void RunSampleVerification(TVerifyStatus& status) {
+  QTemporaryDir dir;
+  for (const char* name : {"报告.txt", "notes.txt", "data/a.bin", "data/b.bin", "data/图片/c.png",
+                           "data/图片/d.png", "old/archive.zip"}) {
+    const QString path = dir.filePath(QString::fromUtf8(name));
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) file.write(QByteArray(4096 + path.size() * 97, 'x'));
+  }
+  QFile::link(dir.filePath(QStringLiteral("gone.bin")), dir.filePath(QStringLiteral("data/missing.bin")));
+  TVerifySetupInfo setup(dir.filePath(QStringLiteral("KORVANE.INI")).toStdString());
+  setup.VerifyList = {QFile::encodeName(dir.path()).toStdString() + "/*.*"};
+  status.Reset();
+  TVerifier verifier(status, setup);
+  verifier.WaitFor();
+}
+
+// The viewer over that log, scrolled to its error list.
+QPixmap ViewLogPicture(TVerifyStatus& status) {
+  TViewLogForm viewer(status);
+  viewer.resize(560, 420);
+  viewer.show();
+  viewer.ListBox->scrollToBottom();
+  QApplication::processEvents();
+  return viewer.grab();
+}
+
+QPixmap SubtotalPicture(TVerifyStatus& status) {
+  TVerifySetupInfo setup(QDir::temp().filePath(QStringLiteral("korvane-render.ini")).toStdString());
+  TResultForm subtotal(status, setup);
+  subtotal.show();
+  QApplication::processEvents();
+  return subtotal.grab();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -192,6 +233,10 @@ int main(int argc, char** argv) {
              }),
              folder, "error-box.png");
   ok &= Save(SelectDialogPicture(), folder, "select-dialog.png");
+  TVerifyStatus status;
+  RunSampleVerification(status);
+  ok &= Save(ViewLogPicture(status), folder, "view-log.png");
+  ok &= Save(SubtotalPicture(status), folder, "subtotal.png");
   ok &= Save(MessageBoxPicture([] { AskYesNo(QStringLiteral("是否继续校验?")); }), folder,
              "question-box.png");
   ok &= ProgressPictures(folder);
