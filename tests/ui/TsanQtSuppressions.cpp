@@ -7,6 +7,11 @@ extern "C" const char* __tsan_default_suppressions() {
   return "race:libQt6Core.so\n"
          "race:libQt6Gui.so\n"
          "race:libQt6Widgets.so\n"
-         "race:libQt6Svg.so\n";
+         "race:libQt6Svg.so\n"
+         // The tray on a real X display: Qt's X connection and D-Bus
+         // threads, over GLib's event loop.
+         "race:libQt6XcbQpa.so\n"
+         "race:libQt6DBus.so\n"
+         "race:libglib-2.0.so\n";
 }
 #endif
