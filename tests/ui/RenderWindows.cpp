@@ -192,10 +192,14 @@ QPixmap SelectDialogPicture() {
     dialog.AddItem(item);
   QEventLoop listed;
   QObject::connect(dialog.FileList, &TFileListModel::Listed, &listed, &QEventLoop::quit);
+  QTimer::singleShot(5000, &listed, &QEventLoop::quit);
   dialog.DirListBox->SetDirectory(folder.path());
   listed.exec();
-  dialog.FileListBox->setCurrentIndex(dialog.FileList->index(2));
   dialog.show();
+  // The tree sorts and scrolls once its directories have loaded.
+  QTimer::singleShot(500, &listed, &QEventLoop::quit);
+  listed.exec();
+  dialog.FileListBox->setCurrentIndex(dialog.FileList->index(2));
   return dialog.grab();
 }
 
