@@ -59,7 +59,11 @@ void CentreOnScreen(QWidget* window) {
 }
 
 void AttachToActiveWindow(QWidget* window) {
+  // While another application has the focus (or before the window system
+  // has reported an activation) no window is active; the modal window on
+  // top is then the one this window opens over.
   QWidget* owner = QApplication::activeWindow();
+  if (!owner) owner = QApplication::activeModalWidget();
   if (!owner || owner == window) return;
   window->winId();  // makes the native window that takes the owner
   if (QWindow* handle = window->windowHandle()) handle->setTransientParent(owner->windowHandle());
