@@ -160,15 +160,8 @@ TEST_F(MainFormTest, CloseEndsTheProgramOnlyOnYesAndWithoutSubtotal) {
 
   Answer = [](const TSeenMessage&) { return true; };
   QTimer::singleShot(0, &form, [&] { form.close(); });
-  QTimer guard;
-  guard.setSingleShot(true);
-  QObject::connect(&guard, &QTimer::timeout, [] {
-    ADD_FAILURE() << "the program did not end";
-    QCoreApplication::exit(1);
-  });
-  guard.start(10000);
+  QTimer::singleShot(10000, &form, [] { QCoreApplication::exit(1); });  // never ended
   EXPECT_EQ(QCoreApplication::exec(), 0);
-  guard.stop();
   EXPECT_FALSE(form.isVisible());
   EXPECT_TRUE(form.Status().Idle);
   EXPECT_FALSE(Called("subtotal"));
@@ -187,10 +180,7 @@ TEST_F(MainFormTest, FileOverTwoGibibytesShowsSaneValues) {
   ASSERT_TRUE(WaitFor([&] { return form.ProgressBar->value() > 0; }));
   form.PauseVerify();
   const std::int64_t position = Counts().Position;
-  EXPECT_EQ(form.FileSizeLabel->text(),
-            CountText(position) +
-                QStringLiteral("/3,221,225,472字节"));
-  EXPECT_GT(form.ProgressBar->maximum(), 0);
+  EXPECT_EQ(form.FileSizeLabel->text(), CountText(position) + QStringLiteral("/3,221,225,472字节"));
   EXPECT_LE(form.ProgressBar->value(), form.ProgressBar->maximum());
   EXPECT_NEAR(double(form.ProgressBar->value()) / form.ProgressBar->maximum(),
               double(position) / double(size), 1e-6);
