@@ -1,10 +1,12 @@
 #include "MainFormUnit.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -189,6 +191,10 @@ QWidget* TMainForm::BuildButtons() {
   PauseButton = makeButton("暂停(&P)", "Pause process.");
   StopButton = makeButton("停止(&T)", "Stop the process.");
   PauseButton->setDefault(true);
+  // Enter presses the focused button, as on the desktop the window was
+  // designed for; each run starts with the focus on the pause button.
+  for (QPushButton* button : {SkipDirButton, SkipButton, PauseButton, StopButton})
+    button->setAutoDefault(true);
   auto* row = new QHBoxLayout;
   row->setSpacing(8);
   row->addStretch(1);
@@ -269,6 +275,15 @@ void TMainForm::FormShow() {
   if (ShowSelection) ShowSelection();
 }
 
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+  // Enter with no button focused presses the default one, as in a dialog.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && !qobject_cast<QPushButton*>(focusWidget()))
+    PauseButton->click();
+  else
+    QWidget::keyPressEvent(event);
+}
+
 void TMainForm::closeEvent(QCloseEvent* event) {
   HandleEvent([&] { FormClose(event); });
 }
@@ -314,9 +329,13 @@ void TMainForm::StartVerify() {
   FShown.reset();
   Verifier = std::make_unique<TVerifier>(*FVerifyStatus, *FSetupInfo);
   ResumeVerify();
+  PauseButton->setFocus();
   // The run is followed and steered from here: the window takes the
-  // keyboard from the closing selection, so that Enter pauses.
-  if (isVisible()) activateWindow();
+  // keyboard from the closed selection, so that Enter pauses; once that
+  // has gone, and only if no other window of ours has come up since.
+  QTimer::singleShot(0, this, [this] {
+    if (isVisible() && !QApplication::activeModalWidget() && !isActiveWindow()) activateWindow();
+  });
 }
 
 void TMainForm::PauseVerify() {

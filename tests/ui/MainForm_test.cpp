@@ -93,7 +93,9 @@ TEST_F(MainFormTest, PauseSkipAndStopActOnTheRunningWorker) {
   Start({fs.PathOf("d1/*"), fs.PathOf("d2/*")}, 4096);
   ASSERT_TRUE(WaitFor([&] { return Counts().Position > 0 && form.FileSizeLabel->text() != "0 字节"; }));
 
-  form.PauseButton->click();
+  // Enter pauses: the pause button is the default one.
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
   EXPECT_EQ(form.PauseButton->text(), QStringLiteral("恢复(&R)"));
   EXPECT_TRUE(form.Status().Paused);
   EXPECT_FALSE(form.Timer->isActive());
