@@ -8,9 +8,11 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "AboutUnit.h"
@@ -20,11 +22,15 @@
 #include "DirectoryTree.h"
 #include "FileList.h"
 #include "KorvaneApplication.h"
+#include "MainFormUnit.h"
+#include "ProgramStart.h"
 #include "LogListBox.h"
 #include "MessageBoxes.h"
 #include "ResourceUnit.h"
 #include "ResultUnit.h"
 #include "SearchAnimation.h"
+#include "TestFs.h"
+#include "UserSteps.h"
 #include "SelectDialogUnit.h"
 #include "VerifierUnit.h"
 #include "ViewLogUnit.h"
@@ -115,6 +121,61 @@ QPixmap MessageBoxPicture(const std::function<void()>& show) {
   });
   show();
   return picture;
+}
+
+// A modal window over the progress window, both centred, as on a screen.
+QPixmap Over(QWidget* back, QWidget* top) {
+  const QPixmap under = back->grab();
+  const QPixmap over = top->grab();
+  QPixmap picture(under.size().expandedTo(over.size()));
+  picture.fill(Qt::black);
+  QPainter canvas(&picture);
+  const QPoint middle = picture.rect().center();
+  canvas.drawPixmap(middle - under.rect().center(), under);
+  canvas.drawPixmap(middle - over.rect().center(), over);
+  return picture;
+}
+
+// The whole program as a user meets it: the selection holding the command
+// line's item, the progress window part way through a slow file and
+// paused there, "校验完成.", the subtotal and the log viewer.
+bool SequencePictures(const QDir& folder) {
+  TTestFs fs({{.Path = "数据/损坏的文件.dat", .Size = 8192, .ErrorAt = 4096},
+              {.Path = "数据/子目录/年度报告.dat", .Size = 1 << 20, .DelayMs = 4}});
+  if (!fs.Mounted()) return true;
+  TTempDir settings;
+  TProgramWindows program({{"-P4096", fs.PathOf("数据/*.*")}, settings.PathOf("KORVANE.INI"), ShowMessage});
+  bool ok = true;
+  auto save = [&](const QPixmap& picture, const char* name) { ok &= Save(picture, folder, name); };
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (MainForm->ProgressBar->value() * 3 < MainForm->ProgressBar->maximum()) return;
+    watch.stop();
+    save(MainForm->grab(), "sequence-2-progress.png");
+    MainForm->PauseVerify();
+    save(MainForm->grab(), "sequence-2-paused.png");
+    MainForm->ResumeVerify();
+  });
+  TUser user;
+  user.Then([]() -> QWidget* { return SelectDialog; }, [&](QWidget* top) {
+    save(Over(MainForm, top), "sequence-1-selection.png");
+    SelectDialog->OkButton->click();
+    watch.start(5);
+  });
+  user.Then([] { return QApplication::activeModalWidget(); }, [&](QWidget* top) {
+    save(Over(MainForm, top), "sequence-3-done.png");
+    static_cast<QMessageBox*>(top)->button(QMessageBox::Ok)->click();
+  });
+  user.Then([]() -> QWidget* { return ResultForm; }, [&](QWidget* top) {
+    save(Over(MainForm, top), "sequence-4-subtotal.png");
+    ResultForm->VerifyLogButton->click();
+  });
+  user.Then([]() -> QWidget* { return ViewLogForm; }, [&](QWidget* top) {
+    save(Over(MainForm, top), "sequence-5-log.png");
+    ViewLogForm->CloseButton->click();
+  });
+  user.Then([]() -> QWidget* { return ResultForm; }, [](QWidget*) { ResultForm->ExitButton->click(); });
+  return user.Run(program) == 0 && ok;
 }
 
 // The selection dialog over a small folder, with a few items chosen.
@@ -215,5 +276,6 @@ int main(int argc, char** argv) {
   ok &= Save(SubtotalPicture(status), folder, "subtotal.png");
   ok &= Save(MessageBoxPicture([] { AskYesNo(QStringLiteral("是否继续校验?")); }), folder,
              "question-box.png");
+  ok &= SequencePictures(folder);
   return ok ? 0 : 1;
 }

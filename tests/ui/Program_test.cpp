@@ -1,0 +1,93 @@
+// The whole window program in-process: the start sequence with its six
+// windows, driven through their modal windows as a user would, with the
+// real worker on real files.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "ChosenList.h"
+#include "CmdLineHelpUnit.h"
+#include "LogListBox.h"
+#include "ProgramStart.h"
+#include "ResultUnit.h"
+#include "SelectDialogUnit.h"
+#include "TempDir.h"
+#include "UserSteps.h"
+#include "ViewLogUnit.h"
+
+namespace {
+
+class ProgramTest : public testing::Test {
+ protected:
+  void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
+  TMainFormStart Start(std::vector<std::string> parameters) {
+    return {std::move(parameters), Dir.PathOf("KORVANE.INI"), ShowMessage};
+  }
+  TTempDir Dir;
+};
+
+}  // namespace
+
+// As a user meets the program: the command line's warning before any
+// window, the help, the selection holding the command line's item, a run,
+// "校验完成.", the subtotal, the log, verify more, another run, exit.
+TEST_F(ProgramTest, StartUpTwoRunsAndExit) {
+  Dir.WriteFile("one/a.txt", "aaaa");
+  Dir.WriteFile("one/b.txt", "bb");
+  Dir.WriteFile("two/c.txt", "c");
+  const std::string item = Dir.PathOf("one/*.txt");
+  bool alone = false;
+  auto warning = std::make_unique<TBoxAnswerer>();
+  TMainFormStart start = Start({"-H", "-P16", "-x", item});
+  start.Message = [&](const QString& caption, const QString& text, TMessageKind kind) {
+    alone = SelectDialog == nullptr && HelpDialog == nullptr;
+    return ShowMessage(caption, text, kind);
+  };
+  TProgramWindows program(std::move(start));
+  ASSERT_EQ(warning->Boxes.size(), 1u);
+  EXPECT_EQ(warning->Boxes[0].Text, QStringLiteral("命令行参数 -x 错误."));
+  EXPECT_TRUE(alone);
+  warning.reset();  // the boxes that follow are the user's
+
+  TUser user;
+  auto counts = [](const char* ok) {
+    EXPECT_EQ(ResultForm->FilesOkLabel->text(), QString::fromUtf8(ok));
+    EXPECT_EQ(MainForm->FilesOkLabel->text(), QString::fromUtf8(ok));
+  };
+  user.Then([]() -> QWidget* { return HelpDialog; }, [](QWidget*) { HelpDialog->Button1->click(); });
+  user.Then([]() -> QWidget* { return SelectDialog; }, [&](QWidget*) {
+    EXPECT_EQ(SelectDialog->ChosenList->Items(), std::vector<std::string>{item});
+    EXPECT_EQ(VerifyStatus->StartTime, 0);  // listed, not verified
+    SelectDialog->OkButton->click();
+  });
+  user.Answer("校验完成.", QMessageBox::Ok);
+  user.Then([]() -> QWidget* { return ResultForm; }, [&](QWidget*) {
+    counts("2");
+    ResultForm->VerifyLogButton->click();
+  });
+  user.Then([]() -> QWidget* { return ViewLogForm; }, [](QWidget*) {
+    EXPECT_GT(ViewLogForm->ListBox->model()->rowCount(), 10);
+    ViewLogForm->CloseButton->click();
+  });
+  user.Then([]() -> QWidget* { return ResultForm; }, [](QWidget*) { ResultForm->VerifyMoreButton->click(); });
+  user.Then([]() -> QWidget* { return SelectDialog; }, [&](QWidget*) {
+    EXPECT_EQ(SelectDialog->ChosenList->rowCount(), 0);
+    EXPECT_TRUE(SelectDialog->PositionErrorCheckBox->isChecked());
+    SelectDialog->AddItem(Dir.PathOf("two/*.txt"));
+    SelectDialog->OkButton->click();
+  });
+  user.Answer("校验完成.", QMessageBox::Ok);
+  user.Then([]() -> QWidget* { return ResultForm; }, [&](QWidget*) {
+    counts("1");  // the second run counts from zero
+    ResultForm->ExitButton->click();
+  });
+  EXPECT_EQ(user.Run(program), 0);
+  ASSERT_EQ(user.Boxes.size(), 2u);
+  EXPECT_EQ(user.Boxes[0].Caption, QStringLiteral("信息"));
+  EXPECT_EQ(user.Boxes[0].Icon, QMessageBox::Information);
+  EXPECT_EQ(SetupInfo->ReadUnit, 16);
+}
