@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "SafeFile.h"
 #include "TextEncoding.h"
 
 ELogFileError::ELogFileError(const std::string& fileName)
@@ -19,11 +20,9 @@ std::string LogFileText(const TStringList& log) {
 }
 
 void SaveLogFile(const TStringList& log, const std::string& fileName) {
-  const std::string bytes = LogFileText(log);
-  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) throw ELogFileError(fileName);
+  const Platform::TWriteResult result = Platform::ReplaceFileContent(fileName, LogFileText(log));
+  if (result.Failed == Platform::TWriteStage::Create) throw ELogFileError(fileName);
+  if (result.Failed == Platform::TWriteStage::Write) throw EStreamWriteError();
 }
 
 void CheckLogFileCreatable(const std::string& fileName) {

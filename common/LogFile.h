@@ -9,18 +9,33 @@
 
 #include "VerifyStatus.h"
 
-// "Cannot create file " + the file's name; the windows show it with a full
-// stop added.
+// A log that could not be saved; the windows show the text with a full stop
+// added. This one is "Cannot create file " + the file's name.
 class ELogFileError : public std::runtime_error {
  public:
   explicit ELogFileError(const std::string& fileName);
+
+ protected:
+  struct TText {
+    const char* Message;
+  };
+  explicit ELogFileError(TText text) : std::runtime_error(text.Message) {}
+};
+
+// The file was made, but not every byte of the log reached it (a full disk).
+class EStreamWriteError : public ELogFileError {
+ public:
+  EStreamWriteError() : ELogFileError(TText{"Stream write error"}) {}
 };
 
 // The bytes of the saved log.
 std::string LogFileText(const TStringList& log);
 
-// Writes the log to fileName, replacing what was there.
-// Throws ELogFileError when the file cannot be created or written.
+// Writes the log to fileName, replacing what was there only once the whole
+// log is on the disk: a failed save leaves an existing file as it was. A
+// device or FIFO is written directly.
+// Throws ELogFileError when the file cannot be created, EStreamWriteError
+// when it cannot be written in full.
 void SaveLogFile(const TStringList& log, const std::string& fileName);
 
 // Creates fileName if it is missing, without changing an existing file, so

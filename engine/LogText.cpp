@@ -27,7 +27,7 @@ std::string LengthLine(std::int64_t size, TAttributes attributes) {
 }
 
 std::string ReadErrorMessage(std::int64_t position) {
-  return "不能读文件,错误位置在" + FormatCount(position) + "字节处.";
+  return std::string(ReadErrorStart) + FormatCount(position) + "字节处.";
 }
 
 std::string LogFailureLine(std::string_view message) { return "     " + std::string(message); }
@@ -46,6 +46,12 @@ std::string ErrorListCodeLine(int code) { return "    文件错误代码=" + std
 
 std::string ErrorListSystemTextLine(std::string_view text) {
   return "    系统错误信息=" + std::string(text);
+}
+
+bool IsFailureLine(std::string_view line) {
+  constexpr std::string_view indent = "     ";
+  if (line.starts_with(indent)) line.remove_prefix(indent.size());
+  return line.starts_with(ReadErrorStart) || line.starts_with(CannotOpen);
 }
 
 std::string TitleLine(std::string_view fullVersion) {

@@ -13,6 +13,7 @@
 namespace LogText {
 
 inline constexpr std::string_view CannotOpen = "不能打开文件.";
+inline constexpr std::string_view ReadErrorStart = "不能读文件,错误位置在";
 inline constexpr std::string_view FileCorrect = "     文件正确.";
 inline constexpr std::string_view FileSkipped = "     文件被跳过.";
 inline constexpr std::string_view NoMatch = "   没有匹配文件.";
@@ -37,6 +38,10 @@ std::string LogSystemTextLine(std::string_view text);
 std::string ErrorListEntry(std::string_view message, std::string_view path);
 std::string ErrorListCodeLine(int code);
 std::string ErrorListSystemTextLine(std::string_view text);
+
+// A line that says a file failed: the failure line under the file, or the
+// file's entry in the error list.
+bool IsFailureLine(std::string_view line);
 
 // The run's own lines.
 std::string TitleLine(std::string_view fullVersion);

@@ -231,10 +231,14 @@ void TVerifier::CloseLog() {
 
 // ---- the directory walk ----------------------------------------------------
 
-TAttributes TVerifier::FileAttributeSet() const {
+TAttributes FileSearchAttributes(bool allFileAttributes) {
   TAttributes set = faReadOnly | faArchive;
-  if (Setup.AllFileAttributes) set |= faHidden | faSysFile;
+  if (allFileAttributes) set |= faHidden | faSysFile;
   return set;
+}
+
+TAttributes TVerifier::FileAttributeSet() const {
+  return FileSearchAttributes(Setup.AllFileAttributes);
 }
 
 void TVerifier::ScanDirectory(const std::string& path) {

@@ -32,6 +32,10 @@ using TReadBuffer = std::unique_ptr<std::byte[], TReadBufferDeleter>;
 using TBufferAllocator = TReadBuffer (*)(std::size_t size);
 TReadBuffer AllocateReadBuffer(std::size_t size);
 
+// The attributes the walk searches files with. The selection dialog's file
+// list searches with the same set, so that it shows exactly what a run checks.
+Platform::TAttributes FileSearchAttributes(bool allFileAttributes);
+
 class TVerifier {
  public:
   // Starts a run over setup's items at once on a thread of its own. The

@@ -4,12 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <mutex>
 #include <optional>
 #include <vector>
+
+#include "SafeFile.h"
 
 namespace Platform {
 
@@ -152,34 +153,11 @@ TReadResult ReadWholeFile(const std::string& fileName, std::string& content) {
   }
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t put = write(fd, data.data(), data.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(put));
-  }
-  return true;
-}
-
-// Creates a temporary file next to fileName (a rename is atomic only within
-// one file system). Mode 0666 lets the umask decide for a new file; an
-// existing file's permissions are carried over so a rewrite keeps them.
-int CreateTemporary(const std::string& fileName, std::string& tempName) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tempName = fileName + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    const int fd = open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
 bool ReplaceFile(const std::string& fileName, std::string_view content) {
   std::string tempName;
-  const int fd = CreateTemporary(fileName, tempName);
+  const int fd = CreateTemporaryBeside(fileName, tempName);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, content);
+  bool ok = WriteAll(fd, content) == 0;
   struct stat original {};
   if (ok && stat(fileName.c_str(), &original) == 0) ok = fchmod(fd, original.st_mode & 07777) == 0;
   ok = close(fd) == 0 && ok;

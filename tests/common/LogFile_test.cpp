@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "LogFile.h"
 #include "TempDir.h"
+#include "TestFs.h"
 #include "TextEncoding.h"
 
 using namespace Platform;
@@ -83,4 +89,65 @@ TEST(LogFile, UnwritablePlacesGiveTheErrorTheWindowsShow) {
   CheckLogFileCreatable(dir.PathOf("new.txt"));
   EXPECT_EQ(ReadBytes(dir.PathOf("keep.txt")), "kept");
   EXPECT_EQ(ReadBytes(dir.PathOf("new.txt")), "");
+}
+
+namespace {
+
+// The error a save raises, or "" when it succeeds.
+std::string SaveError(const TStringList& log, const std::string& path) {
+  try {
+    SaveLogFile(log, path);
+    return "";
+  } catch (const ELogFileError& error) {
+    return error.what();
+  }
+}
+
+std::set<std::string> Names(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+}  // namespace
+
+TEST(LogFile, AFailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile) {
+  const std::string old = "yesterday's log\r\n";
+  const TStringList log(2000, "   文件'/data/some/file.bin':");
+  // A disk that fills up after 1000 bytes, and one whose writes fail at byte 5000.
+  TTestFs fs({{.Path = "full/old.log", .Content = old}, {.Path = "bad/old.log", .Content = old}},
+             {}, {{.Path = "full", .Free = 1000}, {.Path = "bad", .WriteErrorAt = 5000}});
+  KORVANE_REQUIRE_FUSE(fs);
+  for (const char* dir : {"full", "bad"}) {
+    const std::string path = fs.PathOf(std::string(dir) + "/old.log");
+    EXPECT_EQ(SaveError(log, path), "Stream write error") << dir;
+    EXPECT_EQ(ReadBytes(path), old) << dir;
+    EXPECT_EQ(Names(fs.PathOf(dir)), std::set<std::string>{"old.log"}) << dir;
+  }
+  // Where it fits, the same save replaces the file.
+  EXPECT_EQ(SaveError({"short"}, fs.PathOf("full/old.log")), "");
+  EXPECT_EQ(ReadBytes(fs.PathOf("full/old.log")), "short\r\n");
+}
+
+TEST(LogFile, SavingReplacesFilesButWritesDevicesAndFollowsLinks) {
+  TTempDir dir;
+  dir.WriteFile("target.log", "old");
+  ASSERT_EQ(chmod(dir.PathOf("target.log").c_str(), 0640), 0);
+  ASSERT_EQ(symlink("target.log", dir.PathOf("link.log").c_str()), 0);
+  EXPECT_EQ(SaveError({"new"}, dir.PathOf("link.log")), "");
+  EXPECT_EQ(ReadBytes(dir.PathOf("target.log")), "new\r\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.PathOf("link.log")));
+  struct stat info {};
+  ASSERT_EQ(stat(dir.PathOf("target.log").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  // A device is written, never replaced by a file.
+  EXPECT_EQ(SaveError({"x"}, "/dev/null"), "");
+  EXPECT_EQ(SaveError({"x"}, "/dev/full"), "Stream write error");
+  EXPECT_EQ(SaveError({}, "/dev/full"), "");  // an empty log writes nothing
+  for (const char* device : {"/dev/null", "/dev/full"}) {
+    ASSERT_EQ(stat(device, &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode)) << device;
+  }
+  EXPECT_EQ(Names(dir.Path()), (std::set<std::string>{"link.log", "target.log"}));
 }

@@ -108,6 +108,13 @@ std::string TLayout::LoadLine(const std::string& line) {
     } else if (key == "deny_open") {
       ok = *value == "0" || *value == "1";
       node.DenyOpen = *value == "1";
+    } else if (key == "writable") {
+      ok = *value == "0" || *value == "1";
+      node.Writable = *value == "1";
+    } else if (key == "free") {
+      ok = ParseNumber(*value, node.Free);
+    } else if (key == "write_error_at") {
+      ok = ParseNumber(*value, node.WriteErrorAt);
     } else if (key == "content") {
       node.Content = *value;
     } else {
@@ -141,7 +148,11 @@ std::string TLayout::AddNode(const std::string& relative, const TLayoutNode& nod
     } else if (last && (!found->second.Directory || !node.Directory)) {
       return "'" + relative + "' is named twice";
     } else if (last) {
-      found->second.Mode = node.Mode;  // a directory declared after a file inside it
+      // A directory declared after a file inside it.
+      found->second.Mode = node.Mode;
+      found->second.Writable = node.Writable;
+      found->second.Free = node.Free;
+      found->second.WriteErrorAt = node.WriteErrorAt;
     }
     parent = path;
   }

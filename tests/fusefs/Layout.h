@@ -6,14 +6,21 @@
 //   file path=a/b.bin size=5000 error_at=2100 actual_size=3000 delay_ms=200 mode=644 deny_open=1
 //   file path=note.txt content=hello%0Aworld
 //   dir path=empty mode=755
+//   dir path=out writable=1 free=4096 write_error_at=100000
 // Keys may be left out (defaults: size 0, no error, data to the listed size,
 // no delay, mode 644 for files and 755 for directories). Values are
 // percent-encoded (%XX) so that names and contents may hold any byte,
 // spaces and newlines included. Directories above a path are implied.
+// Only a writable directory can be changed: files in it may be created,
+// written, truncated, renamed within it and removed. free= is the number of
+// bytes its files may still grow by (a write that does not fit is cut short,
+// then fails with ENOSPC); writes reaching byte write_error_at of a file
+// fail with EIO.
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -27,6 +34,9 @@ struct TLayoutNode {
   int DelayMs = 0;
   std::optional<std::string> Content;
   std::vector<std::string> Children;  // in the order the layout named them
+  bool Writable = false;              // directories only
+  std::int64_t Free = -1;
+  std::int64_t WriteErrorAt = -1;
 };
 
 class TLayout {
@@ -38,9 +48,23 @@ class TLayout {
   // path as FUSE gives it: "/" or "/a/b".
   const TLayoutNode* Find(const std::string& path) const;
 
+  // Changes through a writable directory, as the FUSE calls ask for them:
+  // each returns 0 (Write: the count written) or a negative errno.
+  bool InWritableDir(const std::string& path) const;
+  int Create(const std::string& path, unsigned mode);
+  int Write(const std::string& path, const char* data, std::size_t size, std::int64_t offset);
+  int Truncate(const std::string& path, std::int64_t size);
+  int Chmod(const std::string& path, unsigned mode);
+  int Remove(const std::string& path);
+  int Rename(const std::string& from, const std::string& to);
+
  private:
   std::string LoadLine(const std::string& line);
   std::string AddNode(const std::string& relative, const TLayoutNode& node);
+  TLayoutNode* FindNode(const std::string& path);
+  // The file at path and its writable directory, or nullptr for both.
+  std::pair<TLayoutNode*, TLayoutNode*> WritableFile(const std::string& path);
+  int Resize(TLayoutNode& file, TLayoutNode& dir, std::int64_t size);
 
   std::map<std::string, TLayoutNode> Nodes;
 };

@@ -1,7 +1,9 @@
 // korvane_testfs --layout FILE [--watch-fd N] [fuse options] MOUNTPOINT
 //
-// A read-only FUSE filesystem whose files fail the way worn media do, so
-// that the engine's tests meet real I/O errors through the real system calls.
+// A FUSE filesystem whose files fail the way worn media do, so that the
+// engine's tests meet real I/O errors through the real system calls. It is
+// read-only except in the directories its layout marks writable, which may
+// fill up or fail mid-write.
 // It always runs in the foreground and single-threaded: the tests start it
 // as a child process and expect requests to be answered in order.
 // Exit status: 0 after unmounting; EX_USAGE, EX_NOINPUT or EX_DATAERR when
@@ -107,9 +109,15 @@ int Open(const char* path, fuse_file_info* fi) {
   // Answered here rather than by the kernel's permission check (no
   // default_permissions), so that root is refused as well.
   if (node->DenyOpen) return -EACCES;
-  if ((fi->flags & O_ACCMODE) != O_RDONLY || (fi->flags & O_TRUNC) != 0) return -EACCES;
+  const bool changes = (fi->flags & O_ACCMODE) != O_RDONLY || (fi->flags & O_TRUNC) != 0;
+  if (changes && !State().Layout.InWritableDir(path)) return -EACCES;
   fi->direct_io = 1;
-  return 0;
+  return (fi->flags & O_TRUNC) != 0 ? State().Layout.Truncate(path, 0) : 0;
+}
+
+int Create(const char* path, mode_t mode, fuse_file_info* fi) {
+  fi->direct_io = 1;
+  return State().Layout.Create(path, mode);
 }
 
 int Read(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info*) {
@@ -120,8 +128,10 @@ int Read(const char* path, char* buffer, size_t size, off_t offset, fuse_file_in
 }
 
 int Access(const char* path, int mask) {
-  if (Lookup(path) == nullptr) return -ENOENT;
-  return (mask & W_OK) != 0 ? -EACCES : 0;
+  const TLayoutNode* node = Lookup(path);
+  if (node == nullptr) return -ENOENT;
+  const bool writable = node->Writable || (!node->Directory && State().Layout.InWritableDir(path));
+  return (mask & W_OK) != 0 && !writable ? -EACCES : 0;
 }
 
 // Nothing on this filesystem can be changed, so that the mount doubles as a
@@ -139,17 +149,27 @@ fuse_operations Operations() {
   ops.access = Access;
   ops.mknod = [](const char*, mode_t, dev_t) { return -EACCES; };
   ops.mkdir = [](const char*, mode_t) { return -EACCES; };
-  ops.unlink = DenyPath;
+  ops.unlink = [](const char* path) { return State().Layout.Remove(path); };
   ops.rmdir = DenyPath;
   ops.symlink = DenyTwoPaths;
   ops.link = DenyTwoPaths;
-  ops.rename = [](const char*, const char*, unsigned) { return -EACCES; };
-  ops.chmod = [](const char*, mode_t, fuse_file_info*) { return -EACCES; };
+  ops.rename = [](const char* from, const char* to, unsigned flags) {
+    return flags != 0 ? -EINVAL : State().Layout.Rename(from, to);
+  };
+  ops.chmod = [](const char* path, mode_t mode, fuse_file_info*) {
+    return State().Layout.Chmod(path, mode);
+  };
   ops.chown = [](const char*, uid_t, gid_t, fuse_file_info*) { return -EACCES; };
-  ops.truncate = [](const char*, off_t, fuse_file_info*) { return -EACCES; };
+  ops.truncate = [](const char* path, off_t size, fuse_file_info*) {
+    return State().Layout.Truncate(path, size);
+  };
   ops.utimens = [](const char*, const auto*, fuse_file_info*) { return -EACCES; };
-  ops.write = [](const char*, const char*, size_t, off_t, fuse_file_info*) { return -EACCES; };
-  ops.create = [](const char*, mode_t, fuse_file_info*) { return -EACCES; };
+  ops.write = [](const char* path, const char* data, size_t size, off_t offset, fuse_file_info*) {
+    return State().Layout.Write(path, data, size, offset);
+  };
+  ops.create = Create;
+  ops.flush = [](const char*, fuse_file_info*) { return 0; };
+  ops.fsync = [](const char*, int, fuse_file_info*) { return 0; };
   ops.fallocate = [](const char*, int, off_t, off_t, fuse_file_info*) { return -EACCES; };
   ops.setxattr = [](const char*, const char*, const char*, size_t, int) { return -EACCES; };
   ops.removexattr = [](const char*, const char*) { return -EACCES; };

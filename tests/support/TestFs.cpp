@@ -50,7 +50,8 @@ std::string OctalText(unsigned mode) {
   return text.str();
 }
 
-std::string LayoutText(const std::vector<TTestFile>& files, const std::vector<std::string>& emptyDirs) {
+std::string LayoutText(const std::vector<TTestFile>& files, const std::vector<std::string>& emptyDirs,
+                       const std::vector<TWritableDir>& writableDirs) {
   std::ostringstream out;
   out << "# korvane_testfs layout, written by TTestFs\n";
   for (const TTestFile& file : files) {
@@ -67,6 +68,12 @@ std::string LayoutText(const std::vector<TTestFile>& files, const std::vector<st
     out << '\n';
   }
   for (const std::string& dir : emptyDirs) out << "dir path=" << Escape(dir) << '\n';
+  for (const TWritableDir& dir : writableDirs) {
+    out << "dir path=" << Escape(dir.Path) << " writable=1";
+    if (dir.Free >= 0) out << " free=" << dir.Free;
+    if (dir.WriteErrorAt >= 0) out << " write_error_at=" << dir.WriteErrorAt;
+    out << '\n';
+  }
   return out.str();
 }
 
@@ -168,14 +175,15 @@ char TestFsByte(std::int64_t offset) {
   return static_cast<char>(static_cast<unsigned char>((offset * 7 + 3) & 0xFF));
 }
 
-TTestFs::TTestFs(std::vector<TTestFile> files, std::vector<std::string> emptyDirs) {
+TTestFs::TTestFs(std::vector<TTestFile> files, std::vector<std::string> emptyDirs,
+                 std::vector<TWritableDir> writableDirs) {
   if (WorkDir.Path().empty()) {
     Error = "no temporary directory";
     return;
   }
   MountPoint = WorkDir.PathOf("mnt");
   const std::string layoutPath = WorkDir.PathOf("layout.txt");
-  if (!WorkDir.MakeDir("mnt") || !WorkDir.WriteFile("layout.txt", LayoutText(files, emptyDirs))) {
+  if (!WorkDir.MakeDir("mnt") || !WorkDir.WriteFile("layout.txt", LayoutText(files, emptyDirs, writableDirs))) {
     Error = "cannot prepare " + WorkDir.Path();
     return;
   }

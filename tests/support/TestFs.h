@@ -1,8 +1,9 @@
 #pragma once
 // Mounts korvane_testfs, the project's FUSE filesystem, for one test: files
 // with a bad sector at a chosen byte, files that refuse to open even for
-// root, files shorter than their listed size, slow files, and a tree where
-// nothing can be written.
+// root, files shorter than their listed size, slow files, a tree where
+// nothing can be written, and writable directories on a disk that fills up
+// or fails mid-write.
 #include <sys/types.h>
 
 #include <cstdint>
@@ -27,18 +28,28 @@ struct TTestFile {
   unsigned Mode = 0644;
 };
 
+// A directory whose files may be created, written, truncated, renamed
+// within it and removed; the files listed inside it become writable too.
+struct TWritableDir {
+  std::string Path{};
+  std::int64_t Free = -1;          // bytes its files may still grow by, then ENOSPC; -1: no limit
+  std::int64_t WriteErrorAt = -1;  // writes reaching this byte of a file fail with EIO
+};
+
 // Content of a file without explicit Content: byte i is (i * 7 + 3) & 0xFF.
 char TestFsByte(std::int64_t offset);
 
 class TTestFs {
  public:
   // Mounts a fresh filesystem serving these files on a new temporary directory.
-  explicit TTestFs(std::vector<TTestFile> files, std::vector<std::string> emptyDirs = {});
+  explicit TTestFs(std::vector<TTestFile> files, std::vector<std::string> emptyDirs = {},
+                   std::vector<TWritableDir> writableDirs = {});
   // The same for a braced list. Without it TTestFs fs({{.Path = "a", .Content = "b"}})
   // is ambiguous: the inner braces could also build a vector from the two
   // string literals taken as an iterator pair, and then a TTestFs to copy.
-  explicit TTestFs(std::initializer_list<TTestFile> files, std::vector<std::string> emptyDirs = {})
-      : TTestFs(std::vector<TTestFile>(files), std::move(emptyDirs)) {}
+  explicit TTestFs(std::initializer_list<TTestFile> files, std::vector<std::string> emptyDirs = {},
+                   std::vector<TWritableDir> writableDirs = {})
+      : TTestFs(std::vector<TTestFile>(files), std::move(emptyDirs), std::move(writableDirs)) {}
   // Unmounts (fusermount3 -u, lazily if busy), reaps the filesystem process
   // and removes the mount point.
   ~TTestFs();

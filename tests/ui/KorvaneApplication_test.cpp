@@ -53,21 +53,12 @@ class TFailingForm : public QWidget {
   }
 };
 
-struct TSeenBox {
-  QString Caption, Text;
-  QMessageBox::Icon Icon = QMessageBox::NoIcon;
-  QStringList Buttons;
-};
-
 // Records the next message box and presses one of its buttons (or Escape).
 void AnswerNextBox(TSeenBox& seen, QMessageBox::StandardButton answer) {
   OnNextModal([&seen, answer](QWidget* top) {
     auto* box = qobject_cast<QMessageBox*>(top);
     ASSERT_NE(box, nullptr);
-    seen.Caption = box->windowTitle();
-    seen.Text = box->text();
-    seen.Icon = box->icon();
-    for (QAbstractButton* button : box->buttons()) seen.Buttons << button->text();
+    seen = SeeBox(*box);
     if (answer == QMessageBox::Escape)
       QTest::keyClick(box, Qt::Key_Escape);
     else

@@ -6,17 +6,32 @@
 #include <stdexcept>
 
 #include <QDir>
+#include <QEventLoop>
+#include <QFile>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "AboutUnit.h"
 #include "CmdLineHelpUnit.h"
+#include "ChosenList.h"
 #include "CubicLabel.h"
+#include "DirectoryTree.h"
+#include "FileList.h"
 #include "KorvaneApplication.h"
+#include "MainFormUnit.h"
+#include "LogListBox.h"
 #include "MessageBoxes.h"
 #include "ResourceUnit.h"
+#include "ResultUnit.h"
 #include "SearchAnimation.h"
+#include "TestFs.h"
+#include "SelectDialogUnit.h"
+#include "VerifierUnit.h"
+#include "ViewLogUnit.h"
 
 namespace {
 
@@ -106,6 +121,88 @@ QPixmap MessageBoxPicture(const std::function<void()>& show) {
   return picture;
 }
 
+// The progress window part way through a slow file, then paused.
+bool ProgressPictures(const QDir& folder) {
+  TTestFs fs({{.Path = "数据/子目录/年度报告.dat", .Size = 2 << 20, .DelayMs = 10},
+              {.Path = "数据/损坏的文件.dat", .Size = 8192, .ErrorAt = 4096}});
+  if (!fs.Mounted()) {
+    std::printf("SKIPPED progress pictures: %s\n", fs.MountError().c_str());
+    return true;
+  }
+  TTempDir settings;
+  TMainForm form({{}, settings.PathOf("KORVANE.INI"), [](auto&&...) { return true; }});
+  form.show();
+  form.Setup().VerifyList = {fs.PathOf("数据/*.*")};
+  form.Setup().PositionError = true;
+  form.Setup().ReadUnit = 4096;
+  form.Status().Reset();
+  form.StartVerify();
+  QTest::qWaitFor([&] { return form.ProgressBar->value() * 3 > form.ProgressBar->maximum(); }, 20000);
+  bool ok = Save(form.grab(), folder, "progress.png");
+  form.PauseVerify();
+  ok &= Save(form.grab(), folder, "progress-paused.png");
+  form.StopVerify();
+  return ok;
+}
+
+// The selection dialog over a small folder, with a few items chosen.
+QPixmap SelectDialogPicture() {
+  QTemporaryDir folder;
+  for (const char* name : {"报告.doc", "data.bin", "notes.txt", "README", "scan-0001.tif", ".hidden"}) {
+    QFile file(folder.filePath(QString::fromUtf8(name)));
+    if (!file.open(QIODevice::WriteOnly)) return {};
+  }
+  TVerifySetupInfo setup(folder.filePath(QStringLiteral("KORVANE.INI")).toStdString());
+  TVerifyStatus status;
+  TSelectDialog dialog(setup, status);
+  for (const char* item : {"/home/user/Documents/*.*", "/media/usb/photos/*.jpg", "/etc/fstab"})
+    dialog.AddItem(item);
+  QEventLoop listed;
+  QObject::connect(dialog.FileList, &TFileListModel::Listed, &listed, &QEventLoop::quit);
+  dialog.DirListBox->SetDirectory(folder.path());
+  listed.exec();
+  dialog.FileListBox->setCurrentIndex(dialog.FileList->index(2));
+  dialog.show();
+  return dialog.grab();
+}
+
+// A real run over a small tree in which one entry cannot be opened (a
+// link to nothing), so that its log has an error list.
+void RunSampleVerification(TVerifyStatus& status) {
+  QTemporaryDir dir;
+  for (const char* name : {"报告.txt", "notes.txt", "data/a.bin", "data/b.bin", "data/图片/c.png",
+                           "data/图片/d.png", "old/archive.zip"}) {
+    const QString path = dir.filePath(QString::fromUtf8(name));
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) file.write(QByteArray(4096 + path.size() * 97, 'x'));
+  }
+  QFile::link(dir.filePath(QStringLiteral("gone.bin")), dir.filePath(QStringLiteral("data/missing.bin")));
+  TVerifySetupInfo setup(dir.filePath(QStringLiteral("KORVANE.INI")).toStdString());
+  setup.VerifyList = {QFile::encodeName(dir.path()).toStdString() + "/*.*"};
+  status.Reset();
+  TVerifier verifier(status, setup);
+  verifier.WaitFor();
+}
+
+// The viewer over that log, scrolled to its error list.
+QPixmap ViewLogPicture(TVerifyStatus& status) {
+  TViewLogForm viewer(status);
+  viewer.resize(560, 420);
+  viewer.show();
+  viewer.ListBox->scrollToBottom();
+  QApplication::processEvents();
+  return viewer.grab();
+}
+
+QPixmap SubtotalPicture(TVerifyStatus& status) {
+  TVerifySetupInfo setup(QDir::temp().filePath(QStringLiteral("korvane-render.ini")).toStdString());
+  TResultForm subtotal(status, setup);
+  subtotal.show();
+  QApplication::processEvents();
+  return subtotal.grab();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,7 +232,13 @@ int main(int argc, char** argv) {
                    std::runtime_error("Unable to write to /opt/korvane/KORVANE.INI"));
              }),
              folder, "error-box.png");
+  ok &= Save(SelectDialogPicture(), folder, "select-dialog.png");
+  TVerifyStatus status;
+  RunSampleVerification(status);
+  ok &= Save(ViewLogPicture(status), folder, "view-log.png");
+  ok &= Save(SubtotalPicture(status), folder, "subtotal.png");
   ok &= Save(MessageBoxPicture([] { AskYesNo(QStringLiteral("是否继续校验?")); }), folder,
              "question-box.png");
+  ok &= ProgressPictures(folder);
   return ok ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPainter>
@@ -62,3 +63,21 @@ void OnNextModal(std::function<void(QWidget*)> action, QWidget* after) {
   });
   poll->start(10);
 }
+
+TSeenBox SeeBox(const QMessageBox& box) {
+  TSeenBox seen{box.windowTitle(), box.text(), box.icon(), {}};
+  for (QAbstractButton* button : box.buttons()) seen.Buttons << button->text();
+  return seen;
+}
+
+TBoxAnswerer::TBoxAnswerer(QMessageBox::StandardButton answer) : Poll(new QTimer) {
+  QObject::connect(Poll, &QTimer::timeout, Poll, [this, answer] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible() || !box->button(answer)) return;
+    Boxes.push_back(SeeBox(*box));
+    box->button(answer)->click();
+  });
+  Poll->start(5);
+}
+
+TBoxAnswerer::~TBoxAnswerer() { delete Poll; }

@@ -3,13 +3,16 @@
 // act on a modal window while the code under test sits in its exec().
 #include <functional>
 #include <ostream>
+#include <vector>
 
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QMessageBox>
 #include <QRect>
 #include <QString>
 
+class QTimer;
 class QWidget;
 
 // Lets GoogleTest print Qt strings readably in failure messages.
@@ -32,3 +35,26 @@ int CountColor(const QImage& image, QColor color);
 // After five seconds without one it records a failure and closes the
 // modal widget on top, so that a broken test ends instead of hanging.
 void OnNextModal(std::function<void(QWidget* top)> action, QWidget* after = nullptr);
+
+// What a message box showed.
+struct TSeenBox {
+  QString Caption, Text;
+  QMessageBox::Icon Icon = QMessageBox::NoIcon;
+  QStringList Buttons;
+};
+TSeenBox SeeBox(const QMessageBox& box);
+
+// While it lives, presses `answer` in every message box that opens and
+// keeps what each one showed, in order.
+class TBoxAnswerer {
+ public:
+  explicit TBoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok);
+  ~TBoxAnswerer();
+  TBoxAnswerer(const TBoxAnswerer&) = delete;
+  TBoxAnswerer& operator=(const TBoxAnswerer&) = delete;
+
+  std::vector<TSeenBox> Boxes;
+
+ private:
+  QTimer* Poll;
+};

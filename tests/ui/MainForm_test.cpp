@@ -1,0 +1,323 @@
+// The progress window with the real worker on real files.
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "CubicLabel.h"
+#include "MainFormFixture.h"
+#include "SearchAnimation.h"
+#include "TestFs.h"
+
+namespace {
+
+// The next widget the tab key reaches.
+QWidget* NextTab(QWidget* widget) {
+  do widget = widget->nextInFocusChain();
+  while (!(widget->focusPolicy() & Qt::TabFocus));
+  return widget;
+}
+
+bool Visible() {
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (widget->isVisible()) return true;
+  return false;
+}
+
+}  // namespace
+
+TEST_F(MainFormTest, CreationReadsTheCommandLineBeforeAnyWindowShows) {
+  bool visibleAtWarning = true;
+  Answer = [&](const TSeenMessage&) {
+    visibleAtWarning = Visible();
+    return true;
+  };
+  TMainForm& form = Make({"-S-", "-P512", "/data/*.*", "-x", "b.txt"});
+  EXPECT_EQ(Seen, (std::vector<TSeenMessage>{{QStringLiteral("警告"),
+                                               QStringLiteral("命令行参数 -x 错误."),
+                                               TMessageKind::Warning}}));
+  EXPECT_FALSE(visibleAtWarning);
+  EXPECT_EQ(SetupInfo, &form.Setup());
+  EXPECT_EQ(VerifyStatus, &form.Status());
+  EXPECT_FALSE(form.Setup().AllSubdirectories);
+  EXPECT_TRUE(form.Setup().PositionError);
+  EXPECT_EQ(form.Setup().ReadUnit, 512);
+  EXPECT_EQ(form.Setup().VerifyList, (std::vector<std::string>{"/data/*.*", "b.txt"}));
+
+  EXPECT_EQ(form.TitleLabel->text(), QStringLiteral("Korvane3.1版"));
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Korvane3.1版"));
+  EXPECT_EQ(form.TitleLabel->CubicFace(), cfRaised);
+  EXPECT_EQ(form.FileSizeLabel->text(), QStringLiteral("0 字节"));
+  EXPECT_EQ(form.TotalSizeLabel->text(), QStringLiteral("0 字节"));
+  EXPECT_TRUE(form.FilesOkLabel->text().isEmpty());
+  EXPECT_EQ(form.ProgressBar->maximum(), 100);
+  EXPECT_EQ(form.PauseButton->text(), QStringLiteral("暂停(&P)"));
+  EXPECT_TRUE(form.PauseButton->isDefault());
+  EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_FALSE(form.Timer->isActive());
+  EXPECT_FALSE(form.Animate->Active());
+  EXPECT_TRUE(form.Status().Idle);
+
+  form.show();
+  EXPECT_EQ(form.frameGeometry().size(), QSize(480, 414));
+  // Right to left Stop, Pause, Skip file, Skip directory; tab order Skip
+  // file, Pause, Stop, Skip directory.
+  EXPECT_LT(form.SkipDirButton->x(), form.SkipButton->x());
+  EXPECT_LT(form.SkipButton->x(), form.PauseButton->x());
+  EXPECT_LT(form.PauseButton->x(), form.StopButton->x());
+  EXPECT_EQ(NextTab(form.SkipButton), form.PauseButton);
+  EXPECT_EQ(NextTab(form.PauseButton), form.StopButton);
+  EXPECT_EQ(NextTab(form.StopButton), form.SkipDirButton);
+  // A long name is clipped, it does not widen the window.
+  const int width = form.width();
+  form.CurrentFileLabel->setText(QString(300, QLatin1Char('n')));
+  QApplication::processEvents();
+  EXPECT_EQ(form.width(), width);
+  EXPECT_LE(form.CurrentFileLabel->geometry().right(), form.FilePanel->width());
+  // The command line only filled the list: nothing ran.
+  ASSERT_TRUE(WaitFor([&] { return Called("selection"); }));
+  EXPECT_EQ(form.Status().StartTime, 0);
+  EXPECT_TRUE(form.Status().Log.empty());
+}
+
+TEST_F(MainFormTest, FirstShowOpensHelpWhenAskedThenSelectionOnlyBeforeARun) {
+  const struct {
+    std::vector<std::string> Parameters;
+    std::vector<std::string> Calls;
+  } cases[] = {{{}, {"selection"}}, {{"-H"}, {"help", "selection"}}, {{"-?"}, {"help", "selection"}}};
+  for (const auto& c : cases) {
+    Calls.clear();
+    TMainForm& form = Make(c.Parameters);
+    form.show();
+    EXPECT_TRUE(WaitFor([&] { return Calls.size() == c.Calls.size(); }));
+    EXPECT_EQ(Calls, c.Calls);
+  }
+  // Once a run has started, showing the window again opens nothing.
+  Dir.WriteFile("x/a", "a");
+  Start({Dir.PathOf("x/*.*")});
+  ASSERT_TRUE(WaitFor([&] { return Called("subtotal"); }));
+  Calls.clear();
+  Form->hide();
+  Form->show();
+  QTest::qWait(50);
+  EXPECT_TRUE(Calls.empty());
+}
+
+// A run that ends by itself, then a second one over other files, as the
+// subtotal's "verify more" starts it.
+TEST_F(MainFormTest, RunThatEndsShowsDoneThenSubtotalAndASecondRunCountsFromZero) {
+  TTestFs fs({{.Path = "d/good", .Size = 1234567},
+              {.Path = "d/bad", .Size = 8192, .ErrorAt = 4096},
+              {.Path = "d/sub/more", .Size = 10}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TMainForm& form = Make();
+  bool closedBeforeSubtotal = false;
+  form.ShowSubtotal = [&] {
+    Calls.push_back("subtotal");
+    // The worker's closing section is over: the summary is in the log.
+    closedBeforeSubtotal = form.Status().Idle && form.Status().Log.back().rfind("总计时间", 0) == 0;
+  };
+  form.show();
+  Start({fs.PathOf("d/*")});
+  EXPECT_TRUE(form.Timer->isActive());
+  EXPECT_TRUE(form.Animate->Active());
+  ASSERT_TRUE(WaitFor([&] { return Called("subtotal"); }));
+  EXPECT_EQ(Seen, std::vector<TSeenMessage>{DoneMessage});
+  EXPECT_TRUE(closedBeforeSubtotal);
+  EXPECT_EQ(form.FilesOkLabel->text(), QStringLiteral("2"));
+  EXPECT_EQ(form.FilesErrorLabel->text(), QStringLiteral("1"));
+  EXPECT_EQ(form.TotalSizeLabel->text(), QStringLiteral("1,234,577字节"));
+  EXPECT_EQ(form.LastErrorFileLabel->text(), QString::fromStdString(fs.PathOf("d/bad")));
+  EXPECT_FALSE(form.LastErrorMessageLabel->text().isEmpty());
+  EXPECT_FALSE(form.Timer->isActive());
+  EXPECT_FALSE(form.Animate->Active());
+
+  // An empty file: "0/0字节" and an empty bar, not a busy one.
+  Dir.WriteFile("empty", "");
+  Calls.clear();
+  Seen.clear();
+  Start({Dir.PathOf("empty")});
+  ASSERT_TRUE(WaitFor([&] { return Called("subtotal"); }));
+  EXPECT_EQ(Seen, std::vector<TSeenMessage>{DoneMessage});
+  EXPECT_EQ(form.FilesOkLabel->text(), QStringLiteral("1"));
+  EXPECT_EQ(form.FilesErrorLabel->text(), QStringLiteral("0"));
+  EXPECT_EQ(form.TotalSizeLabel->text(), QStringLiteral("0字节"));
+  EXPECT_EQ(form.FileSizeLabel->text(), QStringLiteral("0/0字节"));
+  EXPECT_EQ(form.ProgressBar->value(), form.ProgressBar->minimum());
+  EXPECT_GT(form.ProgressBar->maximum(), form.ProgressBar->minimum());
+  EXPECT_TRUE(form.LastErrorFileLabel->text().isEmpty());
+}
+
+// Pause, skips and stop on files slow enough to be caught half read.
+TEST_F(MainFormTest, PauseSkipAndStopActOnTheRunningWorker) {
+  TTestFs fs({{.Path = "d/a1", .Size = 1 << 20, .DelayMs = 10},
+              {.Path = "d/a2", .Size = 1 << 20, .DelayMs = 10},
+              {.Path = "d/e/b1", .Size = 1 << 20, .DelayMs = 10},
+              {.Path = "d/e/b2", .Size = 1 << 20, .DelayMs = 10},
+              {.Path = "d/f/c1", .Size = 1 << 20, .DelayMs = 10}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TMainForm& form = Make();
+  form.show();
+  Start({fs.PathOf("d/*")}, 4096);
+  ASSERT_TRUE(WaitFor([&] { return Counts().Position > 0 && form.FileSizeLabel->text() != "0 字节"; }));
+
+  form.PauseButton->click();
+  EXPECT_EQ(form.PauseButton->text(), QStringLiteral("恢复(&R)"));
+  EXPECT_TRUE(form.Status().Paused);
+  EXPECT_FALSE(form.Timer->isActive());
+  EXPECT_FALSE(form.Animate->Active());
+  QTest::qWait(50);  // the read under way when the pause came ends
+  const QString frozen = form.FileSizeLabel->text();
+  const std::int64_t position = Counts().Position;
+  form.SkipButton->click();  // acted on only once resumed
+  QTest::qWait(150);
+  EXPECT_EQ(form.FileSizeLabel->text(), frozen);
+  EXPECT_EQ(Counts().Position, position);
+  EXPECT_EQ(Counts().FilesSkipped, 0);
+
+  form.PauseButton->click();
+  EXPECT_EQ(form.PauseButton->text(), QStringLiteral("暂停(&P)"));
+  EXPECT_TRUE(form.Animate->Active());
+  EXPECT_EQ(form.Animate->Frame(), 0);
+  ASSERT_TRUE(WaitFor([&] { return Counts().FilesSkipped == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return form.FileSizeLabel->text() != frozen; }));
+
+  // Stop, No, while paused: the run goes on.
+  form.PauseButton->click();
+  Answer = [](const TSeenMessage&) { return false; };
+  form.StopButton->click();
+  EXPECT_EQ(Seen.back(), (TSeenMessage{QStringLiteral("警告"), QStringLiteral("你要中止校验?"),
+                                       TMessageKind::Question}));
+  EXPECT_EQ(form.PauseButton->text(), QStringLiteral("暂停(&P)"));
+  EXPECT_FALSE(form.Status().Paused);
+  EXPECT_TRUE(form.Timer->isActive());
+
+  form.SkipDirButton->click();
+  ASSERT_TRUE(WaitFor([&] { return Counts().DirsSkipped == 1; }));
+
+  // Stop, Yes: the subtotal without "校验完成.", the worker gone.
+  Answer = [](const TSeenMessage&) { return true; };
+  form.StopButton->click();
+  EXPECT_TRUE(Called("subtotal"));
+  EXPECT_EQ(SeenCount("校验完成."), 0);
+  EXPECT_TRUE(form.Status().Idle);
+  EXPECT_EQ(Counts().Log.back().rfind("总计时间", 0), 0u);
+  EXPECT_NE(std::find(Counts().Log.begin(), Counts().Log.end(), "进程被用户中止."), Counts().Log.end());
+  // The pause button does nothing while no run goes on, a second stop
+  // neither crashes nor hangs.
+  form.PauseButton->click();
+  EXPECT_FALSE(form.Status().Paused);
+  form.StopButton->click();
+  QTest::qWait(50);
+  EXPECT_EQ(SeenCount("校验完成."), 0);
+}
+
+TEST_F(MainFormTest, TitleClickOpensTheAboutBoxPausingARunningRun) {
+  TTestFs fs({{.Path = "slow", .Size = 1 << 20, .DelayMs = 20}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TMainForm& form = Make();
+  bool pausedDuringAbout = false;
+  form.ShowAbout = [&] { pausedDuringAbout = form.Status().Paused; };
+  form.show();
+  Start({fs.PathOf("slow")}, 4096);
+  QTest::mousePress(form.TitleLabel, Qt::LeftButton);
+  EXPECT_EQ(form.TitleLabel->CubicFace(), cfLowered);
+  QTest::mouseRelease(form.TitleLabel, Qt::LeftButton);
+  EXPECT_EQ(form.TitleLabel->CubicFace(), cfRaised);
+  EXPECT_TRUE(pausedDuringAbout);
+  EXPECT_FALSE(form.Status().Paused);
+  // Paused before the click: it stays paused.
+  form.PauseButton->click();
+  pausedDuringAbout = false;
+  QTest::mouseClick(form.TitleLabel, Qt::LeftButton);
+  EXPECT_TRUE(pausedDuringAbout);
+  EXPECT_TRUE(form.Status().Paused);
+  form.StopVerify();
+}
+
+TEST_F(MainFormTest, CloseEndsTheProgramOnlyOnYesAndWithoutSubtotal) {
+  TTestFs fs({{.Path = "slow", .Size = 1 << 20, .DelayMs = 20}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TMainForm& form = Make();
+  form.show();
+  Start({fs.PathOf("slow")}, 4096);
+  Answer = [](const TSeenMessage&) { return false; };
+  EXPECT_FALSE(form.close());
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_FALSE(form.Status().Paused);
+  EXPECT_TRUE(form.Timer->isActive());
+  EXPECT_EQ(Seen.back().Text, QStringLiteral("你要退出Korvane?"));
+
+  Answer = [](const TSeenMessage&) { return true; };
+  QTimer::singleShot(0, &form, [&] { form.close(); });
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] {
+    ADD_FAILURE() << "the program did not end";
+    QCoreApplication::exit(1);
+  });
+  guard.start(10000);
+  EXPECT_EQ(QCoreApplication::exec(), 0);
+  guard.stop();
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_TRUE(form.Status().Idle);
+  EXPECT_FALSE(Called("subtotal"));
+  EXPECT_EQ(SeenCount("校验完成."), 0);
+}
+
+// A listed size beyond 2 GiB: the labels show the true size, the bar a
+// scaled one that still fits.
+TEST_F(MainFormTest, FileOverTwoGibibytesShowsSaneValues) {
+  const std::int64_t size = 3LL << 30;
+  TTestFs fs({{.Path = "big", .Size = size, .DelayMs = 5}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TMainForm& form = Make();
+  form.show();
+  Start({fs.PathOf("big")});
+  ASSERT_TRUE(WaitFor([&] { return form.ProgressBar->value() > 0; }));
+  form.PauseVerify();
+  const std::int64_t position = Counts().Position;
+  EXPECT_EQ(form.FileSizeLabel->text(),
+            CountText(position) +
+                QStringLiteral("/3,221,225,472字节"));
+  EXPECT_GT(form.ProgressBar->maximum(), 0);
+  EXPECT_LE(form.ProgressBar->value(), form.ProgressBar->maximum());
+  EXPECT_NEAR(double(form.ProgressBar->value()) / form.ProgressBar->maximum(),
+              double(position) / double(size), 1e-6);
+  form.StopVerify();
+}
+
+TEST(ProgressView, TextsBarAndTrayTip) {
+  EXPECT_EQ(FileSizeText(1234567, 7654321), QStringLiteral("1,234,567/7,654,321字节"));
+  EXPECT_EQ(TotalSizeText(0), QStringLiteral("0字节"));
+  EXPECT_EQ(CountText(-1234), QStringLiteral("-1,234"));
+
+  const struct {
+    std::int64_t Position, Size;
+    int Maximum, Value;
+  } bars[] = {{50, 100, 100, 50},   {0, 0, 1, 0},     {7, 0, 1, 0},
+              {-5, 10, 10, 0},     {20, 10, 10, 10}, {3LL << 30, 4LL << 30, 1 << 30, 3 << 28}};
+  for (const auto& b : bars) {
+    const TBarValues v = BarValues(b.Position, b.Size);
+    EXPECT_EQ(v.Maximum, b.Maximum) << b.Position << "/" << b.Size;
+    EXPECT_EQ(v.Position, b.Value) << b.Position << "/" << b.Size;
+  }
+
+  std::string cjk;
+  while (cjk.size() < 200) cjk += "校验";
+  const struct {
+    std::string Name;
+    std::string Tip;
+  } tips[] = {
+      {"a.txt", "Korvane - a.txt"},
+      {std::string(100, 'x'), "Korvane - " + std::string(53, 'x')},
+      // 53 bytes left: 17 characters of 3 bytes, never 17 and a piece.
+      {cjk, "Korvane - " + cjk.substr(0, 51)},
+      {"x" + cjk, "Korvane - x" + cjk.substr(0, 51)},
+      {"\xff\xfe", "Korvane - \xff\xfe"},
+  };
+  for (const auto& t : tips) {
+    EXPECT_EQ(TrayTipOf(t.Name), t.Tip);
+    EXPECT_LE(TrayTipOf(t.Name).size(), TrayTipLimit);
+  }
+}

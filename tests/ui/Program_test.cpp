@@ -1,0 +1,178 @@
+// The whole window program in-process: the start sequence with its six
+// windows, driven through their modal windows as a user would, with the
+// real worker on real files.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "AboutUnit.h"
+#include "ChosenList.h"
+#include "CmdLineHelpUnit.h"
+#include "LogListBox.h"
+#include "ProgramStart.h"
+#include "ResultUnit.h"
+#include "SelectDialogUnit.h"
+#include "TempDir.h"
+#include "UiTestSupport.h"
+#include "ViewLogUnit.h"
+
+namespace {
+
+// The user: acts on the program's modal windows in turn, each step once
+// its window is the one on top, while the program runs its event loop.
+class TUser {
+ public:
+  using TWindow = std::function<QWidget*()>;
+  using TAction = std::function<void(QWidget*)>;
+
+  void Then(TWindow window, TAction action) { Steps.push_back({std::move(window), std::move(action)}); }
+  // A message box with this text, answered with this button.
+  void Answer(const char* text, QMessageBox::StandardButton button) {
+    Then([]() -> QWidget* { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
+         [this, text, button](QWidget* top) {
+           auto* box = static_cast<QMessageBox*>(top);
+           EXPECT_EQ(box->text(), QString::fromUtf8(text));
+           Boxes.push_back(SeeBox(*box));
+           box->button(button)->click();
+         });
+  }
+
+  // Runs the program's loop until it is told to end; 0 when every step was
+  // taken and the program ended by itself.
+  int Run(TProgramWindows& program) {
+    QTimer poll;
+    bool pending = false;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (clock.elapsed() > 30000) {
+        ADD_FAILURE() << Steps.size() << " steps not taken";
+        QCoreApplication::exit(1);
+      }
+      if (Steps.empty() || pending) return;
+      QWidget* top = QApplication::activeModalWidget();
+      if (!top || !top->isVisible() || Steps.front().Window() != top) return;
+      // Acted on from a fresh turn of the loop: an action that opens a
+      // modal window must not hold up this timer, which takes the next step.
+      pending = true;
+      QTimer::singleShot(0, [&pending, action = std::move(Steps.front().Action), top] {
+        pending = false;
+        action(top);
+      });
+      Steps.pop_front();
+    });
+    poll.start(10);
+    program.Show();
+    const int status = QCoreApplication::exec();
+    EXPECT_TRUE(Steps.empty()) << Steps.size() << " steps not taken";
+    return status;
+  }
+
+  std::vector<TSeenBox> Boxes;
+
+ private:
+  struct TStep {
+    TWindow Window;
+    TAction Action;
+  };
+  std::deque<TStep> Steps;
+};
+
+class ProgramTest : public testing::Test {
+ protected:
+  void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
+  TMainFormStart Start(std::vector<std::string> parameters) {
+    return {std::move(parameters), Dir.PathOf("KORVANE.INI"), ShowMessage};
+  }
+  TTempDir Dir;
+};
+
+}  // namespace
+
+TEST_F(ProgramTest, StartUpShowsTheCommandLineInTheSelectionAndVerifiesNothing) {
+  const std::string item = Dir.PathOf("data/*.txt");
+  Dir.WriteFile("data/a.txt", "a");
+  // The warning comes while the progress window is being made, before any
+  // other window exists.
+  bool alone = false;
+  TBoxAnswerer warning;
+  TMainFormStart start = Start({"-H", "-S-", "-x", item});
+  start.Message = [&](const QString& caption, const QString& text, TMessageKind kind) {
+    alone = SelectDialog == nullptr && HelpDialog == nullptr && !MainForm;
+    return ShowMessage(caption, text, kind);
+  };
+  TProgramWindows program(std::move(start));
+  ASSERT_EQ(warning.Boxes.size(), 1u);
+  EXPECT_EQ(warning.Boxes[0].Caption, QStringLiteral("警告"));
+  EXPECT_EQ(warning.Boxes[0].Text, QStringLiteral("命令行参数 -x 错误."));
+  EXPECT_TRUE(alone);
+
+  TUser user;
+  user.Then([]() -> QWidget* { return HelpDialog; }, [](QWidget*) { HelpDialog->Button1->click(); });
+  user.Then([]() -> QWidget* { return SelectDialog; }, [&](QWidget*) {
+    EXPECT_EQ(SelectDialog->ChosenList->Items(), std::vector<std::string>{item});
+    EXPECT_FALSE(SelectDialog->AllSubdirectoriesCheckBox->isChecked());
+    EXPECT_TRUE(MainForm->isVisible());
+    SelectDialog->CancelButton->click();
+  });
+  user.Answer("要退出程序吗?", QMessageBox::Yes);
+  EXPECT_EQ(user.Run(program), 0);
+  EXPECT_EQ(VerifyStatus->StartTime, 0);
+  EXPECT_TRUE(VerifyStatus->Log.empty());
+}
+
+// Two runs, as a user makes them: the command line's items, start, the
+// end, the subtotal, the log, verify more, another item, start, exit.
+TEST_F(ProgramTest, WholeRunThenVerifyMoreThenExit) {
+  Dir.WriteFile("one/a.txt", "aaaa");
+  Dir.WriteFile("one/b.txt", "bb");
+  Dir.WriteFile("two/c.txt", "c");
+  TProgramWindows program(Start({"-P16", Dir.PathOf("one/*.txt")}));
+  TUser user;
+  auto subtotal = [](const char* ok, const char* bytes) {
+    return [=](QWidget*) {
+      EXPECT_EQ(ResultForm->FilesOkLabel->text(), QString::fromUtf8(ok));
+      EXPECT_EQ(ResultForm->TotalBytesLabel->text().left(int(strlen(bytes))), QString::fromUtf8(bytes));
+      EXPECT_EQ(MainForm->FilesOkLabel->text(), QString::fromUtf8(ok));
+    };
+  };
+  user.Then([]() -> QWidget* { return SelectDialog; }, [](QWidget*) { SelectDialog->OkButton->click(); });
+  user.Answer("校验完成.", QMessageBox::Ok);
+  user.Then([]() -> QWidget* { return ResultForm; }, [&](QWidget* top) {
+    subtotal("2", "6")(top);
+    ResultForm->VerifyLogButton->click();
+  });
+  user.Then([]() -> QWidget* { return ViewLogForm; }, [](QWidget*) {
+    EXPECT_GT(ViewLogForm->ListBox->model()->rowCount(), 10);
+    ViewLogForm->CloseButton->click();
+  });
+  user.Then([]() -> QWidget* { return ResultForm; }, [](QWidget*) { ResultForm->VerifyMoreButton->click(); });
+  user.Then([]() -> QWidget* { return SelectDialog; }, [&](QWidget*) {
+    EXPECT_EQ(SelectDialog->ChosenList->rowCount(), 0);
+    EXPECT_TRUE(SelectDialog->PositionErrorCheckBox->isChecked());
+    SelectDialog->AddItem(Dir.PathOf("two/*.txt"));
+    SelectDialog->OkButton->click();
+  });
+  user.Answer("校验完成.", QMessageBox::Ok);
+  user.Then([]() -> QWidget* { return ResultForm; }, [&](QWidget* top) {
+    subtotal("1", "1")(top);
+    ResultForm->ExitButton->click();
+  });
+  EXPECT_EQ(user.Run(program), 0);
+  ASSERT_EQ(user.Boxes.size(), 2u);
+  for (const TSeenBox& box : user.Boxes) {
+    EXPECT_EQ(box.Caption, QStringLiteral("信息"));
+    EXPECT_EQ(box.Icon, QMessageBox::Information);
+  }
+  EXPECT_EQ(VerifyStatus->FilesOk, 1);
+  EXPECT_EQ(SetupInfo->ReadUnit, 16);
+}

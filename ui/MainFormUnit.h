@@ -1,0 +1,153 @@
+#pragma once
+// The progress window: the program's main window. It owns the settings and
+// the shared status, starts, pauses and stops the worker, shows the run by
+// polling the status on a timer, and hides behind a tray icon when the
+// program is minimised.
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QIcon>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+#include "MessageBoxes.h"
+#include "ProgressView.h"
+#include "VerifySetupInfo.h"
+#include "VerifyStatus.h"
+
+class QFrame;
+class QGridLayout;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class TCubicLabel;
+class TSearchAnimation;
+class TVerifier;
+
+// Every message box the progress window shows goes through one of these,
+// so that a test can answer it; true means Yes.
+using TMessageFunction =
+    std::function<bool(const QString& caption, const QString& text, TMessageKind kind)>;
+
+// What the progress window is created with.
+struct TMainFormStart {
+  std::vector<std::string> Parameters;  // the words after the program's name
+  std::string IniFileName;              // empty: KORVANE.INI beside the program
+  TMessageFunction Message = ShowMessage;
+};
+
+// The settings and the status of the program, created by the progress
+// window's creation and freed by its destruction.
+extern TVerifySetupInfo* SetupInfo;
+extern TVerifyStatus* VerifyStatus;
+
+class TMainForm : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TMainForm(TMainFormStart start = {}, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  TVerifySetupInfo& Setup() { return *FSetupInfo; }
+  TVerifyStatus& Status() { return *FVerifyStatus; }
+
+  // The run's control, all on the UI thread.
+  void StartVerify();
+  void PauseVerify();
+  void ResumeVerify();
+  void StopVerify();
+
+  // The tray entry.
+  void AppMinimize();
+  void AppRestore();
+  void UpdateTrayIcon(const std::string& fileName);
+  void RefreshTrayIcon();
+  QIcon GetStateIcon() const;
+  const char* StateIconName() const;  // "PAUSEICON" or "MAINICON"
+  // A press on the tray icon: the left button toggles the pause, the right
+  // one brings the window back.
+  void WMTrayIcon(QSystemTrayIcon::ActivationReason reason);
+  bool TrayIconAdded = false;
+  QString TrayIconName;  // the resource name of the icon the entry shows
+
+  // The windows this one opens, set by the start sequence (tests set their own).
+  std::function<void()> ShowSelection;
+  std::function<void()> ShowSubtotal;
+  std::function<void()> ShowCommandLineHelp;
+  std::function<void()> ShowAbout;
+  TMessageFunction Message;
+
+  QFrame* HeaderPanel;
+  TCubicLabel* TitleLabel;
+  TCubicLabel* CubicLabel2;
+  TSearchAnimation* Animate;
+  QFrame* FilePanel;
+  QLabel* CurrentDirectoryLabel;
+  QLabel* CurrentFileLabel;
+  QLabel* FileSizeLabel;
+  QProgressBar* ProgressBar;
+  QFrame* CountPanel;
+  QLabel* FilesOkLabel;
+  QLabel* TotalSizeLabel;
+  QLabel* FilesErrorLabel;
+  QLabel* LastOkFileLabel;
+  QLabel* LastErrorFileLabel;
+  QLabel* LastErrorMessageLabel;
+  QPushButton* StopButton;
+  QPushButton* PauseButton;
+  QPushButton* SkipButton;
+  QPushButton* SkipDirButton;
+  QTimer* Timer;
+  QSystemTrayIcon* TrayIcon;
+
+  // The display timer's interval: about the rate at which a screen changes.
+  static constexpr int TimerInterval = 16;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void FormCreate(TMainFormStart& start);
+  void FormShow();
+  void FormClose(QCloseEvent* event);
+  void FormDestroy();
+  void TimerTimer();
+  void PauseButtonClick();
+  void StopButtonClick();
+  void SkipButtonClick();
+  void SkipDirButtonClick();
+  void TitleLabelClick();
+  void TitleLabelMouseDown();
+  void TitleLabelMouseUp();
+
+  QFrame* BuildHeader();
+  QFrame* BuildFilePanel();
+  QFrame* BuildCountPanel();
+  QWidget* BuildButtons();
+  QGridLayout* AddPanel(QFrame*& panel);
+  QLabel* AddRow(QGridLayout* grid, const char* caption, bool fixed);
+  void ClearLabels();
+  void ShowStatus(const TShownStatus& shot);
+  void ShowBar(const TShownStatus& shot);
+  void RunFinished();
+  bool Ask(const char* question);
+  void ApplyOuterSize();
+
+  std::unique_ptr<TVerifySetupInfo> FSetupInfo;
+  std::unique_ptr<TVerifyStatus> FVerifyStatus;
+  std::unique_ptr<TVerifier> Verifier;
+  // What the labels show now; empty when they must all be rewritten.
+  std::optional<TShownStatus> FShown;
+  QString FTrayTip;
+  bool FAsking = false;     // a stop or close question is open
+  bool FSelecting = false;  // FormShow's help or selection dialog is open
+  bool FSized = false;
+};
+
+extern TMainForm* MainForm;

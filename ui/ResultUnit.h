@@ -1,0 +1,77 @@
+#pragma once
+// The subtotal dialog that closes every run: the run's totals and time, and
+// the three ways on (view the log, verify more, exit). What follows its
+// closing is decided in ShowSubtotal, so the progress window calls only that.
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include <QDialog>
+
+#include "VerifySetupInfo.h"
+#include "VerifyStatus.h"
+
+class QFrame;
+class QLabel;
+class QPushButton;
+class TCubicLabel;
+
+// The seven values in the order of the dialog's rows: counts grouped in
+// threes by the locale's separator, the run time as a time of day in
+// timeFormat (strftime form), whole days dropped, as the log's time line.
+struct TSubtotalValues {
+  std::string TotalFiles, TotalBytes, TotalTime, FilesOk, FilesError, FilesSkipped, DirsSkipped;
+};
+TSubtotalValues SubtotalValues(const TVerifyStatus& status, std::string_view timeFormat);
+
+class TResultForm : public QDialog {
+  Q_OBJECT
+
+ public:
+  TResultForm(TVerifyStatus& verifyStatus, TVerifySetupInfo& setupInfo, QWidget* parent = nullptr);
+
+  // Shows the dialog modally, then ends the program or, after verify more,
+  // opens the selection; returns once that has closed.
+  void ShowSubtotal();
+
+  // Read once, when the dialog has closed: end the program (true) or open
+  // the selection for another run (false).
+  bool ExitRequested = true;
+  // Opens the selection dialog; the start sequence sets it.
+  std::function<void()> ShowSelection;
+
+  QFrame* TitlePanel;
+  TCubicLabel* CubicLabel1;
+  QFrame* Panel;
+  QLabel* TotalFilesLabel;
+  QLabel* TotalBytesLabel;
+  QLabel* TotalTimeLabel;
+  QLabel* FilesOkLabel;
+  QLabel* FilesErrorLabel;
+  QLabel* FilesSkippedLabel;
+  QLabel* DirsSkippedLabel;
+  QPushButton* VerifyLogButton;
+  QPushButton* VerifyMoreButton;
+  QPushButton* ExitButton;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void FormActivate();
+  void VerifyLogButtonClick();
+  void VerifyMoreButtonClick();
+  void ExitButtonClick();
+  void CubicLabel1Click();
+  void CubicLabel1MouseDown();
+  void CubicLabel1MouseUp();
+  QFrame* BuildPanel();
+  QLayout* BuildButtons();
+
+  TVerifyStatus& FVerifyStatus;
+  TVerifySetupInfo& FSetupInfo;
+};
+
+// The one subtotal dialog, created with the other windows at start.
+extern TResultForm* ResultForm;
+void ShowSubtotal();

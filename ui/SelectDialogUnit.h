@@ -1,0 +1,118 @@
+#pragma once
+// The selection dialog: the user chooses files and directories from a
+// drive, directory and file browser into the chosen list, sets the run's
+// options, and starts the run or stores the options as the defaults.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include <QDialog>
+
+#include "CommonDataUnit.h"
+
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPushButton;
+class TChosenListModel;
+class TChosenListView;
+class TCubicLabel;
+class TDirectoryTree;
+class TDriveComboBox;
+class TFileListModel;
+
+class TSelectDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  TSelectDialog(TVerifySetupInfo& setupInfo, TVerifyStatus& verifyStatus, QWidget* parent = nullptr);
+  ~TSelectDialog() override;
+
+  // Shows the dialog modally; returns when it has been closed (after the
+  // start button, with the run already started).
+  void ShowSelection();
+
+  // Adds one item to the chosen list unless an entry has exactly its bytes;
+  // a duplicate is reported to the user instead.
+  void AddItem(const std::string& item);
+
+  // The progress window's start operation; the start sequence sets it.
+  std::function<void()> StartVerify;
+
+  QFrame* Panel4;
+  TCubicLabel* CubicLabel1;
+  QFrame* FilePanel;
+  TDriveComboBox* DriveComboBox;
+  TDirectoryTree* DirListBox;
+  QLabel* Label1;
+  QLineEdit* MaskEdit;
+  QListView* FileListBox;
+  TFileListModel* FileList;
+  QFrame* OptionsPanel;
+  QCheckBox* AllSubdirectoriesCheckBox;
+  QCheckBox* AllFileAttributesCheckBox;
+  QCheckBox* PositionErrorCheckBox;
+  QGroupBox* ReadUnitGroupBox;
+  QLineEdit* ReadUnitEdit;
+  QLabel* BytesLabel;
+  QPushButton* DefaultButton;
+  QPushButton* AddDirectoryButton;
+  QPushButton* AddFilesButton;
+  QPushButton* RemoveButton;
+  QPushButton* OkButton;
+  QPushButton* CancelButton;
+  QFrame* ListPanel;
+  TChosenListView* ListBox;
+  TChosenListModel* ChosenList;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void FormCreate();
+  void FormActivate();
+  void OkButtonClick();
+  void CancelButtonClick();
+  void AddDirectoryButtonClick();
+  void AddFilesButtonClick();
+  void RemoveButtonClick();
+  void FileListBoxDblClick();
+  void ListBoxDblClick();
+  void ListBoxDragDrop(const QStringList& paths);
+  void MaskEditChange();
+  void AllSubdirectoriesCheckBoxClick();
+  void AllFileAttributesCheckBoxClick();
+  void PositionErrorCheckBoxClick();
+  void ReadUnitEditChange();
+  void DefaultButtonClick();
+  void DriveComboBoxChange();
+  void DirListBoxChange();
+  void CubicLabel1Click();
+  void CubicLabel1MouseDown();
+  void CubicLabel1MouseUp();
+
+  QFrame* BuildTitlePanel();
+  QFrame* BuildFilePanel();
+  QFrame* BuildOptionsPanel();
+  QLayout* BuildButtonRow();
+  QFrame* BuildListPanel();
+  void ConnectEvents();
+  void SetTabOrder();
+  void ListFiles();
+  // The read unit typed, or nothing after telling the user it is unusable.
+  std::optional<std::int32_t> CheckedReadUnit();
+  void StoreSelection(std::int32_t readUnit);
+
+  TVerifySetupInfo& SetupInfo;
+  TVerifyStatus& VerifyStatus;
+};
+
+// The one selection dialog, created with the other windows at start.
+extern TSelectDialog* SelectDialog;
+void ShowSelection();

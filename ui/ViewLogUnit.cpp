@@ -1,0 +1,134 @@
+#include "ViewLogUnit.h"
+
+#include <stdexcept>
+
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QPushButton>
+
+#include "AboutUnit.h"
+#include "CubicLabel.h"
+#include "FormActivation.h"
+#include "FormStyle.h"
+#include "KorvaneApplication.h"
+#include "LogFile.h"
+#include "LogListBox.h"
+#include "TitlePanel.h"
+
+TViewLogForm* ViewLogForm = nullptr;
+
+void ShowLog() {
+  if (!ViewLogForm) throw std::logic_error("ViewLogForm has not been created");
+  ViewLogForm->ShowLog();
+}
+
+namespace {
+
+const QString TextFilter = QStringLiteral("Text file (*.txt)");
+const QString AllFilter = QStringLiteral("All file (*.*)");
+
+// A long log takes a moment to convert and write.
+class TWaitCursor {
+ public:
+  TWaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TWaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+  TWaitCursor(const TWaitCursor&) = delete;
+  TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+}  // namespace
+
+TViewLogForm::TViewLogForm(TVerifyStatus& verifyStatus, QWidget* parent)
+    : QDialog(parent), FVerifyStatus(verifyStatus) {
+  SetUpForm(*this, QStringLiteral("浏览校验记录"), MakeFont(QStringLiteral("宋体"), 12),
+            QSize(369, 292));
+  setSizeGripEnabled(false);
+
+  const TTitlePanel title = BuildTitlePanel(this, QStringLiteral("浏览校验记录"), Qt::AlignLeft);
+  TitlePanel = title.Panel;
+  CubicLabel1 = title.Label;
+  TitlePanel->setGeometry(8, 8, 353, 49);
+
+  // Hints are kept as status tips: there is no status line, so, as
+  // designed, they are never shown.
+  CloseButton = new QPushButton(QStringLiteral("返回(&C)"), this);
+  CloseButton->setStatusTip(QStringLiteral("Close the form."));
+  CloseButton->setGeometry(8, 64, 90, 25);
+  SaveLogButton = new QPushButton(QStringLiteral("保存记录(&S)..."), this);
+  SaveLogButton->setStatusTip(QStringLiteral("Save the log to disk."));
+  SaveLogButton->setGeometry(106, 64, 110, 25);
+  for (QPushButton* button : {CloseButton, SaveLogButton}) button->setAutoDefault(false);
+
+  ListBox = new TLogListBox(this);
+  setTabOrder(CloseButton, SaveLogButton);
+  setTabOrder(SaveLogButton, ListBox);
+  BuildSaveDialog();
+  AskFileName = [this] { return RunSaveDialog(); };
+
+  ConnectEvent(CloseButton, &QPushButton::clicked, this, &TViewLogForm::CloseButtonClick);
+  ConnectEvent(SaveLogButton, &QPushButton::clicked, this, &TViewLogForm::SaveLogButtonClick);
+  ConnectEvent(CubicLabel1, &TCubicLabel::Click, this, &TViewLogForm::CubicLabel1Click);
+  ConnectEvent(CubicLabel1, &TCubicLabel::MouseDown, this, &TViewLogForm::CubicLabel1MouseDown);
+  ConnectEvent(CubicLabel1, &TCubicLabel::MouseUp, this, &TViewLogForm::CubicLabel1MouseUp);
+  FActivation = new TFormActivation(
+      this, [this] { HandleEvent([this] { FormActivate(); }); },
+      [this] { HandleEvent([this] { FormDeactivate(); }); });
+  FormResize();
+}
+
+void TViewLogForm::BuildSaveDialog() {
+  SaveDialog = new QFileDialog(this, QStringLiteral("Save Log As"));
+  SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+  SaveDialog->setFileMode(QFileDialog::AnyFile);
+  SaveDialog->setNameFilters({TextFilter, AllFilter});
+  SaveDialog->selectNameFilter(TextFilter);
+  SaveDialog->setDefaultSuffix(QStringLiteral("txt"));
+  SaveDialog->selectFile(QStringLiteral("qlx"));
+  // ".txt" is added to a bare name only while text files are chosen: under
+  // "All file" the name is taken as typed.
+  connect(SaveDialog, &QFileDialog::filterSelected, SaveDialog, [this](const QString& filter) {
+    SaveDialog->setDefaultSuffix(filter == TextFilter ? QStringLiteral("txt") : QString());
+  });
+}
+
+QString TViewLogForm::RunSaveDialog() {
+  AttachToActiveWindow(SaveDialog);
+  if (SaveDialog->exec() != QDialog::Accepted) return {};
+  const QStringList files = SaveDialog->selectedFiles();
+  return files.isEmpty() ? QString() : files.first();
+}
+
+void TViewLogForm::ShowLog() {
+  CentreOnScreen(this);
+  AttachToActiveWindow(this);
+  exec();
+}
+
+void TViewLogForm::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  HandleEvent([this] { FormResize(); });
+}
+
+void TViewLogForm::FormActivate() { ListBox->SetLines(&FVerifyStatus.Log); }
+
+void TViewLogForm::FormDeactivate() { ListBox->SetLines(nullptr); }
+
+void TViewLogForm::FormResize() {
+  ListBox->setGeometry(0, ViewLogBandHeight, width(), std::max(0, height() - ViewLogBandHeight));
+}
+
+void TViewLogForm::SaveLogButtonClick() {
+  const QString fileName = AskFileName();
+  if (fileName.isEmpty()) return;
+  const TWaitCursor waiting;
+  SaveLogFile(FVerifyStatus.Log, QFile::encodeName(fileName).toStdString());
+}
+
+void TViewLogForm::CloseButtonClick() { close(); }
+
+void TViewLogForm::CubicLabel1Click() { ::ShowAbout(); }
+
+void TViewLogForm::CubicLabel1MouseDown() { CubicLabel1->SetCubicFace(cfLowered); }
+
+void TViewLogForm::CubicLabel1MouseUp() { CubicLabel1->SetCubicFace(cfRaised); }

@@ -1,0 +1,63 @@
+#pragma once
+// The log viewer: the verification log of the last run, and saving it as a
+// text file. Opened only from the subtotal dialog, after the run is over,
+// so the log is read without the status lock.
+#include <functional>
+
+#include <QDialog>
+#include <QString>
+
+#include "VerifyStatus.h"
+
+class QFileDialog;
+class QFrame;
+class QPushButton;
+class TCubicLabel;
+class TFormActivation;
+class TLogListBox;
+
+class TViewLogForm : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TViewLogForm(TVerifyStatus& verifyStatus, QWidget* parent = nullptr);
+
+  // Shows the viewer modally; returns when it has been closed.
+  void ShowLog();
+
+  QFrame* TitlePanel;
+  TCubicLabel* CubicLabel1;
+  QPushButton* CloseButton;
+  QPushButton* SaveLogButton;
+  TLogListBox* ListBox;
+  QFileDialog* SaveDialog;
+
+  // Asks for the file to save to; an empty name means cancelled. Runs
+  // SaveDialog unless a test answers in its place.
+  std::function<QString()> AskFileName;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void FormActivate();
+  void FormDeactivate();
+  void FormResize();
+  void SaveLogButtonClick();
+  void CloseButtonClick();
+  void CubicLabel1Click();
+  void CubicLabel1MouseDown();
+  void CubicLabel1MouseUp();
+  void BuildSaveDialog();
+  QString RunSaveDialog();
+
+  TVerifyStatus& FVerifyStatus;
+  TFormActivation* FActivation;
+};
+
+// The one viewer, created with the other windows at start.
+extern TViewLogForm* ViewLogForm;
+void ShowLog();
+
+// The band above the list: the title panel and the buttons.
+inline constexpr int ViewLogBandHeight = 96;
