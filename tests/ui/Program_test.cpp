@@ -3,6 +3,7 @@
 // real worker on real files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 
@@ -128,6 +129,30 @@ TEST_F(ProgramTest, StartUpShowsTheCommandLineInTheSelectionAndVerifiesNothing) 
   EXPECT_EQ(user.Run(program), 0);
   EXPECT_EQ(VerifyStatus->StartTime, 0);
   EXPECT_TRUE(VerifyStatus->Log.empty());
+}
+
+// What a file manager's "Open with Korvane" hands over: every word after
+// --open is a path, even one that looks like a switch.
+TEST_F(ProgramTest, OpenedPathsFillTheSelectionAsAFileManagerMeansThem) {
+  Dir.WriteFile("照片 2026/a.jpg", "a");
+  Dir.WriteFile("notes.txt", "n");
+  TBoxAnswerer warnings;
+  TProgramWindows program(
+      Start({"-S-", "--open", Dir.PathOf("照片 2026"), Dir.PathOf("notes.txt"), "-P1"}));
+  EXPECT_TRUE(warnings.Boxes.empty());
+  TUser user;
+  user.Then([]() -> QWidget* { return SelectDialog; }, [&](QWidget*) {
+    std::vector<std::string> shown = SelectDialog->ChosenList->Items();
+    std::vector<std::string> expected = {Dir.PathOf("照片 2026/*.*"), Dir.PathOf("notes.txt"), "-P1"};
+    std::sort(shown.begin(), shown.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(shown, expected);
+    EXPECT_FALSE(SelectDialog->AllSubdirectoriesCheckBox->isChecked());
+    EXPECT_EQ(SetupInfo->ReadUnit, DefaultReadUnit);
+    SelectDialog->CancelButton->click();
+  });
+  user.Answer("要退出程序吗?", QMessageBox::Yes);
+  EXPECT_EQ(user.Run(program), 0);
 }
 
 // Two runs, as a user makes them: the command line's items, start, the
