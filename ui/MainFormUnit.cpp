@@ -318,6 +318,9 @@ void TMainForm::StartVerify() {
   FShown.reset();
   Verifier = std::make_unique<TVerifier>(*FVerifyStatus, *FSetupInfo);
   ResumeVerify();
+  // The run is followed and steered from here: the window takes the
+  // keyboard from the closing selection, so that Enter pauses.
+  if (isVisible()) activateWindow();
 }
 
 void TMainForm::PauseVerify() {

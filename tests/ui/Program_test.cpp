@@ -4,16 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
-#include <functional>
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 
 #include "AboutUnit.h"
 #include "ChosenList.h"
@@ -23,70 +19,10 @@
 #include "ResultUnit.h"
 #include "SelectDialogUnit.h"
 #include "TempDir.h"
-#include "UiTestSupport.h"
+#include "UserSteps.h"
 #include "ViewLogUnit.h"
 
 namespace {
-
-// The user: acts on the program's modal windows in turn, each step once
-// its window is the one on top, while the program runs its event loop.
-class TUser {
- public:
-  using TWindow = std::function<QWidget*()>;
-  using TAction = std::function<void(QWidget*)>;
-
-  void Then(TWindow window, TAction action) { Steps.push_back({std::move(window), std::move(action)}); }
-  // A message box with this text, answered with this button.
-  void Answer(const char* text, QMessageBox::StandardButton button) {
-    Then([]() -> QWidget* { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
-         [this, text, button](QWidget* top) {
-           auto* box = static_cast<QMessageBox*>(top);
-           EXPECT_EQ(box->text(), QString::fromUtf8(text));
-           Boxes.push_back(SeeBox(*box));
-           box->button(button)->click();
-         });
-  }
-
-  // Runs the program's loop until it is told to end; 0 when every step was
-  // taken and the program ended by itself.
-  int Run(TProgramWindows& program) {
-    QTimer poll;
-    bool pending = false;
-    QElapsedTimer clock;
-    clock.start();
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-      if (clock.elapsed() > 30000) {
-        ADD_FAILURE() << Steps.size() << " steps not taken";
-        QCoreApplication::exit(1);
-      }
-      if (Steps.empty() || pending) return;
-      QWidget* top = QApplication::activeModalWidget();
-      if (!top || !top->isVisible() || Steps.front().Window() != top) return;
-      // Acted on from a fresh turn of the loop: an action that opens a
-      // modal window must not hold up this timer, which takes the next step.
-      pending = true;
-      QTimer::singleShot(0, [&pending, action = std::move(Steps.front().Action), top] {
-        pending = false;
-        action(top);
-      });
-      Steps.pop_front();
-    });
-    poll.start(10);
-    program.Show();
-    const int status = QCoreApplication::exec();
-    EXPECT_TRUE(Steps.empty()) << Steps.size() << " steps not taken";
-    return status;
-  }
-
-  std::vector<TSeenBox> Boxes;
-
- private:
-  struct TStep {
-    TWindow Window;
-    TAction Action;
-  };
-  std::deque<TStep> Steps;
-};
 
 class ProgramTest : public testing::Test {
  protected:

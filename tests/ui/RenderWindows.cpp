@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -23,12 +24,14 @@
 #include "FileList.h"
 #include "KorvaneApplication.h"
 #include "MainFormUnit.h"
+#include "ProgramStart.h"
 #include "LogListBox.h"
 #include "MessageBoxes.h"
 #include "ResourceUnit.h"
 #include "ResultUnit.h"
 #include "SearchAnimation.h"
 #include "TestFs.h"
+#include "UserSteps.h"
 #include "SelectDialogUnit.h"
 #include "VerifierUnit.h"
 #include "ViewLogUnit.h"
@@ -137,12 +140,65 @@ bool ProgressPictures(const QDir& folder) {
   form.Setup().ReadUnit = 4096;
   form.Status().Reset();
   form.StartVerify();
-  QTest::qWaitFor([&] { return form.ProgressBar->value() * 3 > form.ProgressBar->maximum(); }, 20000);
+  if (!QTest::qWaitFor([&] { return form.ProgressBar->value() * 3 > form.ProgressBar->maximum(); }, 20000))
+    std::printf("the run did not get a third of the way\n");
   bool ok = Save(form.grab(), folder, "progress.png");
   form.PauseVerify();
   ok &= Save(form.grab(), folder, "progress-paused.png");
   form.StopVerify();
   return ok;
+}
+
+// A modal window over the progress window, both centred, as on a screen.
+QPixmap Over(QWidget* back, QWidget* top) {
+  const QPixmap under = back->grab();
+  const QPixmap over = top->grab();
+  QPixmap picture(under.size().expandedTo(over.size()));
+  picture.fill(Qt::black);
+  QPainter canvas(&picture);
+  const QPoint middle = picture.rect().center();
+  canvas.drawPixmap(middle - under.rect().center(), under);
+  canvas.drawPixmap(middle - over.rect().center(), over);
+  return picture;
+}
+
+// The whole program as a user meets it: the selection holding the command
+// line's item, the progress window part way, "校验完成.", the subtotal and
+// the log viewer.
+bool SequencePictures(const QDir& folder) {
+  TTestFs fs({{.Path = "数据/损坏的文件.dat", .Size = 8192, .ErrorAt = 4096},
+              {.Path = "数据/子目录/年度报告.dat", .Size = 1 << 20, .DelayMs = 4}});
+  if (!fs.Mounted()) return true;
+  TTempDir settings;
+  TProgramWindows program({{"-P4096", fs.PathOf("数据/*.*")}, settings.PathOf("KORVANE.INI"), ShowMessage});
+  bool ok = true;
+  auto save = [&](const QPixmap& picture, const char* name) { ok &= Save(picture, folder, name); };
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (MainForm->ProgressBar->value() * 3 < MainForm->ProgressBar->maximum()) return;
+    watch.stop();
+    save(MainForm->grab(), "sequence-2-progress.png");
+  });
+  TUser user;
+  user.Then([]() -> QWidget* { return SelectDialog; }, [&](QWidget* top) {
+    save(Over(MainForm, top), "sequence-1-selection.png");
+    SelectDialog->OkButton->click();
+    watch.start(5);
+  });
+  user.Then([] { return QApplication::activeModalWidget(); }, [&](QWidget* top) {
+    save(Over(MainForm, top), "sequence-3-done.png");
+    static_cast<QMessageBox*>(top)->button(QMessageBox::Ok)->click();
+  });
+  user.Then([]() -> QWidget* { return ResultForm; }, [&](QWidget* top) {
+    save(Over(MainForm, top), "sequence-4-subtotal.png");
+    ResultForm->VerifyLogButton->click();
+  });
+  user.Then([]() -> QWidget* { return ViewLogForm; }, [&](QWidget* top) {
+    save(Over(MainForm, top), "sequence-5-log.png");
+    ViewLogForm->CloseButton->click();
+  });
+  user.Then([]() -> QWidget* { return ResultForm; }, [](QWidget*) { ResultForm->ExitButton->click(); });
+  return user.Run(program) == 0 && ok;
 }
 
 // The selection dialog over a small folder, with a few items chosen.
@@ -240,5 +296,6 @@ int main(int argc, char** argv) {
   ok &= Save(MessageBoxPicture([] { AskYesNo(QStringLiteral("是否继续校验?")); }), folder,
              "question-box.png");
   ok &= ProgressPictures(folder);
+  ok &= SequencePictures(folder);
   return ok ? 0 : 1;
 }
