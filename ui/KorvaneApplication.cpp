@@ -59,7 +59,11 @@ void CentreOnScreen(QWidget* window) {
 }
 
 void AttachToActiveWindow(QWidget* window) {
-  QWidget* owner = QApplication::activeWindow();
+  // The modal window on top is the owner whenever there is one: activation
+  // reaches Qt asynchronously, so right after a dialog opens the active
+  // window may still be the one below it (or none at all).
+  QWidget* owner = QApplication::activeModalWidget();
+  if (!owner) owner = QApplication::activeWindow();
   if (!owner || owner == window) return;
   window->winId();  // makes the native window that takes the owner
   if (QWindow* handle = window->windowHandle()) handle->setTransientParent(owner->windowHandle());

@@ -28,8 +28,9 @@ void InitResources();
 // Moves a top-level window to the middle of its screen.
 void CentreOnScreen(QWidget* window);
 
-// Makes the window that is active now the owner of a modal window about to
-// be shown, so that the window manager keeps it above that one.
+// Makes the modal window on top (or else the active window) the owner of a
+// modal window about to be shown, so that the window manager keeps it above
+// that one.
 void AttachToActiveWindow(QWidget* window);
 
 class TKorvaneApplication : public QApplication {
