@@ -2,10 +2,10 @@
 # "cmake --install" into a temporary prefix: every file in place, the
 # installed korvane-cli runs, and the desktop entry, the software-centre
 # record and the manuals pass their validators.
-#   install_test.sh BUILD_DIR GUI(ON|OFF)
+#   install-test.sh BUILD_DIR GUI(ON|OFF)
 set -euo pipefail
 build=$1 gui=$2
-source "$(dirname "$0")/ExpectedFiles.sh"
+source "$(dirname "$0")/expected-files.sh"
 
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT

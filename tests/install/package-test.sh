@@ -2,10 +2,10 @@
 # The Debian package made by cpack: its name, control fields and file list,
 # and the korvane-cli inside it checking a small folder. The package is
 # only taken apart, never installed on the machine that runs the tests.
-#   package_test.sh BUILD_DIR GUI(ON|OFF) VERSION
+#   package-test.sh BUILD_DIR GUI(ON|OFF) VERSION
 set -euo pipefail
 build=$1 gui=$2 version=$3
-source "$(dirname "$0")/ExpectedFiles.sh"
+source "$(dirname "$0")/expected-files.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
