@@ -8,19 +8,32 @@
 ELogFileError::ELogFileError(const std::string& fileName)
     : std::runtime_error("Cannot create file " + fileName) {}
 
+namespace {
+
+// The saved bytes a piece at a time: lines joined up to about a megabyte
+// and converted together, so that neither the whole text nor a converter
+// call per line is needed.
+Platform::TContentProducer LogPieces(const TStringList& log) {
+  return [&log, next = std::size_t{0}, utf8 = std::string()](std::string& piece) mutable {
+    if (next == log.size()) return false;
+    utf8.clear();
+    for (; next < log.size() && utf8.size() < (1u << 20); ++next) utf8.append(log[next]).append("\r\n");
+    piece = Platform::Utf8ToGb18030(utf8);
+    return true;
+  };
+}
+
+}  // namespace
+
 std::string LogFileText(const TStringList& log) {
-  // Joined first and converted in one go: one converter for the whole log
-  // instead of one per line.
   std::string text;
-  for (const std::string& line : log) {
-    text += line;
-    text += "\r\n";
-  }
-  return Platform::Utf8ToGb18030(text);
+  const Platform::TContentProducer produce = LogPieces(log);
+  for (std::string piece; produce(piece);) text += piece;
+  return text;
 }
 
 void SaveLogFile(const TStringList& log, const std::string& fileName) {
-  const Platform::TWriteResult result = Platform::ReplaceFileContent(fileName, LogFileText(log));
+  const Platform::TWriteResult result = Platform::ReplaceFileContent(fileName, LogPieces(log));
   if (result.Failed == Platform::TWriteStage::Create) throw ELogFileError(fileName);
   if (result.Failed == Platform::TWriteStage::Write) throw EStreamWriteError();
 }

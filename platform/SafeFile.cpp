@@ -17,6 +17,14 @@ namespace {
 
 TWriteResult Failure(TWriteStage stage, int error) { return {stage, error}; }
 
+int WriteProduced(int fd, const TContentProducer& produce) {
+  std::string piece;
+  while (produce(piece)) {
+    if (const int error = WriteAll(fd, piece)) return error;
+  }
+  return 0;
+}
+
 // close() may report a write the kernel deferred (NFS, FUSE): that is a
 // failed write like any other.
 TWriteResult CloseAfterWrite(int fd, TWriteResult result) {
@@ -37,24 +45,24 @@ std::string FinalPath(const std::string& fileName) {
 // For what cannot be replaced: a device, a FIFO, or a file whose directory
 // refuses new entries. O_NONBLOCK keeps a FIFO without a reader from
 // hanging the window; it is cleared again for the writes.
-TWriteResult WriteInPlace(const std::string& fileName, std::string_view content) {
+TWriteResult WriteInPlace(const std::string& fileName, const TContentProducer& produce) {
   int fd = -1;
   do {
     fd = open(fileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return Failure(TWriteStage::Create, errno);
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  const int error = WriteAll(fd, content);
+  const int error = WriteProduced(fd, produce);
   return CloseAfterWrite(fd, error ? Failure(TWriteStage::Write, error) : TWriteResult{});
 }
 
-TWriteResult WriteTemporary(int fd, std::string_view content, const struct stat* original) {
-  if (const int error = WriteAll(fd, content)) return Failure(TWriteStage::Write, error);
+TWriteResult WriteTemporary(int fd, const TContentProducer& produce, const struct stat* original) {
+  if (const int error = WriteProduced(fd, produce)) return Failure(TWriteStage::Write, error);
   if (original && fchmod(fd, original->st_mode & 07777) != 0)
     return Failure(TWriteStage::Create, errno);
   // On the disk before the rename: after a crash the name holds either the
   // old file or the whole new one.
-  if (fsync(fd) != 0) return Failure(TWriteStage::Write, errno);
+  if (fdatasync(fd) != 0) return Failure(TWriteStage::Write, errno);
   return {};
 }
 
@@ -86,21 +94,30 @@ int CreateTemporaryBeside(const std::string& fileName, std::string& tempName) {
 }
 
 TWriteResult ReplaceFileContent(const std::string& fileName, std::string_view content) {
+  bool given = false;
+  return ReplaceFileContent(fileName, [&](std::string& piece) {
+    if (given) return false;
+    piece.assign(content);
+    return given = true;
+  });
+}
+
+TWriteResult ReplaceFileContent(const std::string& fileName, const TContentProducer& produce) {
   const std::string target = FinalPath(fileName);
   struct stat original {};
   const bool exists = stat(target.c_str(), &original) == 0;
   if (exists && S_ISDIR(original.st_mode)) return Failure(TWriteStage::Create, EISDIR);
-  if (exists && !S_ISREG(original.st_mode)) return WriteInPlace(target, content);
+  if (exists && !S_ISREG(original.st_mode)) return WriteInPlace(target, produce);
 
   std::string tempName;
   const int fd = CreateTemporaryBeside(target, tempName);
   if (fd < 0) {
     const int error = errno;
     const bool dirRefuses = error == EACCES || error == EPERM;
-    if (exists && dirRefuses && access(target.c_str(), W_OK) == 0) return WriteInPlace(target, content);
+    if (exists && dirRefuses && access(target.c_str(), W_OK) == 0) return WriteInPlace(target, produce);
     return Failure(TWriteStage::Create, error);
   }
-  TWriteResult result = CloseAfterWrite(fd, WriteTemporary(fd, content, exists ? &original : nullptr));
+  TWriteResult result = CloseAfterWrite(fd, WriteTemporary(fd, produce, exists ? &original : nullptr));
   if (result && std::rename(tempName.c_str(), target.c_str()) != 0)
     result = Failure(TWriteStage::Create, errno);
   if (!result) unlink(tempName.c_str());

@@ -2,6 +2,7 @@
 // Writing a whole file so that a failure never costs the file that was
 // there: the text goes to a temporary file beside it, which takes the
 // file's name only once every byte is written and on the disk.
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,12 @@ struct TWriteResult {
 // - Where the directory refuses new files but the existing file may be
 //   written, the file is written in place, since that is the only way left.
 TWriteResult ReplaceFileContent(const std::string& fileName, std::string_view content);
+
+// The same for content made piece by piece, so that a large text never has
+// to be held whole: produce puts the next piece into its argument and
+// returns false once there is none.
+using TContentProducer = std::function<bool(std::string& piece)>;
+TWriteResult ReplaceFileContent(const std::string& fileName, const TContentProducer& produce);
 
 // Writes all of data, retrying short writes and EINTR; 0 or the errno of the
 // failing write (ENOSPC for a write that makes no progress).

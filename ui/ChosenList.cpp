@@ -108,7 +108,8 @@ void TChosenListView::keyPressEvent(QKeyEvent* event) {
 std::vector<int> SelectedRows(const QAbstractItemView& view) {
   std::vector<int> rows;
   if (!view.selectionModel()) return rows;
-  for (const QModelIndex& index : view.selectionModel()->selectedRows()) rows.push_back(index.row());
+  for (const QModelIndex& index : view.selectionModel()->selectedRows())
+    rows.push_back(index.row());
   std::sort(rows.begin(), rows.end());
   return rows;
 }

@@ -48,6 +48,11 @@ TDirectoryTree::TDirectoryTree(QWidget* parent)
   setUniformRowHeights(true);
   connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { CurrentChanged(current); });
+  // Directories load in the background; the rows that arrive above the
+  // current one would push it out of sight.
+  connect(Files, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+    if (IsInside(FDirectory, path) && currentIndex().isValid()) scrollTo(currentIndex());
+  });
 }
 
 void TDirectoryTree::SetVolume(const QString& mountPoint, const QString& directory) {

@@ -11,9 +11,9 @@ namespace {
 // Kernel interfaces mounted as file systems: no user files live there.
 bool IsPseudoFileSystem(const QByteArray& type) {
   static const QSet<QByteArray> pseudo = {
-      "proc",    "sysfs",    "cgroup",   "cgroup2",     "devpts",   "devtmpfs", "securityfs",
-      "debugfs", "tracefs",  "pstore",   "bpf",         "mqueue",   "hugetlbfs", "configfs",
-      "fusectl", "autofs",   "efivarfs", "binfmt_misc", "rpc_pipefs", "nsfs",   "selinuxfs"};
+      "proc",    "sysfs",   "cgroup",   "cgroup2",     "devpts",     "devtmpfs",  "securityfs",
+      "debugfs", "tracefs", "pstore",   "bpf",         "mqueue",     "hugetlbfs", "configfs",
+      "fusectl", "autofs",  "efivarfs", "binfmt_misc", "rpc_pipefs", "nsfs",      "selinuxfs"};
   return pseudo.contains(type);
 }
 
@@ -27,7 +27,8 @@ bool IsBrowsable(const QStorageInfo& volume) {
 QStringList BrowsableVolumes() {
   QStringList volumes;
   for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
-    if (volume.rootPath() != QLatin1String("/") && IsBrowsable(volume)) volumes << volume.rootPath();
+    if (volume.rootPath() != QLatin1String("/") && IsBrowsable(volume))
+      volumes << volume.rootPath();
   volumes.sort();
   volumes.removeDuplicates();
   volumes.prepend(QStringLiteral("/"));

@@ -22,7 +22,6 @@ class TDriveComboBox : public QComboBox {
   QString Volume() const { return currentText(); }
   void SetVolume(const QString& mountPoint);
 
- protected:
   // A volume mounted while the program runs shows the next time the list opens.
   void showPopup() override;
 };

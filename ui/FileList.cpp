@@ -29,15 +29,20 @@ std::vector<TListEntry> ListMatchingFiles(const std::string& directory, const st
   for (const std::string& pattern : Patterns(maskText)) {
     // A name never holds '/': such a pattern would search another directory.
     if (pattern.find('/') != std::string::npos) continue;
-    Platform::TDirSearch search(JoinPath(directory, pattern), FileSearchAttributes(allFileAttributes));
+    Platform::TDirSearch search(JoinPath(directory, pattern),
+                                FileSearchAttributes(allFileAttributes));
     Platform::TSearchEntry found;
-    while (!stop.stop_requested() && search.Next(found)) entries.emplace_back(std::move(found.Name));
+    while (!stop.stop_requested() && search.Next(found))
+      entries.emplace_back(std::move(found.Name));
   }
+  // Abandoned: not worth sorting, and the window may be waiting for the end.
+  if (stop.stop_requested()) return {};
   std::sort(entries.begin(), entries.end());
   // A name that matches several patterns is listed once.
-  entries.erase(std::unique(entries.begin(), entries.end(),
-                            [](const TListEntry& a, const TListEntry& b) { return a.Bytes == b.Bytes; }),
-                entries.end());
+  entries.erase(
+      std::unique(entries.begin(), entries.end(),
+                  [](const TListEntry& a, const TListEntry& b) { return a.Bytes == b.Bytes; }),
+      entries.end());
   return entries;
 }
 
@@ -46,13 +51,17 @@ TFileListModel::~TFileListModel() = default;
 void TFileListModel::List(const std::string& directory, const std::string& maskText,
                           bool allFileAttributes) {
   const std::uint64_t generation = ++Generation;
+  std::vector<TListEntry> previous;
   beginResetModel();
-  Entries.clear();
+  previous.swap(Entries);
   FDirectory = directory;
   FListing = true;
   endResetModel();
   // Assigning joins the previous listing, which stops between two entries.
-  Worker = std::jthread([this, generation, directory, maskText, allFileAttributes](std::stop_token stop) {
+  Worker = std::jthread([this, generation, directory, maskText, allFileAttributes,
+                         previous = std::move(previous)](std::stop_token stop) mutable {
+    // Freeing a long list takes the window tens of milliseconds: done here.
+    std::vector<TListEntry>().swap(previous);
     auto entries = std::make_shared<std::vector<TListEntry>>(
         ListMatchingFiles(directory, maskText, allFileAttributes, stop));
     if (stop.stop_requested()) return;

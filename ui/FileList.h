@@ -16,7 +16,7 @@
 
 // The files of directory that match maskText, sorted by name, each once.
 // The mask text may hold several patterns separated by ';', each searched
-// in turn. Gives what has been found so far when stop is requested.
+// in turn. Gives nothing once stop has been requested.
 std::vector<TListEntry> ListMatchingFiles(const std::string& directory, const std::string& maskText,
                                           bool allFileAttributes, std::stop_token stop = {});
 

@@ -10,6 +10,10 @@ struct TListEntry {
 
   std::string Bytes;
   QString Text;
+  // Text in one letter case: comparing these is the case-blind order, at a
+  // fraction of the cost of a case-insensitive comparison (which folds
+  // every character again on every comparison of a sort).
+  QString Key;
 };
 
 // Alphabetical with letter case ignored; names that differ only in case

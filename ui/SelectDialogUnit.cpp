@@ -153,9 +153,12 @@ QFrame* TSelectDialog::BuildOptionsPanel() {
   auto* column = new QVBoxLayout(OptionsPanel);
   column->setContentsMargins(8, 8, 8, 8);
   column->setSpacing(6);
-  AllSubdirectoriesCheckBox = MakeCheckBox("包含所有子目录(&S)", "Verify files in all subdirectories.", OptionsPanel);
-  AllFileAttributesCheckBox = MakeCheckBox("包含所有文件属性(&A)", "Verify file with all attrubutes.", OptionsPanel);
-  PositionErrorCheckBox = MakeCheckBox("指示错误位置(&P)", "Indicate error position in the file.", OptionsPanel);
+  AllSubdirectoriesCheckBox =
+      MakeCheckBox("包含所有子目录(&S)", "Verify files in all subdirectories.", OptionsPanel);
+  AllFileAttributesCheckBox =
+      MakeCheckBox("包含所有文件属性(&A)", "Verify file with all attrubutes.", OptionsPanel);
+  PositionErrorCheckBox =
+      MakeCheckBox("指示错误位置(&P)", "Indicate error position in the file.", OptionsPanel);
   ReadUnitGroupBox = new QGroupBox(QStringLiteral("读取单位(&R)"), OptionsPanel);
   ReadUnitEdit = new QLineEdit(QStringLiteral("1024"), ReadUnitGroupBox);
   ReadUnitEdit->setToolTip(QStringLiteral("Enter a number as the minimum unit to read. "));
@@ -177,14 +180,16 @@ QFrame* TSelectDialog::BuildOptionsPanel() {
 }
 
 QLayout* TSelectDialog::BuildButtonRow() {
-  AddDirectoryButton = MakeButton("添加目录(&D)", "Add current directory into the parameters list.", this);
+  AddDirectoryButton =
+      MakeButton("添加目录(&D)", "Add current directory into the parameters list.", this);
   AddFilesButton = MakeButton("添加文件(&F)", "Add current files into parameters list.", this);
   RemoveButton = MakeButton("不校验选定文件(&E)", "Remove parameters from the list.", this);
   OkButton = MakeButton("开始(&B)", "Begin to verify.", this);
   CancelButton = MakeButton("退出(&X)", "Cancel the program and exit.", this);
   auto* row = new QHBoxLayout;
   row->setSpacing(4);
-  for (QPushButton* button : {AddDirectoryButton, AddFilesButton, RemoveButton, OkButton, CancelButton})
+  for (QPushButton* button :
+       {AddDirectoryButton, AddFilesButton, RemoveButton, OkButton, CancelButton})
     row->addWidget(button);
   return row;
 }
@@ -203,17 +208,29 @@ QFrame* TSelectDialog::BuildListPanel() {
 }
 
 void TSelectDialog::SetTabOrder() {
-  QWidget* const order[] = {DriveComboBox,   DirListBox,         MaskEdit,     FileListBox,
-                            AllSubdirectoriesCheckBox, AllFileAttributesCheckBox, ReadUnitEdit,
-                            PositionErrorCheckBox, DefaultButton, AddDirectoryButton, AddFilesButton,
-                            RemoveButton,    OkButton,           CancelButton, ListBox};
+  QWidget* const order[] = {DriveComboBox,
+                            DirListBox,
+                            MaskEdit,
+                            FileListBox,
+                            AllSubdirectoriesCheckBox,
+                            AllFileAttributesCheckBox,
+                            ReadUnitEdit,
+                            PositionErrorCheckBox,
+                            DefaultButton,
+                            AddDirectoryButton,
+                            AddFilesButton,
+                            RemoveButton,
+                            OkButton,
+                            CancelButton,
+                            ListBox};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void TSelectDialog::ConnectEvents() {
   ConnectEvent(OkButton, &QPushButton::clicked, this, &TSelectDialog::OkButtonClick);
   ConnectEvent(CancelButton, &QPushButton::clicked, this, &TSelectDialog::CancelButtonClick);
-  ConnectEvent(AddDirectoryButton, &QPushButton::clicked, this, &TSelectDialog::AddDirectoryButtonClick);
+  ConnectEvent(AddDirectoryButton, &QPushButton::clicked, this,
+               &TSelectDialog::AddDirectoryButtonClick);
   ConnectEvent(AddFilesButton, &QPushButton::clicked, this, &TSelectDialog::AddFilesButtonClick);
   ConnectEvent(RemoveButton, &QPushButton::clicked, this, &TSelectDialog::RemoveButtonClick);
   ConnectEvent(DefaultButton, &QPushButton::clicked, this, &TSelectDialog::DefaultButtonClick);
@@ -230,7 +247,8 @@ void TSelectDialog::ConnectEvents() {
   ConnectEvent(PositionErrorCheckBox, &QCheckBox::toggled, this,
                &TSelectDialog::PositionErrorCheckBoxClick);
   ConnectEvent(DriveComboBox, &QComboBox::activated, this, &TSelectDialog::DriveComboBoxChange);
-  ConnectEvent(DirListBox, &TDirectoryTree::DirectoryChanged, this, &TSelectDialog::DirListBoxChange);
+  ConnectEvent(DirListBox, &TDirectoryTree::DirectoryChanged, this,
+               &TSelectDialog::DirListBoxChange);
   ConnectEvent(CubicLabel1, &TCubicLabel::Click, this, &TSelectDialog::CubicLabel1Click);
   ConnectEvent(CubicLabel1, &TCubicLabel::MouseDown, this, &TSelectDialog::CubicLabel1MouseDown);
   ConnectEvent(CubicLabel1, &TCubicLabel::MouseUp, this, &TSelectDialog::CubicLabel1MouseUp);

@@ -29,7 +29,8 @@ class TSelectDialog : public QDialog {
   Q_OBJECT
 
  public:
-  TSelectDialog(TVerifySetupInfo& setupInfo, TVerifyStatus& verifyStatus, QWidget* parent = nullptr);
+  TSelectDialog(TVerifySetupInfo& setupInfo, TVerifyStatus& verifyStatus,
+                QWidget* parent = nullptr);
   ~TSelectDialog() override;
 
   // Shows the dialog modally; returns when it has been closed (after the

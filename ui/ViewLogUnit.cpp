@@ -71,9 +71,8 @@ TViewLogForm::TViewLogForm(TVerifyStatus& verifyStatus, QWidget* parent)
   ConnectEvent(CubicLabel1, &TCubicLabel::Click, this, &TViewLogForm::CubicLabel1Click);
   ConnectEvent(CubicLabel1, &TCubicLabel::MouseDown, this, &TViewLogForm::CubicLabel1MouseDown);
   ConnectEvent(CubicLabel1, &TCubicLabel::MouseUp, this, &TViewLogForm::CubicLabel1MouseUp);
-  FActivation = new TFormActivation(
-      this, [this] { HandleEvent([this] { FormActivate(); }); },
-      [this] { HandleEvent([this] { FormDeactivate(); }); });
+  new TFormActivation(this, [this] { HandleEvent([this] { FormActivate(); }); },
+                      [this] { HandleEvent([this] { FormDeactivate(); }); });
   FormResize();
 }
 

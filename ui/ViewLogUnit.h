@@ -13,7 +13,6 @@ class QFileDialog;
 class QFrame;
 class QPushButton;
 class TCubicLabel;
-class TFormActivation;
 class TLogListBox;
 
 class TViewLogForm : public QDialog {
@@ -52,7 +51,6 @@ class TViewLogForm : public QDialog {
   QString RunSaveDialog();
 
   TVerifyStatus& FVerifyStatus;
-  TFormActivation* FActivation;
 };
 
 // The one viewer, created with the other windows at start.

@@ -57,6 +57,29 @@ TEST(TextEncoding, Gb18030IsGbkWherePossibleAndHoldsEverythingElse) {
   EXPECT_EQ(Gb18030ToUtf8("\x81"), std::nullopt);  // a lead byte without its trail
 }
 
+TEST(TextEncoding, EveryCharacterSurvivesTheRoundTrip) {
+  // The encoder takes its codes from a table: each one must decode again to
+  // its own character, whether GB18030 gives it two bytes or four.
+  std::string all;
+  auto append = [&all](char32_t code) {
+    if (code < 0x800) {
+      all += {static_cast<char>(0xC0 | code >> 6), static_cast<char>(0x80 | (code & 0x3F))};
+    } else if (code < 0x10000) {
+      all += {static_cast<char>(0xE0 | code >> 12), static_cast<char>(0x80 | (code >> 6 & 0x3F)),
+              static_cast<char>(0x80 | (code & 0x3F))};
+    } else {
+      all += {static_cast<char>(0xF0 | code >> 18), static_cast<char>(0x80 | (code >> 12 & 0x3F)),
+              static_cast<char>(0x80 | (code >> 6 & 0x3F)), static_cast<char>(0x80 | (code & 0x3F))};
+    }
+  };
+  // Surrogates are no characters; of the private-use area, the system's
+  // GB18030 leaves a few without a code (they become the replacement mark).
+  for (char32_t code = 0x80; code < 0x10000; ++code)
+    if (code < 0xD800 || code > 0xF8FF) append(code);
+  for (char32_t code : {0x10000, 0x1F600, 0x20000, 0x10FFFF}) append(code);
+  EXPECT_EQ(Gb18030ToUtf8(Utf8ToGb18030(all)), all);
+}
+
 TEST(LogFile, SavedAsGb18030WithCrLfAndNoByteOrderMark) {
   TTempDir dir;
   const TStringList log = {"Korvane3.1.1.7版", "", "   文件'😀\xFF.txt':", "总计时间: 0:00:01"};
@@ -69,6 +92,12 @@ TEST(LogFile, SavedAsGb18030WithCrLfAndNoByteOrderMark) {
                    "   \xCE\xC4\xBC\xFE'\x94\x39\xFC\x36\x84\x31\xA4\x37.txt':\r\n"
                    "\xD7\xDC\xBC\xC6\xCA\xB1\xBC\xE4: 0:00:01\r\n");
   EXPECT_EQ(LogFileText({}), "");
+  // A log larger than one converted piece loses no line at the seams.
+  TStringList large;
+  std::string joined;
+  for (int i = 0; i < 60000; ++i) joined += large.emplace_back("     长度: " + std::to_string(i) + " 字节") + "\r\n";
+  SaveLogFile(large, path);
+  EXPECT_EQ(ReadBytes(path), Utf8ToGb18030(joined));
 }
 
 TEST(LogFile, UnwritablePlacesGiveTheErrorTheWindowsShow) {

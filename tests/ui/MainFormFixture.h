@@ -28,7 +28,7 @@ inline void PrintTo(const TSeenMessage& seen, std::ostream* out) {
 
 // The status fields a test waits on, copied under the lock.
 struct TCounts {
-  std::int32_t FilesOk, FilesError, FilesSkipped, DirsSkipped;
+  std::int32_t FilesSkipped, DirsSkipped;
   std::int64_t Position;
   std::string CurrentFile;
   std::vector<std::string> Log;
@@ -48,7 +48,6 @@ class MainFormTest : public testing::Test {
     Form->ShowSelection = [this] { Calls.push_back("selection"); };
     Form->ShowSubtotal = [this] { Calls.push_back("subtotal"); };
     Form->ShowCommandLineHelp = [this] { Calls.push_back("help"); };
-    Form->ShowAbout = [this] { Calls.push_back("about"); };
     return *Form;
   }
 
@@ -68,7 +67,7 @@ class MainFormTest : public testing::Test {
   TCounts Counts() {
     TVerifyStatus& status = Form->Status();
     TMutexLock hold(status.Mutex);
-    return {status.FilesOk, status.FilesError, status.FilesSkipped, status.DirsSkipped,
+    return {status.FilesSkipped, status.DirsSkipped,
             status.CurrentFilePosition, status.CurrentFile, status.Log};
   }
 

@@ -18,53 +18,21 @@ QWidget* NextTab(QWidget* widget) {
   return widget;
 }
 
-bool Visible() {
-  for (QWidget* widget : QApplication::topLevelWidgets())
-    if (widget->isVisible()) return true;
-  return false;
-}
-
 }  // namespace
 
-TEST_F(MainFormTest, CreationReadsTheCommandLineBeforeAnyWindowShows) {
-  bool visibleAtWarning = true;
-  Answer = [&](const TSeenMessage&) {
-    visibleAtWarning = Visible();
-    return true;
-  };
-  TMainForm& form = Make({"-S-", "-P512", "/data/*.*", "-x", "b.txt"});
-  EXPECT_EQ(Seen, (std::vector<TSeenMessage>{{QStringLiteral("警告"),
-                                               QStringLiteral("命令行参数 -x 错误."),
-                                               TMessageKind::Warning}}));
-  EXPECT_FALSE(visibleAtWarning);
-  EXPECT_EQ(SetupInfo, &form.Setup());
-  EXPECT_EQ(VerifyStatus, &form.Status());
+TEST_F(MainFormTest, CreationFillsTheWindowAndReadsTheCommandLine) {
+  TMainForm& form = Make({"-S-", "-P512", "/data/*.*"});
   EXPECT_FALSE(form.Setup().AllSubdirectories);
-  EXPECT_TRUE(form.Setup().PositionError);
   EXPECT_EQ(form.Setup().ReadUnit, 512);
-  EXPECT_EQ(form.Setup().VerifyList, (std::vector<std::string>{"/data/*.*", "b.txt"}));
-
+  EXPECT_EQ(form.Setup().VerifyList, std::vector<std::string>{"/data/*.*"});
   EXPECT_EQ(form.TitleLabel->text(), QStringLiteral("Korvane3.1版"));
-  EXPECT_EQ(form.windowTitle(), QStringLiteral("Korvane3.1版"));
-  EXPECT_EQ(form.TitleLabel->CubicFace(), cfRaised);
   EXPECT_EQ(form.FileSizeLabel->text(), QStringLiteral("0 字节"));
   EXPECT_EQ(form.TotalSizeLabel->text(), QStringLiteral("0 字节"));
-  EXPECT_TRUE(form.FilesOkLabel->text().isEmpty());
   EXPECT_EQ(form.ProgressBar->maximum(), 100);
-  EXPECT_EQ(form.PauseButton->text(), QStringLiteral("暂停(&P)"));
-  EXPECT_TRUE(form.PauseButton->isDefault());
-  EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
-  EXPECT_FALSE(form.Timer->isActive());
-  EXPECT_FALSE(form.Animate->Active());
-  EXPECT_TRUE(form.Status().Idle);
 
   form.show();
   EXPECT_EQ(form.frameGeometry().size(), QSize(480, 414));
-  // Right to left Stop, Pause, Skip file, Skip directory; tab order Skip
-  // file, Pause, Stop, Skip directory.
-  EXPECT_LT(form.SkipDirButton->x(), form.SkipButton->x());
-  EXPECT_LT(form.SkipButton->x(), form.PauseButton->x());
-  EXPECT_LT(form.PauseButton->x(), form.StopButton->x());
+  // Tab order Skip file, Pause, Stop, Skip directory.
   EXPECT_EQ(NextTab(form.SkipButton), form.PauseButton);
   EXPECT_EQ(NextTab(form.PauseButton), form.StopButton);
   EXPECT_EQ(NextTab(form.StopButton), form.SkipDirButton);
@@ -74,33 +42,6 @@ TEST_F(MainFormTest, CreationReadsTheCommandLineBeforeAnyWindowShows) {
   QApplication::processEvents();
   EXPECT_EQ(form.width(), width);
   EXPECT_LE(form.CurrentFileLabel->geometry().right(), form.FilePanel->width());
-  // The command line only filled the list: nothing ran.
-  ASSERT_TRUE(WaitFor([&] { return Called("selection"); }));
-  EXPECT_EQ(form.Status().StartTime, 0);
-  EXPECT_TRUE(form.Status().Log.empty());
-}
-
-TEST_F(MainFormTest, FirstShowOpensHelpWhenAskedThenSelectionOnlyBeforeARun) {
-  const struct {
-    std::vector<std::string> Parameters;
-    std::vector<std::string> Calls;
-  } cases[] = {{{}, {"selection"}}, {{"-H"}, {"help", "selection"}}, {{"-?"}, {"help", "selection"}}};
-  for (const auto& c : cases) {
-    Calls.clear();
-    TMainForm& form = Make(c.Parameters);
-    form.show();
-    EXPECT_TRUE(WaitFor([&] { return Calls.size() == c.Calls.size(); }));
-    EXPECT_EQ(Calls, c.Calls);
-  }
-  // Once a run has started, showing the window again opens nothing.
-  Dir.WriteFile("x/a", "a");
-  Start({Dir.PathOf("x/*.*")});
-  ASSERT_TRUE(WaitFor([&] { return Called("subtotal"); }));
-  Calls.clear();
-  Form->hide();
-  Form->show();
-  QTest::qWait(50);
-  EXPECT_TRUE(Calls.empty());
 }
 
 // A run that ends by itself, then a second one over other files, as the
@@ -119,8 +60,6 @@ TEST_F(MainFormTest, RunThatEndsShowsDoneThenSubtotalAndASecondRunCountsFromZero
   };
   form.show();
   Start({fs.PathOf("d/*")});
-  EXPECT_TRUE(form.Timer->isActive());
-  EXPECT_TRUE(form.Animate->Active());
   ASSERT_TRUE(WaitFor([&] { return Called("subtotal"); }));
   EXPECT_EQ(Seen, std::vector<TSeenMessage>{DoneMessage});
   EXPECT_TRUE(closedBeforeSubtotal);
@@ -129,8 +68,6 @@ TEST_F(MainFormTest, RunThatEndsShowsDoneThenSubtotalAndASecondRunCountsFromZero
   EXPECT_EQ(form.TotalSizeLabel->text(), QStringLiteral("1,234,577字节"));
   EXPECT_EQ(form.LastErrorFileLabel->text(), QString::fromStdString(fs.PathOf("d/bad")));
   EXPECT_FALSE(form.LastErrorMessageLabel->text().isEmpty());
-  EXPECT_FALSE(form.Timer->isActive());
-  EXPECT_FALSE(form.Animate->Active());
 
   // An empty file: "0/0字节" and an empty bar, not a busy one.
   Dir.WriteFile("empty", "");
@@ -140,25 +77,20 @@ TEST_F(MainFormTest, RunThatEndsShowsDoneThenSubtotalAndASecondRunCountsFromZero
   ASSERT_TRUE(WaitFor([&] { return Called("subtotal"); }));
   EXPECT_EQ(Seen, std::vector<TSeenMessage>{DoneMessage});
   EXPECT_EQ(form.FilesOkLabel->text(), QStringLiteral("1"));
-  EXPECT_EQ(form.FilesErrorLabel->text(), QStringLiteral("0"));
-  EXPECT_EQ(form.TotalSizeLabel->text(), QStringLiteral("0字节"));
   EXPECT_EQ(form.FileSizeLabel->text(), QStringLiteral("0/0字节"));
   EXPECT_EQ(form.ProgressBar->value(), form.ProgressBar->minimum());
   EXPECT_GT(form.ProgressBar->maximum(), form.ProgressBar->minimum());
-  EXPECT_TRUE(form.LastErrorFileLabel->text().isEmpty());
 }
 
 // Pause, skips and stop on files slow enough to be caught half read.
 TEST_F(MainFormTest, PauseSkipAndStopActOnTheRunningWorker) {
-  TTestFs fs({{.Path = "d/a1", .Size = 1 << 20, .DelayMs = 10},
-              {.Path = "d/a2", .Size = 1 << 20, .DelayMs = 10},
-              {.Path = "d/e/b1", .Size = 1 << 20, .DelayMs = 10},
-              {.Path = "d/e/b2", .Size = 1 << 20, .DelayMs = 10},
-              {.Path = "d/f/c1", .Size = 1 << 20, .DelayMs = 10}});
+  TTestFs fs({{.Path = "d1/a1", .Size = 1 << 20, .DelayMs = 10},
+              {.Path = "d1/a2", .Size = 1 << 20, .DelayMs = 10},
+              {.Path = "d2/b1", .Size = 1 << 20, .DelayMs = 10}});
   KORVANE_REQUIRE_FUSE(fs);
   TMainForm& form = Make();
   form.show();
-  Start({fs.PathOf("d/*")}, 4096);
+  Start({fs.PathOf("d1/*"), fs.PathOf("d2/*")}, 4096);
   ASSERT_TRUE(WaitFor([&] { return Counts().Position > 0 && form.FileSizeLabel->text() != "0 字节"; }));
 
   form.PauseButton->click();
@@ -192,8 +124,9 @@ TEST_F(MainFormTest, PauseSkipAndStopActOnTheRunningWorker) {
   EXPECT_FALSE(form.Status().Paused);
   EXPECT_TRUE(form.Timer->isActive());
 
+  // Skipping the first item's directory moves on to the second item.
   form.SkipDirButton->click();
-  ASSERT_TRUE(WaitFor([&] { return Counts().DirsSkipped == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return Counts().DirsSkipped == 1 && Counts().CurrentFile == "b1"; }));
 
   // Stop, Yes: the subtotal without "校验完成.", the worker gone.
   Answer = [](const TSeenMessage&) { return true; };
@@ -210,29 +143,6 @@ TEST_F(MainFormTest, PauseSkipAndStopActOnTheRunningWorker) {
   form.StopButton->click();
   QTest::qWait(50);
   EXPECT_EQ(SeenCount("校验完成."), 0);
-}
-
-TEST_F(MainFormTest, TitleClickOpensTheAboutBoxPausingARunningRun) {
-  TTestFs fs({{.Path = "slow", .Size = 1 << 20, .DelayMs = 20}});
-  KORVANE_REQUIRE_FUSE(fs);
-  TMainForm& form = Make();
-  bool pausedDuringAbout = false;
-  form.ShowAbout = [&] { pausedDuringAbout = form.Status().Paused; };
-  form.show();
-  Start({fs.PathOf("slow")}, 4096);
-  QTest::mousePress(form.TitleLabel, Qt::LeftButton);
-  EXPECT_EQ(form.TitleLabel->CubicFace(), cfLowered);
-  QTest::mouseRelease(form.TitleLabel, Qt::LeftButton);
-  EXPECT_EQ(form.TitleLabel->CubicFace(), cfRaised);
-  EXPECT_TRUE(pausedDuringAbout);
-  EXPECT_FALSE(form.Status().Paused);
-  // Paused before the click: it stays paused.
-  form.PauseButton->click();
-  pausedDuringAbout = false;
-  QTest::mouseClick(form.TitleLabel, Qt::LeftButton);
-  EXPECT_TRUE(pausedDuringAbout);
-  EXPECT_TRUE(form.Status().Paused);
-  form.StopVerify();
 }
 
 TEST_F(MainFormTest, CloseEndsTheProgramOnlyOnYesAndWithoutSubtotal) {

@@ -21,16 +21,21 @@ namespace {
 
 constexpr double Second = 1.0 / 86400.0;
 
+// A run of 1 minute 5 seconds; its skipped directories are not verified files.
+void FinishRun(TVerifyStatus& status) {
+  status.FilesOk = 1234;
+  status.FilesError = 2;
+  status.FilesSkipped = 1;
+  status.DirsSkipped = 5;
+  status.TotalBytes = 1234567;
+  status.StartTime = 46000.5;
+  status.EndTime = 46000.5 + 65 * Second;
+}
+
 class Subtotal : public testing::Test {
  protected:
   Subtotal() : Setup(Dir.PathOf("KORVANE.INI")) {
-    Status.FilesOk = 1234;
-    Status.FilesError = 2;
-    Status.FilesSkipped = 1;
-    Status.DirsSkipped = 5;
-    Status.TotalBytes = 1234567;
-    Status.StartTime = 46000.5;
-    Status.EndTime = 46000.5 + 65 * Second;
+    FinishRun(Status);
     Status.Log = {"Korvane3.1.1.7版", "小计:"};
     Setup.VerifyList = {"/data/", "/more/*.txt"};
     ViewLogForm = &Viewer;
@@ -72,12 +77,7 @@ class Subtotal : public testing::Test {
 
 TEST(SubtotalValues, CountsAndRunTime) {
   TVerifyStatus run;
-  run.FilesOk = 1234;
-  run.FilesError = 2;
-  run.FilesSkipped = 1;
-  run.DirsSkipped = 5;  // not part of the verified files
-  run.TotalBytes = 1234567;
-  run.StartTime = 46000.25;
+  FinishRun(run);
   const struct {
     double Elapsed;
     const char* Format;

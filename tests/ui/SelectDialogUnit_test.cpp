@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QListView>
 #include <QPushButton>
 #include <QTest>
@@ -80,9 +81,12 @@ class SelectDialogTest : public testing::Test {
 }  // namespace
 
 TEST(SelectDialog, JoinPathPutsOneSlashBetween) {
-  const struct { const char *Directory, *Name, *Item; } cases[] = {
-      {"/", "*.*", "/*.*"}, {"/data", "*.txt", "/data/*.txt"}, {"/data", "", "/data/"},
-      {"/data/", "a;b", "/data/a;b"}};
+  const struct {
+    const char *Directory, *Name, *Item;
+  } cases[] = {{"/", "*.*", "/*.*"},
+               {"/data", "*.txt", "/data/*.txt"},
+               {"/data", "", "/data/"},
+               {"/data/", "a;b", "/data/a;b"}};
   for (const auto& c : cases) EXPECT_EQ(JoinPath(c.Directory, c.Name), c.Item) << c.Directory;
 }
 
@@ -90,7 +94,8 @@ TEST_F(SelectDialogTest, ChosenListKeepsOneOfEachInCaseBlindOrder) {
   TBoxAnswerer boxes;
   for (const char* item : {"/data/b.txt", "/DATA/*.*", "/data/*.*", "/data/*.*", "/Data/C", "/a"})
     Dialog.AddItem(item);
-  EXPECT_EQ(Rows(*Dialog.ChosenList), (Names{"/a", "/DATA/*.*", "/data/*.*", "/data/b.txt", "/Data/C"}));
+  EXPECT_EQ(Rows(*Dialog.ChosenList),
+            (Names{"/a", "/DATA/*.*", "/data/*.*", "/data/b.txt", "/Data/C"}));
   ASSERT_EQ(boxes.Boxes.size(), 1u);
   EXPECT_EQ(boxes.Boxes[0].Caption, QStringLiteral("警告"));
   EXPECT_EQ(boxes.Boxes[0].Text, QStringLiteral("文件'/data/*.*'已经被加入列表了."));
@@ -101,6 +106,9 @@ TEST_F(SelectDialogTest, ChosenListKeepsOneOfEachInCaseBlindOrder) {
   EXPECT_EQ(Rows(*Dialog.ChosenList), (Names{"/a", "/data/*.*", "/Data/C"}));
   Dialog.RemoveButton->click();  // nothing selected any more: nothing happens
   EXPECT_EQ(Dialog.ChosenList->rowCount(), 3);
+  Select(Dialog.ListBox, {0});
+  QTest::keyClick(Dialog.ListBox, Qt::Key_Delete);
+  EXPECT_EQ(Rows(*Dialog.ChosenList), (Names{"/data/*.*", "/Data/C"}));
 }
 
 TEST_F(SelectDialogTest, AddButtonsJoinTheCurrentDirectory) {
@@ -116,6 +124,17 @@ TEST_F(SelectDialogTest, AddButtonsJoinTheCurrentDirectory) {
   EXPECT_EQ(boxes.Boxes[0].Text.toStdString(), "文件'" + Temp / "b.txt" + "'已经被加入列表了.");
   EXPECT_EQ(Dialog.FileListBox->selectionModel()->selectedRows().size(), 3);
 
+  // Dropped from a file manager: a folder with the mask, a file as itself.
+  Temp.MakeDir("dropped");
+  QMimeData dropped;
+  dropped.setUrls({QUrl::fromLocalFile(QString::fromStdString(Temp / "dropped")),
+                   QUrl::fromLocalFile(QString::fromStdString(Temp / "c.txt"))});
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Dialog.ListBox->viewport(), &enter);
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Dialog.ListBox->viewport(), &drop);
+  EXPECT_EQ(boxes.Boxes.size(), 2u);  // c.txt was there already
+
   Dialog.AddDirectoryButton->click();
   Dialog.MaskEdit->clear();
   Dialog.AddDirectoryButton->click();
@@ -123,7 +142,8 @@ TEST_F(SelectDialogTest, AddButtonsJoinTheCurrentDirectory) {
   Dialog.MaskEdit->setText(QStringLiteral("*.*"));
   Dialog.AddDirectoryButton->click();
   const Names items = Dialog.ChosenList->Items();
-  for (const std::string& item : {Temp / "*.txt", Temp.Path() + "/", std::string("/*.*")})
+  for (const std::string& item :
+       {Temp / "dropped/*.txt", Temp / "*.txt", Temp.Path() + "/", std::string("/*.*")})
     EXPECT_NE(std::find(items.begin(), items.end(), item), items.end()) << item;
 }
 
@@ -131,7 +151,8 @@ TEST_F(SelectDialogTest, AddButtonsJoinTheCurrentDirectory) {
 // option: the walk's own search, never directories, each pattern of a
 // ";" list in turn.
 TEST_F(SelectDialogTest, FileListShowsWhatTheWalkChecks) {
-  for (const char* name : {"README", "a.txt", "b.TXT", "ab.md", "notes.md", "c.tar.gz", ".hidden", ".h.txt"})
+  for (const char* name :
+       {"README", "a.txt", "b.TXT", "ab.md", "notes.md", "c.tar.gz", ".hidden", ".h.txt"})
     Temp.WriteFile(name, "");
   Temp.MakeDir("sub.txt");
   ASSERT_EQ(mkfifo((Temp / "pipe").c_str(), 0600), 0);
@@ -140,7 +161,9 @@ TEST_F(SelectDialogTest, FileListShowsWhatTheWalkChecks) {
     bool All;
     Names Expected;
   } cases[] = {
-      {"*.*", true, {".h.txt", ".hidden", "a.txt", "ab.md", "b.TXT", "c.tar.gz", "notes.md", "pipe", "README"}},
+      {"*.*",
+       true,
+       {".h.txt", ".hidden", "a.txt", "ab.md", "b.TXT", "c.tar.gz", "notes.md", "pipe", "README"}},
       {"*.*", false, {"a.txt", "ab.md", "b.TXT", "c.tar.gz", "notes.md", "README"}},
       {"*.TXT", true, {".h.txt", "a.txt", "b.TXT"}},
       {"*.TXT", false, {"a.txt", "b.TXT"}},
@@ -189,7 +212,8 @@ TEST(SelectDialog, StoredOptionsFillTheFormAndEnableTheDefaultButton) {
       EXPECT_EQ(dialog.AllSubdirectoriesCheckBox->isChecked(), setup.AllSubdirectories);
       EXPECT_EQ(dialog.AllFileAttributesCheckBox->isChecked(), setup.AllFileAttributes);
       EXPECT_EQ(dialog.ReadUnitEdit->text().toInt(), setup.ReadUnit);
-      for (QWidget* unit : std::initializer_list<QWidget*>{dialog.ReadUnitGroupBox, dialog.ReadUnitEdit, dialog.BytesLabel})
+      for (QWidget* unit : std::initializer_list<QWidget*>{dialog.ReadUnitGroupBox,
+                                                           dialog.ReadUnitEdit, dialog.BytesLabel})
         EXPECT_EQ(unit->isEnabled(), setup.PositionError);
       EXPECT_EQ(Rows(*dialog.ChosenList), (Names{"/A", "/b"}));
     });
@@ -212,7 +236,12 @@ TEST_F(SelectDialogTest, AboutBoxClosingRefillsButComingBackFromElsewhereDoesNot
     EXPECT_EQ(Dialog.ChosenList->rowCount(), 2);
     EXPECT_EQ(Dialog.ReadUnitEdit->text(), QStringLiteral("64"));
 
-    OnNextModal([&](QWidget* top) { EXPECT_EQ(top, &about); about.CloseButton->click(); }, &Dialog);
+    OnNextModal(
+        [&](QWidget* top) {
+          EXPECT_EQ(top, &about);
+          about.CloseButton->click();
+        },
+        &Dialog);
     QTest::mouseClick(Dialog.CubicLabel1, Qt::LeftButton);
     EXPECT_TRUE(Dialog.AllSubdirectoriesCheckBox->isChecked());
     EXPECT_EQ(Dialog.ReadUnitEdit->text(), QStringLiteral("1024"));
@@ -259,7 +288,8 @@ TEST_F(SelectDialogTest, NothingIsStoredOrStartedWithoutItemsOrWithABadReadUnit)
     const char* Unit;
     QString Caption, Text;
   } cases[] = {
-      {Dialog.OkButton, false, true, "1024", QStringLiteral("错误"), QStringLiteral("未选择校验文件.")},
+      {Dialog.OkButton, false, true, "1024", QStringLiteral("错误"),
+       QStringLiteral("未选择校验文件.")},
       {Dialog.OkButton, true, true, "0", QStringLiteral("警告"), BadReadUnit},
       {Dialog.OkButton, true, true, "1048577", QStringLiteral("警告"), BadReadUnit},
       {Dialog.OkButton, true, false, "12ab", QStringLiteral("警告"), BadReadUnit},
@@ -322,7 +352,8 @@ TEST(SelectDialog, AFailedSaveIsReportedAndKeepsTheButtonEnabled) {
   dialog.DefaultButton->click();
   ASSERT_EQ(boxes.Boxes.size(), 1u);
   EXPECT_EQ(boxes.Boxes[0].Caption, QStringLiteral("Korvane"));
-  EXPECT_EQ(boxes.Boxes[0].Text.toStdString(), "Unable to write to " + fs.PathOf("KORVANE.INI") + ".");
+  EXPECT_EQ(boxes.Boxes[0].Text.toStdString(),
+            "Unable to write to " + fs.PathOf("KORVANE.INI") + ".");
   EXPECT_EQ(setup.ReadUnit, 4096);
   EXPECT_TRUE(dialog.DefaultButton->isEnabled());
 }
@@ -357,11 +388,21 @@ TEST_F(SelectDialogTest, ExitAsksAndOnlyYesEndsTheProgram) {
 TEST_F(SelectDialogTest, KeyboardOrderAndAWindowLeftOnlyByItsButtons) {
   EXPECT_FALSE(Dialog.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint));
   EXPECT_TRUE(Dialog.OkButton->isDefault());
-  const std::vector<QWidget*> order = {
-      Dialog.DriveComboBox, Dialog.DirListBox, Dialog.MaskEdit, Dialog.FileListBox,
-      Dialog.AllSubdirectoriesCheckBox, Dialog.AllFileAttributesCheckBox, Dialog.ReadUnitEdit,
-      Dialog.PositionErrorCheckBox, Dialog.DefaultButton, Dialog.AddDirectoryButton,
-      Dialog.AddFilesButton, Dialog.RemoveButton, Dialog.OkButton, Dialog.CancelButton, Dialog.ListBox};
+  const std::vector<QWidget*> order = {Dialog.DriveComboBox,
+                                       Dialog.DirListBox,
+                                       Dialog.MaskEdit,
+                                       Dialog.FileListBox,
+                                       Dialog.AllSubdirectoriesCheckBox,
+                                       Dialog.AllFileAttributesCheckBox,
+                                       Dialog.ReadUnitEdit,
+                                       Dialog.PositionErrorCheckBox,
+                                       Dialog.DefaultButton,
+                                       Dialog.AddDirectoryButton,
+                                       Dialog.AddFilesButton,
+                                       Dialog.RemoveButton,
+                                       Dialog.OkButton,
+                                       Dialog.CancelButton,
+                                       Dialog.ListBox};
   std::vector<QWidget*> chain;
   for (QWidget* w = order.front(); chain.size() < order.size(); w = w->nextInFocusChain())
     if (std::find(order.begin(), order.end(), w) != order.end()) chain.push_back(w);

@@ -7,6 +7,17 @@ extern "C" const char* __tsan_default_suppressions() {
   return "race:libQt6Core.so\n"
          "race:libQt6Gui.so\n"
          "race:libQt6Widgets.so\n"
-         "race:libQt6Svg.so\n";
+         "race:libQt6Svg.so\n"
+         // The tray on a real X display: Qt's X connection and D-Bus
+         // threads, over GLib's event loop.
+         "race:libQt6XcbQpa.so\n"
+         "race:libQt6DBus.so\n"
+         "race:libglib-2.0.so\n";
 }
+#endif
+
+#if defined(__SANITIZE_ADDRESS__)
+// The tray's look for a desktop bus leaves a buffer of the system's D-Bus
+// library allocated until exit.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
 #endif

@@ -50,6 +50,14 @@ void OnNextModal(std::function<void(QWidget*)> action, QWidget* after) {
   QObject::connect(poll, &QTimer::timeout, poll, [poll, clock, after, action = std::move(action)] {
     QWidget* top = QApplication::activeModalWidget();
     const bool found = top && top != after && top->isVisible();
+    // A desktop makes a window that opens modally the active one, which the
+    // offscreen platform does not always do for the first window of a
+    // process; code that looks for the active window must see it as a
+    // person would. It is asked once more, and given up on after a while.
+    if (found && QApplication::activeWindow() != top && clock->elapsed() < 1000) {
+      top->activateWindow();
+      return;
+    }
     if (!found && clock->elapsed() < 5000) return;
     poll->stop();
     poll->deleteLater();
