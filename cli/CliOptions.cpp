@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "CommandLine.h"
+#include "OpenItems.h"
 #include "TerminalText.h"
 #include "VersionInfo.h"
 
@@ -45,6 +46,11 @@ TCliArguments SplitArguments(const TStringList& arguments) {
     if (word.empty()) continue;
     if (literal) result.LiteralItems.push_back(word);
     else if (word == "--") literal = true;
+    else if (IsOpenOption(word)) {
+      const TStringList rest(arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
+      result.OpenPaths = SplitOpenArguments(rest).Paths;
+      break;
+    }
     else if (word.starts_with("--")) TakeLongOption(arguments, i, result);
     else result.Parameters.push_back(word);
   }
@@ -69,7 +75,10 @@ std::string UsageText() {
       "  --cached      允许从系统缓存读取数据: 较快, 但只证明数据在内存中,\n"
       "                不证明介质能读出 (刚复制的文件仍在缓存中)\n"
       "  --            其后的参数都是文件名, 即使以 '-' 开头\n"
-      "\n设置取自程序目录中的 KORVANE.INI, 命令行选项覆盖它.\n"
+      "  --open 路径...\n"
+      "                其后的参数都是路径 (即使以 '-' 开头), 如同文件管理器打开\n"
+      "                它们: 目录校验其中的所有文件 (目录/*.*), 文件校验它本身\n"
+      "\n设置文件: " + GetIniFileName() + ", 命令行选项覆盖它.\n"
       "退出状态: 0 所有文件正确 (或没有匹配文件), 1 有文件不能打开或不能读,\n"
       "          或有目录不能搜索 (在标准错误上列出), 2 用法错误或校验记录不能\n"
       "          写出, 130 被用户中止.\n";

@@ -16,11 +16,13 @@ struct TCliArguments {
   std::optional<std::string> LogFile;
   TStringList Parameters;    // switches and items, for the switch parser
   TStringList LiteralItems;  // after "--": items even when they begin with '-'
+  TStringList OpenPaths;     // after "--open": paths as a file manager means them
   TStringList Errors;        // one text for each long option not understood
 };
 
 // Sorts the program's arguments (without its name). "--log FILE" is taken
 // like "--log=FILE", as GNU programs do; empty arguments are dropped.
+// "--open" ends the options: every word after it is a path.
 TCliArguments SplitArguments(const TStringList& arguments);
 
 std::string UsageText();

@@ -15,6 +15,7 @@
 #include "Locale.h"
 #include "LogFile.h"
 #include "LogText.h"
+#include "OpenItems.h"
 #include "Progress.h"
 #include "SystemError.h"
 #include "VerifierUnit.h"
@@ -44,6 +45,7 @@ std::optional<int> ApplyArguments(const TCliArguments& args, TVerifySetupInfo& s
     ++errors;
   });
   for (const std::string& item : args.LiteralItems) AddVerifyItem(item, setup);
+  AddOpenedItems(args.OpenPaths, setup.VerifyList);
   if (errors > 0) return UsageError();
   if (setup.ShowHelp) return PrintText(UsageText());
   if (setup.VerifyList.empty()) {

@@ -4,7 +4,8 @@
 
 #include "IntegerText.h"
 #include "ProfileFile.h"
-#include "Process.h"
+#include "Path.h"
+#include "UserDirectories.h"
 #include "VersionInfo.h"
 
 namespace {
@@ -40,8 +41,6 @@ void WriteBool(Platform::TProfileFile& file, std::string_view key, bool value) {
 }
 
 }  // namespace
-
-std::string GetIniFileName() { return Platform::ExecutableDirectory() + "/KORVANE.INI"; }
 
 void WriteVersionSection(const std::string& iniFileName) {
   Platform::TProfileFile file(iniFileName);
@@ -80,6 +79,9 @@ void TVerifySetupInfo::LoadSettings() {
 }
 
 void TVerifySetupInfo::SaveSettings() const {
+  // The per-user folder does not exist before the first save; a failure here
+  // shows up as the write error below.
+  Platform::CreateDirectoryPath(Platform::DirectoryPart(IniFileName));
   WriteVersionSection(IniFileName);
   Platform::TProfileFile file(IniFileName);
   WriteBool(file, SubdirectoriesKey, AllSubdirectories);

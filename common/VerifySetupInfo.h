@@ -21,7 +21,7 @@ class ESettingsWriteError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// KORVANE.INI beside the running executable.
+// The settings file of the running program (rule in SettingsLocation.h).
 std::string GetIniFileName();
 
 // Writes the fixed keys of "Korvane Version Information".
@@ -30,7 +30,7 @@ void WriteVersionSection(const std::string& iniFileName);
 
 class TVerifySetupInfo {
  public:
-  // Loads the options from KORVANE.INI beside the executable.
+  // Loads the options from GetIniFileName().
   TVerifySetupInfo();
   // Loads the options from the given settings file instead.
   explicit TVerifySetupInfo(std::string iniFileName);

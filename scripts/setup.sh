@@ -11,6 +11,10 @@ packages=(
   qt6-base-dev qt6-svg-dev qt6-translations-l10n
   xvfb fonts-noto-cjk fonts-liberation
   trayer  # a notification area on Xvfb for the tray tests
+  # Installing and packaging: menu icons rendered from the drawing, the
+  # validators of the desktop files, the manual reader, and what cpack's
+  # Debian generator calls (file, dpkg-shlibdeps).
+  librsvg2-bin desktop-file-utils appstream man-db file dpkg-dev
 )
 
 missing=()

@@ -18,6 +18,7 @@
 #include "FormStyle.h"
 #include "KorvaneApplication.h"
 #include "ListEntry.h"
+#include "OpenItems.h"
 #include "ResourceUnit.h"
 #include "SearchAnimation.h"
 #include "VerifierUnit.h"
@@ -227,9 +228,12 @@ void TMainForm::FormCreate(TMainFormStart& start) {
   FVerifyStatus = std::make_unique<TVerifyStatus>();
   SetupInfo = FSetupInfo.get();
   VerifyStatus = FVerifyStatus.get();
-  ParseCommandLine(start.Parameters, *FSetupInfo, [this](const std::string& text) {
+  // A file manager's paths follow "--open"; the switch parser never sees them.
+  const TOpenArguments arguments = SplitOpenArguments(start.Parameters);
+  ParseCommandLine(arguments.Parameters, *FSetupInfo, [this](const std::string& text) {
     Message(QStringLiteral("警告"), QString::fromStdString(text), TMessageKind::Warning);
   });
+  AddOpenedItems(arguments.Paths, FSetupInfo->VerifyList);
   TMutexLock hold(FVerifyStatus->Mutex);
   ClearLabels();
 }

@@ -40,6 +40,17 @@ TEST(CliOptions, LongOptionsAreTakenOffBeforeTheSwitchParser) {
   }
 }
 
+TEST(CliOptions, OpenTakesEveryFollowingWordAsAPath) {
+  const TCliArguments open = SplitArguments({"-S", "--quiet", "--open", "-x", "--", "--help", ""});
+  EXPECT_TRUE(open.Quiet);
+  EXPECT_FALSE(open.Help);
+  EXPECT_EQ(open.Parameters, Lines{"-S"});
+  EXPECT_EQ(open.OpenPaths, (Lines{"-x", "--", "--help", ""}));
+  const TCliArguments literal = SplitArguments({"--", "--open", "d"});
+  EXPECT_EQ(literal.LiteralItems, (Lines{"--open", "d"}));
+  EXPECT_TRUE(literal.OpenPaths.empty());
+}
+
 TEST(CliProgress, LineFitsTheTerminalAndShowsNamesSafely) {
   const TProgressSnapshot half{"a.bin", 512, 1024, 2048, 3, 1};
   EXPECT_EQ(ProgressLine(half, 1.0, 200),

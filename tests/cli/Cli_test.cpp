@@ -299,6 +299,22 @@ TEST(CliProgress, OnlyOnATerminalAndAtMostTenTimesASecond) {
   }
 }
 
+TEST(CliOpen, ItemsAsAFileManagerMeansThem) {
+  TTempDir tree;
+  tree.WriteFile("照片 2026/a.jpg", "jpeg");
+  tree.WriteFile("照片 2026/sub/b.jpg", "deeper");
+  tree.WriteFile("-notes.txt", "n");
+  TCliOptions options;
+  options.WorkDir = tree.Path();
+  const TCliResult r = RunCli({"-S-", "--open", tree / "照片 2026", "-notes.txt",
+                               tree / "照片 2026/sub/b.jpg"}, options);
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  for (const std::string& item : {tree / "照片 2026/*.*", std::string("-notes.txt"),
+                                 tree / "照片 2026/sub/b.jpg"})
+    EXPECT_TRUE(Contains(r.Out, "开始校验'" + item + "'...")) << item << "\n" << r.Out;
+  EXPECT_TRUE(Contains(r.Err, "正确 3, 错误 0")) << r.Err;
+}
+
 TEST(CliSettings, KorvaneIniBesideTheProgramThenTheSwitches) {
   // The failing unit's position shows the read unit in use.
   TTestFs fs({{.Path = "bad.bin", .Size = 10, .ErrorAt = 5}});

@@ -3,6 +3,8 @@
 // real worker on real files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -31,6 +33,30 @@ class ProgramTest : public testing::Test {
 };
 
 }  // namespace
+
+// What a file manager's "Open with Korvane" hands over: every word after
+// --open is a path, even one that looks like a switch.
+TEST_F(ProgramTest, OpenedPathsFillTheSelectionAsAFileManagerMeansThem) {
+  Dir.WriteFile("照片 2026/a.jpg", "a");
+  Dir.WriteFile("notes.txt", "n");
+  TBoxAnswerer warnings;
+  TProgramWindows program(
+      Start({"-S-", "--open", Dir.PathOf("照片 2026"), Dir.PathOf("notes.txt"), "-P1"}));
+  EXPECT_TRUE(warnings.Boxes.empty());
+  TUser user;
+  user.Then([]() -> QWidget* { return SelectDialog; }, [&](QWidget*) {
+    std::vector<std::string> shown = SelectDialog->ChosenList->Items();
+    std::vector<std::string> expected = {Dir.PathOf("照片 2026/*.*"), Dir.PathOf("notes.txt"), "-P1"};
+    std::sort(shown.begin(), shown.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(shown, expected);
+    EXPECT_FALSE(SelectDialog->AllSubdirectoriesCheckBox->isChecked());
+    EXPECT_EQ(SetupInfo->ReadUnit, DefaultReadUnit);
+    SelectDialog->CancelButton->click();
+  });
+  user.Answer("要退出程序吗?", QMessageBox::Yes);
+  EXPECT_EQ(user.Run(program), 0);
+}
 
 // As a user meets the program: the command line's warning before any
 // window, the help, the selection holding the command line's item, a run,
