@@ -6,7 +6,7 @@
 
 TFormActivation::TFormActivation(QWidget* form, std::function<void()> activate,
                                  std::function<void()> deactivate)
-    : QObject(form), FForm(form), FActivate(std::move(activate)), FDeactivate(std::move(deactivate)) {
+    : FForm(form), FActivate(std::move(activate)), FDeactivate(std::move(deactivate)) {
   // Every object's events pass the application's filters: that is how the
   // windows opened over the form are seen, whoever opens them.
   qApp->installEventFilter(this);

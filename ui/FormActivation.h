@@ -17,7 +17,10 @@ class QWidget;
 
 class TFormActivation : public QObject {
  public:
-  // Watches form, which owns the watch; either handler may be empty.
+  // Watches form; either handler may be empty. The form keeps the watch as
+  // its last member, so the watch is gone before the form's base class
+  // hides it on destruction: a handler must never run on a half-destroyed
+  // form.
   TFormActivation(QWidget* form, std::function<void()> activate, std::function<void()> deactivate);
 
   bool Active() const { return FActive; }

@@ -42,7 +42,10 @@ TSubtotalValues SubtotalValues(const TVerifyStatus& status, std::string_view tim
 }
 
 TResultForm::TResultForm(TVerifyStatus& verifyStatus, TVerifySetupInfo& setupInfo, QWidget* parent)
-    : QDialog(parent), FVerifyStatus(verifyStatus), FSetupInfo(setupInfo) {
+    : QDialog(parent),
+      FVerifyStatus(verifyStatus),
+      FSetupInfo(setupInfo),
+      FActivation(this, [this] { HandleEvent([this] { FormActivate(); }); }, {}) {
   setWindowTitle(QStringLiteral("小计"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
@@ -66,7 +69,6 @@ TResultForm::TResultForm(TVerifyStatus& verifyStatus, TVerifySetupInfo& setupInf
   ConnectEvent(CubicLabel1, &TCubicLabel::Click, this, &TResultForm::CubicLabel1Click);
   ConnectEvent(CubicLabel1, &TCubicLabel::MouseDown, this, &TResultForm::CubicLabel1MouseDown);
   ConnectEvent(CubicLabel1, &TCubicLabel::MouseUp, this, &TResultForm::CubicLabel1MouseUp);
-  new TFormActivation(this, [this] { HandleEvent([this] { FormActivate(); }); }, {});
 }
 
 QFrame* TResultForm::BuildPanel() {

@@ -8,6 +8,7 @@
 
 #include <QDialog>
 
+#include "FormActivation.h"
 #include "VerifySetupInfo.h"
 #include "VerifyStatus.h"
 
@@ -70,6 +71,7 @@ class TResultForm : public QDialog {
 
   TVerifyStatus& FVerifyStatus;
   TVerifySetupInfo& FSetupInfo;
+  TFormActivation FActivation;
 };
 
 // The one subtotal dialog, created with the other windows at start.

@@ -40,7 +40,10 @@ class TWaitCursor {
 }  // namespace
 
 TViewLogForm::TViewLogForm(TVerifyStatus& verifyStatus, QWidget* parent)
-    : QDialog(parent), FVerifyStatus(verifyStatus) {
+    : QDialog(parent),
+      FVerifyStatus(verifyStatus),
+      FActivation(this, [this] { HandleEvent([this] { FormActivate(); }); },
+                  [this] { HandleEvent([this] { FormDeactivate(); }); }) {
   SetUpForm(*this, QStringLiteral("浏览校验记录"), MakeFont(QStringLiteral("宋体"), 12),
             QSize(369, 292));
   setSizeGripEnabled(false);
@@ -71,8 +74,6 @@ TViewLogForm::TViewLogForm(TVerifyStatus& verifyStatus, QWidget* parent)
   ConnectEvent(CubicLabel1, &TCubicLabel::Click, this, &TViewLogForm::CubicLabel1Click);
   ConnectEvent(CubicLabel1, &TCubicLabel::MouseDown, this, &TViewLogForm::CubicLabel1MouseDown);
   ConnectEvent(CubicLabel1, &TCubicLabel::MouseUp, this, &TViewLogForm::CubicLabel1MouseUp);
-  new TFormActivation(this, [this] { HandleEvent([this] { FormActivate(); }); },
-                      [this] { HandleEvent([this] { FormDeactivate(); }); });
   FormResize();
 }
 

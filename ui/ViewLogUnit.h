@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QString>
 
+#include "FormActivation.h"
 #include "VerifyStatus.h"
 
 class QFileDialog;
@@ -51,6 +52,7 @@ class TViewLogForm : public QDialog {
   QString RunSaveDialog();
 
   TVerifyStatus& FVerifyStatus;
+  TFormActivation FActivation;
 };
 
 // The one viewer, created with the other windows at start.
