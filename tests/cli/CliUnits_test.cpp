@@ -23,6 +23,7 @@ TEST(CliOptions, LongOptionsAreTakenOffBeforeTheSwitchParser) {
       {{"--help", "", "-H"}, true, false, false, {}, {"-H"}, {}, {}},
       {{"--log="}, false, false, false, {}, {}, {}, {"选项 '--log' 需要一个文件名"}},
       {{"x", "--log"}, false, false, false, {}, {"x"}, {}, {"选项 '--log' 需要一个文件名"}},
+      {{"--log", "", "x"}, false, false, false, {}, {"x"}, {}, {"选项 '--log' 需要一个文件名"}},
       {{"--help=1", "--bogus", "--Quiet"}, false, false, false, {}, {}, {},
        {"选项 '--help' 不允许有参数", "无法识别的选项 '--bogus'", "无法识别的选项 '--Quiet'"}},
   };
