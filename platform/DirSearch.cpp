@@ -70,6 +70,12 @@ TAttributes ModeAttributes(mode_t mode) {
 
 bool MatchesMask(std::string_view name, std::string_view mask) {
   if (mask == "*" || mask == "*.*") return true;
+  // A mask ending in '.' asks for names without an extension: "*." finds
+  // "readme" and "abc.", never "a.txt".
+  if (mask.size() >= 2 && mask.back() == '.') {
+    if (name.ends_with('.')) name.remove_suffix(1);
+    return name.find('.') == name.npos && MatchesWildcards(name, mask.substr(0, mask.size() - 1));
+  }
   if (MatchesWildcards(name, mask)) return true;
   // "name.*" also finds "name": a name without an extension is taken to end
   // in an empty one.
