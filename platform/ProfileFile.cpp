@@ -133,23 +133,41 @@ std::string CutValue(std::string_view value) {
 
 enum class TReadResult { Read, Missing, Failed };
 
+// Larger than any settings file a person writes, small enough to hold.
+constexpr off_t MaxFileSize = 1 << 20;
+
+// Only a regular file of at most MaxFileSize is read: a FIFO would block,
+// a link to /dev/zero never end, a huge file eat the memory. Anything else
+// is Failed, so that a save refuses to replace what it could not read.
 TReadResult ReadWholeFile(const std::string& fileName, std::string& content) {
   content.clear();
   int fd;
   do {
-    fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO for reading would wait for a writer.
+    fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
-  char buffer[8192];
-  for (;;) {
-    const ssize_t got = read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      close(fd);
-      return got == 0 ? TReadResult::Read : TReadResult::Failed;
+  struct stat info {};
+  TReadResult result = TReadResult::Failed;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= MaxFileSize) {
+    result = TReadResult::Read;
+    char buffer[8192];
+    for (;;) {
+      const ssize_t got = read(fd, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) result = TReadResult::Failed;
+      if (got <= 0) break;
+      content.append(buffer, static_cast<std::size_t>(got));
+      // A file that grows while it is read is held to the same limit.
+      if (content.size() > static_cast<std::size_t>(MaxFileSize)) {
+        result = TReadResult::Failed;
+        break;
+      }
     }
-    content.append(buffer, static_cast<std::size_t>(got));
   }
+  close(fd);
+  if (result != TReadResult::Read) content.clear();
+  return result;
 }
 
 bool WriteAll(int fd, std::string_view data) {
