@@ -59,7 +59,7 @@ TEST(CliProgress, LineFitsTheTerminalAndShowsNamesSafely) {
       EXPECT_EQ(line.find_first_of("\n\x1b"), std::string::npos) << line;
     }
   }
-  EXPECT_TRUE(ProgressLine({nasty, 1, 2, 3, 4, 5}, 1.0, 200).ends_with("evil??[2Jname\xEF\xBF\xBD"));
+  EXPECT_TRUE(ProgressLine({nasty, 1, 2, 3, 4, 5}, 1.0, 200).ends_with("evil\\x0A\\x1B[2Jname\xEF\xBF\xBD"));
   EXPECT_TRUE(ProgressLine({longName, 1, 2, 3, 4, 5}, 1.0, 79).ends_with("nn…"));
 }
 
