@@ -1,0 +1,69 @@
+// The mask matcher against a slow and plain reference of the same rules: a
+// memoised search over every way '*' can split the name. The input is
+// "mask NUL name".
+#include "DirSearch.h"
+#include "FuzzSupport.h"
+#include "TextEncoding.h"
+
+namespace {
+
+char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+class TReference {
+ public:
+  TReference(std::string_view name, std::string_view mask)
+      : Name(name), Mask(mask), Memo((name.size() + 1) * (mask.size() + 1), -1) {}
+
+  // Does the name from byte n on match the mask from byte m on?
+  bool Match(std::size_t n, std::size_t m) {
+    signed char& memo = Memo[n * (Mask.size() + 1) + m];
+    if (memo < 0) memo = Compute(n, m) ? 1 : 0;
+    return memo == 1;
+  }
+
+ private:
+  // A character is a whole UTF-8 sequence, or one byte that starts none.
+  std::size_t Next(std::size_t n) const {
+    return n + std::max<std::size_t>(1, Platform::Utf8SequenceLength(Name, n));
+  }
+
+  bool Compute(std::size_t n, std::size_t m) {
+    if (m == Mask.size()) return n == Name.size();
+    if (Mask[m] == '*') {
+      for (std::size_t k = n;; k = Next(k)) {
+        if (Match(k, m + 1)) return true;
+        if (k >= Name.size()) return false;
+      }
+    }
+    if (n == Name.size()) return false;
+    if (Mask[m] == '?') return Match(Next(n), m + 1);
+    return Fold(Mask[m]) == Fold(Name[n]) && Match(n + 1, m + 1);
+  }
+
+  std::string_view Name, Mask;
+  std::vector<signed char> Memo;
+};
+
+bool Wildcards(std::string_view name, std::string_view mask) { return TReference(name, mask).Match(0, 0); }
+
+bool ReferenceMatch(std::string_view name, std::string_view mask) {
+  if (mask == "*" || mask == "*.*") return true;
+  if (mask.size() >= 2 && mask.back() == '.') {
+    // Without an extension: no dot, or a final one alone.
+    if (name.ends_with('.')) name.remove_suffix(1);
+    return name.find('.') == std::string_view::npos && Wildcards(name, mask.substr(0, mask.size() - 1));
+  }
+  return Wildcards(name, mask) ||
+         (mask.ends_with(".*") && Wildcards(name, mask.substr(0, mask.size() - 2)));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text = AsText(data, size);
+  const std::size_t nul = text.find('\0');
+  if (nul == std::string_view::npos || size > 600) return 0;
+  const std::string_view mask = text.substr(0, nul), name = text.substr(nul + 1);
+  FUZZ_CHECK(Platform::MatchesMask(name, mask) == ReferenceMatch(name, mask));
+  return 0;
+}
