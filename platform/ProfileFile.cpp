@@ -250,16 +250,29 @@ bool IsWritable(std::string_view section, std::string_view key, std::string_view
 
 }  // namespace
 
+std::optional<std::string> ProfileValue(std::string_view content, std::string_view section,
+                                        std::string_view key) {
+  const TDocument document = Parse(content);
+  const TLocation where = Locate(document, section, key);
+  if (!where.Key) return std::nullopt;
+  std::string_view lineKey, value;
+  SplitKey(document.Lines[*where.Key].Text, lineKey, value);
+  return CutValue(value);
+}
+
+std::optional<std::string> ProfileWithKey(std::string_view content, std::string_view section,
+                                          std::string_view key, std::string_view value) {
+  if (!IsWritable(section, key, value)) return std::nullopt;
+  TDocument document = Parse(content);
+  SetKey(document, section, key, value);
+  return Serialize(document);
+}
+
 std::string TProfileFile::ReadString(std::string_view section, std::string_view key,
                                      std::string_view def) const {
   std::string content;
   if (ReadWholeFile(FileName, content) != TReadResult::Read) return std::string(def);
-  const TDocument document = Parse(content);
-  const TLocation where = Locate(document, section, key);
-  if (!where.Key) return std::string(def);
-  std::string_view lineKey, value;
-  SplitKey(document.Lines[*where.Key].Text, lineKey, value);
-  return CutValue(value);
+  return ProfileValue(content, section, key).value_or(std::string(def));
 }
 
 bool TProfileFile::WriteString(std::string_view section, std::string_view key,
@@ -273,9 +286,8 @@ bool TProfileFile::WriteString(std::string_view section, std::string_view key,
   // A file that exists but cannot be read is not replaced by one holding
   // only the new key.
   if (ReadWholeFile(FileName, content) == TReadResult::Failed) return false;
-  TDocument document = Parse(content);
-  SetKey(document, section, key, value);
-  return ReplaceFile(FileName, Serialize(document));
+  const auto replaced = ProfileWithKey(content, section, key, value);
+  return replaced && ReplaceFile(FileName, *replaced);
 }
 
 }  // namespace Platform

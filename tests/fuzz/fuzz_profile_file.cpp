@@ -1,37 +1,13 @@
-// The settings-file reader and writer: read a key, set it, read the file
-// again. The input is "section NUL key NUL value NUL file content".
-// Whatever the file held, a write changes one line or adds one or two, and
-// every other line survives byte for byte; the key then reads back.
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <fstream>
-#include <iterator>
+// The settings-file reader and writer, on the content as the file holds it:
+// read a key, set it, read again. The input is "section NUL key NUL value
+// NUL content". Whatever the content, a write changes one line or adds one
+// or two, every other line survives byte for byte, and the key reads back.
+#include <optional>
 
 #include "FuzzSupport.h"
 #include "ProfileFile.h"
 
 namespace {
-
-std::string FileName() {
-  // A RAM-backed folder where there is one: a write replaces the file each time.
-  static const std::string name = [] {
-    std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/korvane-fuzz-XXXXXX"
-                                                         : "/tmp/korvane-fuzz-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern + "/KORVANE.INI";
-  }();
-  return name;
-}
-
-void Write(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-}
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The file's lines, cut at LF only: a CR stays part of its line, so that
 // a changed ending shows as a changed line. (An LF may be added after a
@@ -76,24 +52,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string content;
   for (std::size_t i = 3; i < pieces.size(); ++i) content += (i > 3 ? "\n" : "") + pieces[i];
 
-  const std::string path = FileName();
-  Write(path, content);
-  Platform::TProfileFile file(path);
-  const bool missing = file.ReadString(section, key, "\x01") == "\x01" &&
-                       file.ReadString(section, key, "\x02") == "\x02";
-  if (!file.WriteString(section, key, value)) {
-    FUZZ_CHECK(Read(path) == content);
-    return 0;
-  }
+  const std::optional<std::string> before = Platform::ProfileValue(content, section, key);
+  const std::optional<std::string> written = Platform::ProfileWithKey(content, section, key, value);
+  if (!written) return 0;  // names that could not be found again are refused
+  const bool missing = !before.has_value();
   // A last line without an ending gets one (the file's own) when a line
   // follows it.
-  const std::string written = Read(path);
-  bool oneChange = OneChange(content, written, missing);
+  bool oneChange = OneChange(content, *written, missing);
   if (!content.empty() && !content.ends_with('\n')) {
-    oneChange = oneChange || OneChange(content + "\n", written, missing) ||
-                OneChange(content + "\r\n", written, missing);
+    oneChange = oneChange || OneChange(content + "\n", *written, missing) ||
+                OneChange(content + "\r\n", *written, missing);
   }
   FUZZ_CHECK(oneChange);
-  if (Trim(value).size() <= 2047) FUZZ_CHECK(file.ReadString(section, key, "\x01") == Trim(value));
+  if (Trim(value).size() <= 2047)
+    FUZZ_CHECK(Platform::ProfileValue(*written, section, key) == Trim(value));
   return 0;
 }
