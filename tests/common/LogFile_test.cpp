@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
 #include "LogFile.h"
+#include "LogText.h"
 #include "TempDir.h"
 #include "TextEncoding.h"
 
@@ -49,6 +51,42 @@ TEST(TextEncoding, Gb18030IsGbkWherePossibleAndHoldsEverythingElse) {
   const std::string mixed = "名字 😀 \xFF end";
   EXPECT_EQ(Gb18030ToUtf8(Utf8ToGb18030(mixed)), ReplaceInvalidUtf8(mixed));
   EXPECT_EQ(Gb18030ToUtf8("\x81"), std::nullopt);  // a lead byte without its trail
+  // Codes glibc's converter does not give: private-use characters, and the
+  // ideographs glibc reads their two-byte codes as.
+  EXPECT_EQ(Utf8ToGb18030("\uE78D\uE81E\uE816\U00020087"),
+            "\x84\x31\x82\x36\x82\x35\x90\x37\xFE\x51\x95\x32\x90\x31");
+}
+
+TEST(LogFile, EveryCharacterOfANameSurvivesTheSavedLog) {
+  // Every Unicode scalar value, 256 to a name; control characters are
+  // written escaped, as in any log line.
+  TStringList log;
+  for (char32_t first = 0; first < 0x110000; first += 256) {
+    std::string name;
+    for (char32_t c = first; c < first + 256; ++c) {
+      if (c >= 0xD800 && c <= 0xDFFF) continue;
+      if (c < 0x80) name += static_cast<char>(c);
+      else if (c < 0x800) name += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+      else if (c < 0x10000)
+        name += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+                 static_cast<char>(0x80 | (c & 0x3F))};
+      else
+        name += {static_cast<char>(0xF0 | c >> 18), static_cast<char>(0x80 | (c >> 12 & 0x3F)),
+                 static_cast<char>(0x80 | (c >> 6 & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+    }
+    log.push_back(LogText::FileLine(name));
+  }
+  const auto decoded = Gb18030ToUtf8(LogFileText(log));
+  ASSERT_TRUE(decoded.has_value());
+  const std::string expected = [&] {
+    std::string text;
+    for (const std::string& line : log) text += line + "\r\n";
+    return text;
+  }();
+  ASSERT_EQ(decoded->size(), expected.size());
+  // The first difference only, not megabytes of both.
+  const auto [got, want] = std::mismatch(decoded->begin(), decoded->end(), expected.begin());
+  EXPECT_TRUE(got == decoded->end()) << "differs at byte " << (want - expected.begin());
 }
 
 TEST(LogFile, SavedAsGb18030WithCrLfAndNoByteOrderMark) {
