@@ -61,7 +61,9 @@ std::string TitleLine(std::string_view fullVersion) {
   return "Korvane" + std::string(fullVersion) + "版 " + std::string(CopyrightNotice);
 }
 
-std::string ItemStartLine(std::string_view item) { return "开始校验'" + Shown(item) + "'..."; }
+std::string ItemStartLine(std::string_view item) {
+  return "开始校验'" + Shown(item) + "'...";
+}
 
 std::string ScanLine(std::string_view path, std::string_view attributeLetters) {
   return "* 扫描'" + Shown(path) + "',属性:'" + std::string(attributeLetters) + "':";

@@ -59,6 +59,8 @@ constexpr TSpecialCode SpecialCodes[] = {
 };
 
 const TSpecialCode* SpecialByUtf8(std::string_view character) {
+  // Only characters led by EE or F0 have one: a quick way past the rest.
+  if (character.size() < 3 || (character[0] != '\xEE' && character[0] != '\xF0')) return nullptr;
   for (const TSpecialCode& code : SpecialCodes)
     if (code.Utf8 == character) return &code;
   return nullptr;
@@ -171,20 +173,18 @@ std::string Utf8ToGb18030(std::string_view text) {
       run.remove_prefix(std::max<std::size_t>(1, Utf8SequenceLength(run, 0)));
     }
   };
+  const std::string_view valid = clean;
   std::size_t runStart = 0;
-  for (std::size_t i = 0; i < clean.size();) {
-    const std::size_t length = Utf8SequenceLength(clean, i);
-    const auto lead = static_cast<unsigned char>(clean[i]);
-    const TSpecialCode* special =
-        lead == 0xEE || lead == 0xF0 ? SpecialByUtf8(std::string_view(clean).substr(i, length)) : nullptr;
-    if (special != nullptr) {
-      convert(std::string_view(clean).substr(runStart, i - runStart));
+  for (std::size_t i = 0; i < valid.size();) {
+    const std::size_t length = Utf8SequenceLength(valid, i);
+    if (const TSpecialCode* special = SpecialByUtf8(valid.substr(i, length))) {
+      convert(valid.substr(runStart, i - runStart));
       result += special->Gb18030;
       runStart = i + length;
     }
     i += length;
   }
-  convert(std::string_view(clean).substr(runStart));
+  convert(valid.substr(runStart));
   return result;
 }
 
@@ -223,25 +223,33 @@ std::string ToUtf8(std::string_view text, const char* codeset) {
   return result;
 }
 
+namespace {
+
+// The control character that starts at text[i] (length bytes of valid UTF-8,
+// or 0 for a byte outside any), or -1: C0, DEL, C1 as the UTF-8 character
+// U+0080..U+009F, or as a lone byte 80..9F, which an eight-bit terminal
+// takes for one.
+int ControlAt(std::string_view text, std::size_t i, std::size_t length) {
+  const auto byte = static_cast<unsigned char>(text[i]);
+  if (byte < 0x20 || byte == 0x7F) return byte;
+  if (length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0)
+    return static_cast<unsigned char>(text[i + 1]);
+  if (length == 0 && byte < 0xA0) return byte;
+  return -1;
+}
+
+}  // namespace
+
 std::string EscapeControlCharacters(std::string_view text) {
+  static constexpr char Hex[] = "0123456789ABCDEF";
   std::string result;
   result.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t length = Utf8SequenceLength(text, i);
-    const auto byte = static_cast<unsigned char>(text[i]);
-    unsigned control = 0x100;  // none
-    if (byte < 0x20 || byte == 0x7F) control = byte;
-    // C1 as a UTF-8 character (U+0080..U+009F), or as a lone byte, which an
-    // eight-bit terminal takes for one.
-    else if (length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0)
-      control = static_cast<unsigned char>(text[i + 1]);
-    else if (length == 0 && byte < 0xA0) control = byte;
-    if (control < 0x100) {
-      static constexpr char Hex[] = "0123456789ABCDEF";
+    if (const int control = ControlAt(text, i, length); control >= 0)
       result += {'\\', 'x', Hex[control >> 4], Hex[control & 0xF]};
-    } else {
+    else
       result.append(text, i, std::max<std::size_t>(1, length));
-    }
     i += std::max<std::size_t>(1, length);
   }
   return result;

@@ -6,17 +6,18 @@
 
 namespace {
 
-// The control character at text[i] and its length, or -1: C0, DEL, C1 as
-// UTF-8 (C2 80..C2 9F), or a lone byte 80..9F outside a valid sequence.
+// The control character at text[i] and its length, or -1, by code point:
+// below U+0020, or U+007F..U+009F; a byte outside valid UTF-8 counts as the
+// code point of its value.
 int ControlAt(std::string_view text, std::size_t i, std::size_t& length) {
-  length = std::max<std::size_t>(1, Platform::Utf8SequenceLength(text, i));
-  const auto byte = static_cast<unsigned char>(text[i]);
-  const bool valid = Platform::Utf8SequenceLength(text, i) > 0;
-  if (byte < 0x20 || byte == 0x7F) return byte;
-  if (valid && length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0)
-    return static_cast<unsigned char>(text[i + 1]);
-  if (!valid && byte >= 0x80 && byte < 0xA0) return byte;
-  return -1;
+  const std::size_t valid = Platform::Utf8SequenceLength(text, i);
+  length = std::max<std::size_t>(1, valid);
+  char32_t point = static_cast<unsigned char>(text[i]);
+  if (valid > 1) {
+    point &= 0x7F >> valid;
+    for (std::size_t k = 1; k < valid; ++k) point = point << 6 | (text[i + k] & 0x3F);
+  }
+  return point < 0x20 || (point >= 0x7F && point < 0xA0) ? static_cast<int>(point) : -1;
 }
 
 }  // namespace
@@ -40,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(escaped == expected);
   if (!anyControl) FUZZ_CHECK(escaped == name);
   std::size_t length = 0;
-  for (std::size_t i = 0; i < escaped.size(); i += length) FUZZ_CHECK(ControlAt(escaped, i, length) < 0);
+  for (std::size_t i = 0; i < escaped.size(); i += length)
+    FUZZ_CHECK(ControlAt(escaped, i, length) < 0);
   const std::string line = LogText::FileLine(name);
   FUZZ_CHECK(line.find_first_of("\r\n") == std::string::npos);
   FUZZ_CHECK(line.starts_with("   文件'") && line.ends_with("':"));
