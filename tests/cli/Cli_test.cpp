@@ -292,7 +292,8 @@ TEST(CliOutput, ControlCharactersInNamesAreEscapedEverywhere) {
   // A name with a line feed could otherwise forge a line of its own.
   const Lines names = {"forged\n     文件正确.", "cr\r.txt", "del\x7f.txt", "c1\xc2\x9b.txt"};
   const std::string slow = "slow\x1b[2J\n.bin";  // read long enough to show in the progress
-  std::vector<TTestFile> files = {{.Path = slow, .Size = 30 * 1024, .DelayMs = 10}};
+  std::vector<TTestFile> files = {{.Path = slow, .Size = 30 * 1024, .DelayMs = 10},
+                                  {.Path = "bad\x1b.bin", .Size = 10, .ErrorAt = 5}};
   for (const std::string& name : names) files.push_back({.Path = name, .Content = "x"});
   TTestFs fs(files);
   KORVANE_REQUIRE_FUSE(fs);
@@ -301,8 +302,8 @@ TEST(CliOutput, ControlCharactersInNamesAreEscapedEverywhere) {
   const TCliResult shown = RunCli({"-P1024", fs.Root() + "/*"}, terminal);
   TTempDir out;
   const TCliResult saved = RunCli({"-P1024", "--log=" + out.PathOf("log.txt"), fs.Root() + "/*"});
-  EXPECT_EQ(shown.ExitCode, 0);
-  EXPECT_EQ(saved.ExitCode, 0);
+  EXPECT_EQ(shown.ExitCode, 1);
+  EXPECT_EQ(saved.ExitCode, 1);
 
   const Lines log = SplitLines(shown.Out);
   auto isControl = [](char c) { return (c >= 0 && c < 0x20) || c == 0x7f; };
@@ -313,6 +314,7 @@ TEST(CliOutput, ControlCharactersInNamesAreEscapedEverywhere) {
                               "c1\\x9B.txt", "slow\\x1B[2J\\x0A.bin"}) {
     EXPECT_TRUE(Contains(shown.Out, "   文件'" + std::string(escaped) + "':\n")) << escaped;
   }
+  EXPECT_TRUE(Contains(shown.Out, ": " + fs.Root() + "/bad\\x1B.bin\n")) << "error list";
   const std::string bytes = ReadBytes(out.PathOf("log.txt"));
   EXPECT_EQ(CountOf(bytes, "\n"), CountOf(bytes, "\r\n"));
   const auto decoded = Platform::Gb18030ToUtf8(bytes);
