@@ -36,7 +36,6 @@ bool CanOpenAFile() {
 // and the catalogue loaded once, at start (PrepareSystemErrorTexts), and
 // kept. A lookup without a free descriptor goes without the translation and
 // loads nothing, and a failure is not kept: a later lookup tries again.
-
 locale_t MessageLocale() {
   if (const locale_t ready = Chinese.load(std::memory_order_acquire); ready != NoLocale)
     return ready;
