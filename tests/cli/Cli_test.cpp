@@ -116,6 +116,7 @@ TEST(CliUsage, ExitStatusesAndMessages) {
       {{"-P1048577", bad}, 2, "读取单位 1048577 不在", ""},
       {{"--frobnicate", good}, 2, "无法识别的选项 '--frobnicate'", ""},
       {{"--log"}, 2, "选项 '--log' 需要一个文件名", ""},
+      {{"--log", "", good}, 2, "选项 '--log' 需要一个文件名", ""},
       {{"--quiet=yes", good}, 2, "选项 '--quiet' 不允许有参数", ""},
       {{"--log=" + dir.PathOf("no/dir/log.txt"), bad}, 2,
        "Cannot create file " + dir.PathOf("no/dir/log.txt") + ".", ""},
