@@ -24,10 +24,21 @@ std::size_t CharLength(std::string_view text, std::size_t i) {
   return std::max<std::size_t>(1, Utf8SequenceLength(text, i));
 }
 
+// Does the character at mask[m] equal the one at name[n]? Whole characters
+// are compared, so a stray byte of the mask never matches half of one in
+// the name.
+bool SameCharacter(std::string_view name, std::size_t n, std::string_view mask, std::size_t m) {
+  const std::size_t length = CharLength(mask, m);
+  if (CharLength(name, n) != length) return false;
+  for (std::size_t k = 0; k < length; ++k)
+    if (FoldAscii(mask[m + k]) != FoldAscii(name[n + k])) return false;
+  return true;
+}
+
 // '*' and '?' matching with one remembered star: on a mismatch the last star
 // swallows one more character and matching resumes after it. Positions in
-// the name always move by whole characters, so '?' never matches half of a
-// multi-byte character.
+// name and mask always move by whole characters, so every step takes one
+// character of the name and one remembered star is enough.
 bool MatchesWildcards(std::string_view name, std::string_view mask) {
   std::size_t n = 0, m = 0;
   std::size_t starMask = std::string_view::npos, starName = 0;
@@ -38,9 +49,9 @@ bool MatchesWildcards(std::string_view name, std::string_view mask) {
     } else if (m < mask.size() && mask[m] == '?') {
       n += CharLength(name, n);
       ++m;
-    } else if (m < mask.size() && FoldAscii(mask[m]) == FoldAscii(name[n])) {
-      ++n;
-      ++m;
+    } else if (m < mask.size() && SameCharacter(name, n, mask, m)) {
+      m += CharLength(mask, m);
+      n += CharLength(name, n);
     } else if (starMask != std::string_view::npos) {
       starName += CharLength(name, starName);
       n = starName;

@@ -23,21 +23,26 @@ class TReference {
 
  private:
   // A character is a whole UTF-8 sequence, or one byte that starts none.
-  std::size_t Next(std::size_t n) const {
-    return n + std::max<std::size_t>(1, Platform::Utf8SequenceLength(Name, n));
+  static std::size_t Next(std::string_view text, std::size_t i) {
+    return i + std::max<std::size_t>(1, Platform::Utf8SequenceLength(text, i));
   }
 
   bool Compute(std::size_t n, std::size_t m) {
     if (m == Mask.size()) return n == Name.size();
     if (Mask[m] == '*') {
-      for (std::size_t k = n;; k = Next(k)) {
+      for (std::size_t k = n;; k = Next(Name, k)) {
         if (Match(k, m + 1)) return true;
         if (k >= Name.size()) return false;
       }
     }
     if (n == Name.size()) return false;
-    if (Mask[m] == '?') return Match(Next(n), m + 1);
-    return Fold(Mask[m]) == Fold(Name[n]) && Match(n + 1, m + 1);
+    if (Mask[m] == '?') return Match(Next(Name, n), m + 1);
+    // A literal is a whole character of the mask, equal to one of the name.
+    const std::size_t length = Next(Mask, m) - m;
+    if (Next(Name, n) - n != length) return false;
+    for (std::size_t k = 0; k < length; ++k)
+      if (Fold(Mask[m + k]) != Fold(Name[n + k])) return false;
+    return Match(n + length, m + length);
   }
 
   std::string_view Name, Mask;
