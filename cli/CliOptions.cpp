@@ -19,6 +19,15 @@ void TakeFlag(std::string_view name, std::optional<std::string_view> value, bool
   else flag = true;
 }
 
+// "--log FILE" takes the next word whatever it is, so an empty one (an unset
+// shell variable) is a missing name, as after "--log=".
+void TakeLogFile(const TStringList& arguments, std::size_t& i,
+                 std::optional<std::string_view> value, TCliArguments& result) {
+  if (!value && i + 1 < arguments.size()) value = arguments[++i];
+  if (value && !value->empty()) result.LogFile = std::string(*value);
+  else result.Errors.push_back("选项 '--log' 需要一个文件名");
+}
+
 // Handles argument i, a word beginning with "--"; may consume the next one.
 void TakeLongOption(const TStringList& arguments, std::size_t& i, TCliArguments& result) {
   const std::string_view word = std::string_view(arguments[i]).substr(2);
@@ -31,9 +40,7 @@ void TakeLongOption(const TStringList& arguments, std::size_t& i, TCliArguments&
   else if (name == "quiet") TakeFlag(name, value, result.Quiet, result.Errors);
   else if (name == "cached") TakeFlag(name, value, result.Cached, result.Errors);
   else if (name != "log") result.Errors.push_back("无法识别的选项 '" + arguments[i] + "'");
-  else if (!value && i + 1 < arguments.size()) result.LogFile = arguments[++i];
-  else if (value && !value->empty()) result.LogFile = std::string(*value);
-  else result.Errors.push_back("选项 '--log' 需要一个文件名");
+  else TakeLogFile(arguments, i, value, result);
 }
 
 }  // namespace

@@ -18,12 +18,15 @@
 #include "OpenItems.h"
 #include "Progress.h"
 #include "SystemError.h"
+#include "TextEncoding.h"
 #include "VerifierUnit.h"
 
 namespace {
 
+// Messages quote names, paths and switches as the user gave them; their
+// control characters are written as "\xNN", as in the log.
 void Complain(const std::string& text) {
-  std::fprintf(stderr, "%s: %s\n", ProgramName, text.c_str());
+  std::fprintf(stderr, "%s: %s\n", ProgramName, Platform::EscapeControlCharacters(text).c_str());
 }
 
 int UsageError() {

@@ -1,5 +1,8 @@
 #include "TerminalText.h"
 
+#include <locale.h>
+#include <wchar.h>
+
 #include "TextEncoding.h"
 
 namespace {
@@ -21,6 +24,7 @@ TCodePoint Decode(std::string_view text, std::size_t i) {
   return {value, length};
 }
 
+// Only where the C library has no UTF-8 locale to ask.
 bool IsWide(char32_t c) {
   struct TRange {
     char32_t First, Last;
@@ -36,28 +40,43 @@ bool IsWide(char32_t c) {
   return false;
 }
 
-bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
+// The C library's width table of a UTF-8 locale of our own: the text is
+// UTF-8 whatever the user's locale is, and its table is the one that the
+// terminal's own is most likely to agree with.
+locale_t WidthLocale() {
+  static const locale_t locale = [] {
+    for (const char* name : {"C.UTF-8", "en_US.UTF-8"}) {
+      if (const locale_t found = newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(0)))
+        return found;
+    }
+    return static_cast<locale_t>(0);
+  }();
+  return locale;
+}
+
+// Columns of one character: 0 for combining marks, 2 for wide ones, and 1
+// for those the table does not know (a terminal shows them as a box).
+std::size_t Columns(char32_t c) {
+  const locale_t locale = WidthLocale();
+  if (locale == static_cast<locale_t>(0)) return IsWide(c) ? 2 : 1;
+  // uselocale changes the calling thread only.
+  const locale_t previous = uselocale(locale);
+  const int width = wcwidth(static_cast<wchar_t>(c));
+  uselocale(previous);
+  return width < 0 ? 1 : static_cast<std::size_t>(width);
+}
 
 }  // namespace
 
 std::string PrintableText(std::string_view text) {
-  const std::string valid = Platform::ReplaceInvalidUtf8(text);
-  std::string result;
-  result.reserve(valid.size());
-  for (std::size_t i = 0; i < valid.size();) {
-    const TCodePoint c = Decode(valid, i);
-    if (IsControl(c.Value)) result += '?';
-    else result.append(valid, i, c.Length);
-    i += c.Length;
-  }
-  return result;
+  return Platform::ReplaceInvalidUtf8(Platform::EscapeControlCharacters(text));
 }
 
 std::size_t DisplayWidth(std::string_view text) {
   std::size_t width = 0;
   for (std::size_t i = 0; i < text.size();) {
     const TCodePoint c = Decode(text, i);
-    width += IsWide(c.Value) ? 2 : 1;
+    width += Columns(c.Value);
     i += c.Length;
   }
   return width;
@@ -70,7 +89,7 @@ std::string FitToWidth(std::string_view text, std::size_t columns) {
   std::size_t width = 0;
   for (std::size_t i = 0; i < text.size();) {
     const TCodePoint c = Decode(text, i);
-    const std::size_t w = IsWide(c.Value) ? 2 : 1;
+    const std::size_t w = Columns(c.Value);
     // One column stays free for the ellipsis.
     if (width + w > columns - 1) break;
     result.append(text, i, c.Length);

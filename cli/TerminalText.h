@@ -5,13 +5,14 @@
 #include <string>
 #include <string_view>
 
-// Bytes that are not valid UTF-8 become U+FFFD and control characters
-// '?', so that a strange file name can neither move the cursor nor break
-// the line.
+// Control characters become "\xNN", as in the log, and bytes that are not
+// valid UTF-8 U+FFFD, so that a strange file name can neither move the
+// cursor nor break the line.
 std::string PrintableText(std::string_view text);
 
-// Columns the (printable) text takes: two for East Asian wide characters
-// and emoji, one for everything else.
+// Columns the (printable) text takes, by the C library's width table (wcwidth)
+// for UTF-8: two for East Asian wide characters and emoji, none for
+// combining marks, one for everything else.
 std::size_t DisplayWidth(std::string_view text);
 
 // The text cut to at most columns, ending in "…" when something was cut.

@@ -1,5 +1,7 @@
 #include "IntegerText.h"
 
+#include <string>
+
 namespace {
 
 int DigitValue(char c, int base) {
@@ -33,4 +35,10 @@ std::optional<std::int32_t> StrToInt32(std::string_view text) {
     if (value > limit) return std::nullopt;
   }
   return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+std::optional<std::int32_t> ProfileInteger(std::string_view text) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+    return StrToInt32("$" + std::string(text.substr(2)));
+  return StrToInt32(text);
 }

@@ -19,11 +19,7 @@ constexpr std::string_view ReadUnitKey = "Bytes read per process";
 
 std::int32_t ReadInteger(const Platform::TProfileFile& file, std::string_view key,
                          std::int32_t def) {
-  std::string text = file.ReadString(OptionsSection, key, "");
-  if (text.empty()) return def;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-    text = "$" + text.substr(2);
-  return StrToInt32(text).value_or(def);
+  return ProfileInteger(file.ReadString(OptionsSection, key, "")).value_or(def);
 }
 
 bool ReadBool(const Platform::TProfileFile& file, std::string_view key, bool def) {

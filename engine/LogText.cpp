@@ -1,11 +1,20 @@
 #include "LogText.h"
 
 #include "Locale.h"
+#include "TextEncoding.h"
 #include "VersionInfo.h"
 
 namespace LogText {
 
 using namespace Platform;
+
+namespace {
+
+// Names and paths are whatever bytes the system gives; a line feed or an
+// escape sequence in one must not split a line or reach a terminal.
+std::string Shown(std::string_view nameOrPath) { return EscapeControlCharacters(nameOrPath); }
+
+}  // namespace
 
 std::string AttributeLetters(TAttributes attributes) {
   std::string letters;
@@ -17,7 +26,7 @@ std::string AttributeLetters(TAttributes attributes) {
 }
 
 std::string FileLine(std::string_view fileName) {
-  return "   文件'" + std::string(fileName) + "':";
+  return "   文件'" + Shown(fileName) + "':";
 }
 
 std::string LengthLine(std::int64_t size, TAttributes attributes) {
@@ -39,7 +48,7 @@ std::string LogSystemTextLine(std::string_view text) {
 }
 
 std::string ErrorListEntry(std::string_view message, std::string_view path) {
-  return std::string(message) + ": " + std::string(path);
+  return std::string(message) + ": " + Shown(path);
 }
 
 std::string ErrorListCodeLine(int code) { return "    文件错误代码=" + std::to_string(code); }
@@ -58,10 +67,12 @@ std::string TitleLine(std::string_view fullVersion) {
   return "Korvane" + std::string(fullVersion) + "版 " + std::string(CopyrightNotice);
 }
 
-std::string ItemStartLine(std::string_view item) { return "开始校验'" + std::string(item) + "'..."; }
+std::string ItemStartLine(std::string_view item) {
+  return "开始校验'" + Shown(item) + "'...";
+}
 
 std::string ScanLine(std::string_view path, std::string_view attributeLetters) {
-  return "* 扫描'" + std::string(path) + "',属性:'" + std::string(attributeLetters) + "':";
+  return "* 扫描'" + Shown(path) + "',属性:'" + std::string(attributeLetters) + "':";
 }
 
 std::string BufferFailure(std::size_t size) {

@@ -2,6 +2,7 @@
 // The texts of the verification log. Leading spaces are part of the lines:
 // they indent a directory's lines under its scan line and a file's under
 // its name.
+// Control characters in names and paths are written as "\xNN".
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -26,10 +26,21 @@ std::size_t CharLength(std::string_view text, std::size_t i) {
   return std::max<std::size_t>(1, Utf8SequenceLength(text, i));
 }
 
+// Does the character at mask[m] equal the one at name[n]? Whole characters
+// are compared, so a stray byte of the mask never matches half of one in
+// the name.
+bool SameCharacter(std::string_view name, std::size_t n, std::string_view mask, std::size_t m) {
+  const std::size_t length = CharLength(mask, m);
+  if (CharLength(name, n) != length) return false;
+  for (std::size_t k = 0; k < length; ++k)
+    if (FoldAscii(mask[m + k]) != FoldAscii(name[n + k])) return false;
+  return true;
+}
+
 // '*' and '?' matching with one remembered star: on a mismatch the last star
 // swallows one more character and matching resumes after it. Positions in
-// the name always move by whole characters, so '?' never matches half of a
-// multi-byte character.
+// name and mask always move by whole characters, so every step takes one
+// character of the name and one remembered star is enough.
 bool MatchesWildcards(std::string_view name, std::string_view mask) {
   std::size_t n = 0, m = 0;
   std::size_t starMask = std::string_view::npos, starName = 0;
@@ -40,9 +51,9 @@ bool MatchesWildcards(std::string_view name, std::string_view mask) {
     } else if (m < mask.size() && mask[m] == '?') {
       n += CharLength(name, n);
       ++m;
-    } else if (m < mask.size() && FoldAscii(mask[m]) == FoldAscii(name[n])) {
-      ++n;
-      ++m;
+    } else if (m < mask.size() && SameCharacter(name, n, mask, m)) {
+      m += CharLength(mask, m);
+      n += CharLength(name, n);
     } else if (starMask != std::string_view::npos) {
       starName += CharLength(name, starName);
       n = starName;
@@ -72,6 +83,12 @@ TAttributes ModeAttributes(mode_t mode) {
 
 bool MatchesMask(std::string_view name, std::string_view mask) {
   if (mask == "*" || mask == "*.*") return true;
+  // A mask ending in '.' asks for names without an extension: "*." finds
+  // "readme" and "abc.", never "a.txt".
+  if (mask.size() >= 2 && mask.back() == '.') {
+    if (name.ends_with('.')) name.remove_suffix(1);
+    return name.find('.') == name.npos && MatchesWildcards(name, mask.substr(0, mask.size() - 1));
+  }
   if (MatchesWildcards(name, mask)) return true;
   // "name.*" also finds "name": a name without an extension is taken to end
   // in an empty one.

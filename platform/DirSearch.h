@@ -19,7 +19,8 @@ struct TSearchEntry {
 // Mask matching with the classic wildcard rules (not shell globbing):
 // '*' any run (also empty, also dots), '?' one character, "*.*" and "*"
 // match every name, a mask ending in ".*" also matches names without an
-// extension, ASCII letters compare without regard to case.
+// extension, a mask ending in "." matches only names without one (no dot,
+// or a final dot alone), ASCII letters compare without regard to case.
 bool MatchesMask(std::string_view name, std::string_view mask);
 
 // Yields the entries of a directory that match a mask and whose hidden,

@@ -3,8 +3,11 @@
 #include <langinfo.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
+
+#include "TextEncoding.h"
 
 namespace Platform {
 
@@ -26,14 +29,22 @@ int SecondOfDay(double days) {
   return static_cast<int>((ms % MillisecondsPerDay) / 1000);
 }
 
+// nl_langinfo and strftime give texts in the locale's own codeset (GBK under
+// zh_CN.GBK, Latin-1 under fr_FR.ISO-8859-1), but every line is UTF-8.
+// nl_langinfo follows the calling thread's locale (uselocale) when it has
+// one, and the process locale otherwise.
+std::string FromLocaleCodeset(std::string_view text) {
+  const bool ascii = std::all_of(text.begin(), text.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return ascii ? std::string(text) : ToUtf8(text, nl_langinfo(CODESET));
+}
+
 }  // namespace
 
 std::string ThousandsSeparator() {
-  // nl_langinfo follows the calling thread's locale (uselocale) when it has
-  // one, and the process locale otherwise.
   const char* separator = nl_langinfo(THOUSEP);
   if (separator == nullptr || *separator == '\0') return ",";
-  return separator;
+  return FromLocaleCodeset(separator);
 }
 
 std::string FormatCount(std::int64_t value, std::string_view separator) {
@@ -72,7 +83,7 @@ std::string FormatTimeOfDay(double days, std::string_view format) {
   std::vector<char> buffer(64 + spaced.size() * 4);
   for (int attempt = 0; attempt < 8; ++attempt) {
     const std::size_t length = strftime(buffer.data(), buffer.size(), spaced.c_str(), &time);
-    if (length > 0) return std::string(buffer.data(), length - 1);
+    if (length > 0) return FromLocaleCodeset(std::string_view(buffer.data(), length - 1));
     buffer.resize(buffer.size() * 4);
   }
   return {};

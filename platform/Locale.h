@@ -6,7 +6,7 @@
 
 namespace Platform {
 
-// The locale's thousands separator; "," where the locale gives none.
+// The locale's thousands separator in UTF-8; "," where the locale gives none.
 std::string ThousandsSeparator();
 
 // Whole number with its digits grouped in threes, '-' when negative.
@@ -14,11 +14,12 @@ std::string FormatCount(std::int64_t value, std::string_view separator);
 // The same with the locale's separator.
 std::string FormatCount(std::int64_t value);
 
-// The locale's long time format (strftime form).
+// The locale's long time format (strftime form, in the locale's codeset).
 std::string LongTimeFormat();
 
-// A span of days written as a time of day with a strftime format; whole
-// days and fractions of a second are dropped.
+// A span of days written as a time of day with a strftime format in the
+// locale's codeset; whole days and fractions of a second are dropped. The
+// result is UTF-8 (the AM/PM text and the format's own words converted).
 std::string FormatTimeOfDay(double days, std::string_view format);
 
 // Local date and time as days since 30 December 1899, the fraction being

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Path.h"
+#include "SystemError.h"
 
 namespace Platform {
 
@@ -38,6 +39,7 @@ std::string ExecutableDirectory() {
 
 void InitializeProcess() {
   std::setlocale(LC_ALL, "");
+  PrepareSystemErrorTexts();
   // A write to a closed pipe or socket must come back as EPIPE, a value the
   // caller can report, instead of ending the process.
   struct sigaction ignore {};

@@ -6,7 +6,8 @@ namespace Platform {
 // Directory of the running executable, without a trailing '/'.
 std::string ExecutableDirectory();
 
-// Process-wide start-up: takes the user's locale and ignores SIGPIPE.
+// Process-wide start-up: takes the user's locale and the Chinese error
+// texts, and ignores SIGPIPE.
 void InitializeProcess();
 
 }  // namespace Platform

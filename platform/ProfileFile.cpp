@@ -134,23 +134,41 @@ std::string CutValue(std::string_view value) {
 
 enum class TReadResult { Read, Missing, Failed };
 
+// Larger than any settings file a person writes, small enough to hold.
+constexpr off_t MaxFileSize = 1 << 20;
+
+// Only a regular file of at most MaxFileSize is read: a FIFO would block,
+// a link to /dev/zero never end, a huge file eat the memory. Anything else
+// is Failed, so that a save refuses to replace what it could not read.
 TReadResult ReadWholeFile(const std::string& fileName, std::string& content) {
   content.clear();
   int fd;
   do {
-    fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO for reading would wait for a writer.
+    fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return errno == ENOENT ? TReadResult::Missing : TReadResult::Failed;
-  char buffer[8192];
-  for (;;) {
-    const ssize_t got = read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      close(fd);
-      return got == 0 ? TReadResult::Read : TReadResult::Failed;
+  struct stat info {};
+  TReadResult result = TReadResult::Failed;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= MaxFileSize) {
+    result = TReadResult::Read;
+    char buffer[8192];
+    for (;;) {
+      const ssize_t got = read(fd, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) result = TReadResult::Failed;
+      if (got <= 0) break;
+      content.append(buffer, static_cast<std::size_t>(got));
+      // A file that grows while it is read is held to the same limit.
+      if (content.size() > static_cast<std::size_t>(MaxFileSize)) {
+        result = TReadResult::Failed;
+        break;
+      }
     }
-    content.append(buffer, static_cast<std::size_t>(got));
   }
+  close(fd);
+  if (result != TReadResult::Read) content.clear();
+  return result;
 }
 
 bool ReplaceFile(const std::string& fileName, std::string_view content) {
@@ -210,16 +228,29 @@ bool IsWritable(std::string_view section, std::string_view key, std::string_view
 
 }  // namespace
 
+std::optional<std::string> ProfileValue(std::string_view content, std::string_view section,
+                                        std::string_view key) {
+  const TDocument document = Parse(content);
+  const TLocation where = Locate(document, section, key);
+  if (!where.Key) return std::nullopt;
+  std::string_view lineKey, value;
+  SplitKey(document.Lines[*where.Key].Text, lineKey, value);
+  return CutValue(value);
+}
+
+std::optional<std::string> ProfileWithKey(std::string_view content, std::string_view section,
+                                          std::string_view key, std::string_view value) {
+  if (!IsWritable(section, key, value)) return std::nullopt;
+  TDocument document = Parse(content);
+  SetKey(document, section, key, value);
+  return Serialize(document);
+}
+
 std::string TProfileFile::ReadString(std::string_view section, std::string_view key,
                                      std::string_view def) const {
   std::string content;
   if (ReadWholeFile(FileName, content) != TReadResult::Read) return std::string(def);
-  const TDocument document = Parse(content);
-  const TLocation where = Locate(document, section, key);
-  if (!where.Key) return std::string(def);
-  std::string_view lineKey, value;
-  SplitKey(document.Lines[*where.Key].Text, lineKey, value);
-  return CutValue(value);
+  return ProfileValue(content, section, key).value_or(std::string(def));
 }
 
 bool TProfileFile::WriteString(std::string_view section, std::string_view key,
@@ -233,9 +264,8 @@ bool TProfileFile::WriteString(std::string_view section, std::string_view key,
   // A file that exists but cannot be read is not replaced by one holding
   // only the new key.
   if (ReadWholeFile(FileName, content) == TReadResult::Failed) return false;
-  TDocument document = Parse(content);
-  SetKey(document, section, key, value);
-  return ReplaceFile(FileName, Serialize(document));
+  const auto replaced = ProfileWithKey(content, section, key, value);
+  return replaced && ReplaceFile(FileName, *replaced);
 }
 
 }  // namespace Platform

@@ -4,10 +4,20 @@
 // after the first '=' without surrounding blanks, at most 2,047 characters.
 // Unknown keys and sections are kept; an existing key is rewritten in place,
 // a missing key is appended to its section, a missing section to the file.
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace Platform {
+
+// The rules on a file's content, without the file: the value of a key, or
+// nullopt when it is missing.
+std::optional<std::string> ProfileValue(std::string_view content, std::string_view section,
+                                        std::string_view key);
+// The content with the key set; nullopt for a section, key or value that
+// could not be found again once written (a line break in it, for example).
+std::optional<std::string> ProfileWithKey(std::string_view content, std::string_view section,
+                                          std::string_view key, std::string_view value);
 
 class TProfileFile {
  public:

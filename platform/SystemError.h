@@ -3,6 +3,10 @@
 
 namespace Platform {
 
+// Takes the Chinese message texts while the process can still open files;
+// called once at start (InitializeProcess). Later lookups need no file.
+void PrepareSystemErrorTexts();
+
 // The system's Simplified Chinese message for an error code (UTF-8), or the
 // untranslated message where no translation is installed; empty for 0 and
 // for codes the system has no message for. Thread-safe.

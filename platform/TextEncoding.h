@@ -25,10 +25,20 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t i);
 std::string ReplaceInvalidUtf8(std::string_view text);
 
 // UTF-8 to GB18030, after ReplaceInvalidUtf8. GB18030 holds every Unicode
-// character, so nothing else is lost.
+// character, so nothing else is lost: Gb18030ToUtf8 gives the text back.
 std::string Utf8ToGb18030(std::string_view text);
 
 // GB18030 to UTF-8; nullopt when the text is not valid GB18030.
 std::optional<std::string> Gb18030ToUtf8(std::string_view text);
+
+// Text in the named codeset (as nl_langinfo(CODESET) names it) to UTF-8;
+// what does not convert becomes U+FFFD.
+std::string ToUtf8(std::string_view text, const char* codeset);
+
+// Each control character (C0, DEL, and C1 whether written as UTF-8 or as a
+// lone byte) written as "\xNN" with two upper-case hex digits, so that a
+// name can neither break a line nor reach a terminal as a control
+// sequence. Everything else, invalid UTF-8 included, stays as it is.
+std::string EscapeControlCharacters(std::string_view text);
 
 }  // namespace Platform

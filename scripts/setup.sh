@@ -32,15 +32,21 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # The tests read glibc's Chinese error texts and format numbers and times
-# under these locales.
+# under these locales, also under ones whose codeset is not UTF-8.
 need_locales=()
-for l in zh_CN.UTF-8 en_US.UTF-8; do
-  locale -a 2>/dev/null | grep -qix "${l/UTF-8/utf8}" || need_locales+=("$l")
+for entry in "zh_CN.UTF-8 UTF-8" "en_US.UTF-8 UTF-8" "zh_CN.GBK GBK" "fr_FR ISO-8859-1"; do
+  name=${entry% *}
+  # locale -a writes the codeset in lower case without '-': zh_CN.gbk, en_US.utf8.
+  base=${name%%.*}
+  codeset=${name#"$base"}
+  codeset=${codeset#.}
+  codeset=${codeset//-/}
+  locale -a 2>/dev/null | grep -qx "$base${codeset:+.${codeset,,}}" || need_locales+=("$entry")
 done
 if [ ${#need_locales[@]} -gt 0 ]; then
   echo "setup: generating locales ${need_locales[*]}"
-  for l in "${need_locales[@]}"; do
-    "${sudo_cmd[@]}" sed -i "s/^# *\(${l//./\\.} UTF-8\)/\1/" /etc/locale.gen
+  for entry in "${need_locales[@]}"; do
+    "${sudo_cmd[@]}" sed -i "s/^# *\(${entry//./\\.}\)\$/\1/" /etc/locale.gen
   done
   "${sudo_cmd[@]}" locale-gen >/dev/null
 fi

@@ -17,13 +17,13 @@ extern char** environ;
 
 namespace {
 
-std::vector<std::string> ChildEnvironment() {
+std::vector<std::string> ChildEnvironment(const std::string& locale) {
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
     if (!entry.starts_with("LC_") && !entry.starts_with("LANG")) env.push_back(entry);
   }
-  env.push_back("LC_ALL=C.UTF-8");
+  env.push_back("LC_ALL=" + locale);
   return env;
 }
 
@@ -37,7 +37,8 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 // Our end and the child's end of standard output or error.
 void OpenChannel(bool terminal, int& ours, int& theirs) {
   int fds[2];
-  const int result = terminal ? openpty(&fds[0], &fds[1], nullptr, nullptr, nullptr)
+  winsize size{24, 80, 0, 0};
+  const int result = terminal ? openpty(&fds[0], &fds[1], nullptr, nullptr, &size)
                               : pipe2(fds, O_CLOEXEC);
   if (result != 0) throw std::runtime_error("cannot open an output channel");
   // openpty has no close-on-exec flag of its own; no other program may
@@ -79,7 +80,7 @@ TCliProcess::TCliProcess(const std::vector<std::string>& arguments, const TCliOp
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   std::vector<std::string> argv = {options.Program};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
-  std::vector<std::string> env = ChildEnvironment();
+  std::vector<std::string> env = ChildEnvironment(options.Locale);
   const int error = posix_spawn(&Child, options.Program.c_str(), &actions, &attributes,
                                 Pointers(argv).data(), Pointers(env).data());
   posix_spawn_file_actions_destroy(&actions);

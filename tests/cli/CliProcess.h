@@ -17,14 +17,15 @@ struct TCliResult {
 struct TCliOptions {
   std::string Program = KORVANE_CLI_PATH;
   std::string WorkDir;            // empty: the test's own
-  bool ErrorToTerminal = false;   // standard error on a pseudo-terminal
+  bool ErrorToTerminal = false;   // standard error on a pseudo-terminal of 80 columns
+  std::string Locale = "C.UTF-8";  // LC_ALL
 };
 
 class TCliProcess {
  public:
   // Starts the program with standard input from /dev/null, SIGINT and
-  // SIGTERM at their defaults and LC_ALL=C.UTF-8, so that numbers and
-  // times come out the same wherever the tests run.
+  // SIGTERM at their defaults and LC_ALL=C.UTF-8 (or the options' locale),
+  // so that numbers and times come out the same wherever the tests run.
   explicit TCliProcess(const std::vector<std::string>& arguments, const TCliOptions& options = {});
   ~TCliProcess();
   TCliProcess(const TCliProcess&) = delete;

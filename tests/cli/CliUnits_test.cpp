@@ -23,6 +23,7 @@ TEST(CliOptions, LongOptionsAreTakenOffBeforeTheSwitchParser) {
       {{"--help", "", "-H"}, true, false, false, {}, {"-H"}, {}, {}},
       {{"--log="}, false, false, false, {}, {}, {}, {"选项 '--log' 需要一个文件名"}},
       {{"x", "--log"}, false, false, false, {}, {"x"}, {}, {"选项 '--log' 需要一个文件名"}},
+      {{"--log", "", "x"}, false, false, false, {}, {"x"}, {}, {"选项 '--log' 需要一个文件名"}},
       {{"--help=1", "--bogus", "--Quiet"}, false, false, false, {}, {}, {},
        {"选项 '--help' 不允许有参数", "无法识别的选项 '--bogus'", "无法识别的选项 '--Quiet'"}},
   };
@@ -69,7 +70,7 @@ TEST(CliProgress, LineFitsTheTerminalAndShowsNamesSafely) {
       EXPECT_EQ(line.find_first_of("\n\x1b"), std::string::npos) << line;
     }
   }
-  EXPECT_TRUE(ProgressLine({nasty, 1, 2, 3, 4, 5}, 1.0, 200).ends_with("evil??[2Jname\xEF\xBF\xBD"));
+  EXPECT_TRUE(ProgressLine({nasty, 1, 2, 3, 4, 5}, 1.0, 200).ends_with("evil\\x0A\\x1B[2Jname\xEF\xBF\xBD"));
   EXPECT_TRUE(ProgressLine({longName, 1, 2, 3, 4, 5}, 1.0, 79).ends_with("nn…"));
 }
 

@@ -2,6 +2,7 @@
 // the log on standard output and in a file, signals, progress, settings.
 #include <gtest/gtest.h>
 
+#include <locale.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -110,12 +111,14 @@ TEST(CliUsage, ExitStatusesAndMessages) {
       {{"-dash.txt"}, 2, "korvane-cli: 命令行参数 -dash.txt 错误.", ""},
       {{"-x", "-Sq", bad}, 2, "命令行参数 -x 错误.\nkorvane-cli: 命令行参数 -Sq 错误.\n", ""},
       {{"-"}, 2, "命令行参数 - 错误.", ""},
+      {{"-x\x1b[2J\n"}, 2, "korvane-cli: 命令行参数 -x\\x1B[2J\\x0A 错误.\n", ""},
       {{}, 2, "korvane-cli: 未选择校验文件.\n", ""},
       {{"-S", "", "--quiet"}, 2, "未选择校验文件.", ""},
       {{"-P0", bad}, 2, "读取单位 0 不在 1 至 1048576 之间.", ""},
       {{"-P1048577", bad}, 2, "读取单位 1048577 不在", ""},
       {{"--frobnicate", good}, 2, "无法识别的选项 '--frobnicate'", ""},
       {{"--log"}, 2, "选项 '--log' 需要一个文件名", ""},
+      {{"--log", "", good}, 2, "选项 '--log' 需要一个文件名", ""},
       {{"--quiet=yes", good}, 2, "选项 '--quiet' 不允许有参数", ""},
       {{"--cached=no", good}, 2, "选项 '--cached' 不允许有参数", ""},
       {{"--log=" + dir.PathOf("no/dir/log.txt"), bad}, 2,
@@ -342,4 +345,95 @@ TEST(CliSettings, KorvaneIniBesideTheProgramThenTheSwitches) {
     EXPECT_EQ(Contains(r.Out, "   文件'deep.txt':"), c.Deep) << c.Switches.size();
     EXPECT_TRUE(Contains(r.Out, "不能读文件,错误位置在" + c.Position + "字节处.")) << r.Out;
   }
+}
+
+TEST(CliOutput, ControlCharactersInNamesAreEscapedEverywhere) {
+  // A name with a line feed could otherwise forge a line of its own.
+  const Lines names = {"forged\n     文件正确.", "cr\r.txt", "del\x7f.txt", "c1\xc2\x9b.txt"};
+  const std::string slow = "slow\x1b[2J\n.bin";  // read long enough to show in the progress
+  std::vector<TTestFile> files = {{.Path = slow, .Size = 30 * 1024, .DelayMs = 10},
+                                  {.Path = "bad\x1b.bin", .Size = 10, .ErrorAt = 5}};
+  for (const std::string& name : names) files.push_back({.Path = name, .Content = "x"});
+  TTestFs fs(files);
+  KORVANE_REQUIRE_FUSE(fs);
+  TCliOptions terminal;
+  terminal.ErrorToTerminal = true;
+  const TCliResult shown = RunCli({"-P1024", fs.Root() + "/*"}, terminal);
+  TTempDir out;
+  const TCliResult saved = RunCli({"-P1024", "--log=" + out.PathOf("log.txt"), fs.Root() + "/*"});
+  EXPECT_EQ(shown.ExitCode, 1);
+  EXPECT_EQ(saved.ExitCode, 1);
+
+  const Lines log = SplitLines(shown.Out);
+  auto isControl = [](char c) { return (c >= 0 && c < 0x20) || c == 0x7f; };
+  for (const std::string& line : log)
+    EXPECT_EQ(std::count_if(line.begin(), line.end(), isControl), 0) << line;
+  EXPECT_EQ(std::count(log.begin(), log.end(), "     文件正确."), 5);
+  for (const char* escaped : {"forged\\x0A     文件正确.", "cr\\x0D.txt", "del\\x7F.txt",
+                              "c1\\x9B.txt", "slow\\x1B[2J\\x0A.bin"}) {
+    EXPECT_TRUE(Contains(shown.Out, "   文件'" + std::string(escaped) + "':\n")) << escaped;
+  }
+  EXPECT_TRUE(Contains(shown.Out, ": " + fs.Root() + "/bad\\x1B.bin\n")) << "error list";
+  const std::string bytes = ReadBytes(out.PathOf("log.txt"));
+  EXPECT_EQ(CountOf(bytes, "\n"), CountOf(bytes, "\r\n"));
+  const auto decoded = Platform::Gb18030ToUtf8(bytes);
+  ASSERT_TRUE(decoded.has_value());
+  EXPECT_EQ(WithoutTime(SplitLines(*decoded, "\r\n")), WithoutTime(log));
+  // The progress line shows the name escaped, and no sequence but its own.
+  EXPECT_TRUE(Contains(shown.Err, "slow\\x1B[2J")) << shown.Err;
+  EXPECT_FALSE(Contains(shown.Err, "\x1b[2J"));
+}
+
+TEST(CliOutput, LocalesThatAreNotUtf8StillGiveUtf8Lines) {
+  TTempDir dir;
+  dir.WriteFile("big.bin", std::string(1234567, 'b'));
+  const struct {
+    const char* Locale;
+    std::string Bytes, TimeStart;
+  } cases[] = {
+      {"zh_CN.GBK", "总计字节数: 1,234,567 字节", "总计时间: 00时00分0"},
+      {"fr_FR.ISO-8859-1", "总计字节数: 1\u00a0234\u00a0567 字节", "总计时间: 00:00:0"},
+  };
+  for (const auto& c : cases) {
+    const locale_t installed = newlocale(LC_ALL_MASK, c.Locale, static_cast<locale_t>(0));
+    if (!installed) GTEST_SKIP() << c.Locale << " is not installed (scripts/setup.sh makes it)";
+    freelocale(installed);
+    TCliOptions options;
+    options.Locale = c.Locale;
+    const TCliResult r = RunCli({"--log=" + dir.PathOf("log.txt"), dir.PathOf("big.bin")}, options);
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    const auto decoded = Platform::Gb18030ToUtf8(ReadBytes(dir.PathOf("log.txt")));
+    ASSERT_TRUE(decoded.has_value());
+    const Lines log = SplitLines(*decoded, "\r\n");
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], c.Bytes) << c.Locale;
+    EXPECT_TRUE(log.back().starts_with(c.TimeStart)) << c.Locale << ": " << log.back();
+  }
+}
+
+TEST(CliProgress, WideNamesNeverOverflowAnEightyColumnTerminal) {
+  std::string rockets;
+  for (int i = 0; i < 60; ++i) rockets += "🚀";
+  TTestFs fs({{.Path = rockets, .Size = 40 * 1024, .DelayMs = 10}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TCliOptions options;
+  options.ErrorToTerminal = true;
+  const TCliResult r = RunCli({"-P1024", fs.PathOf(rockets)}, options);
+  EXPECT_EQ(r.ExitCode, 0);
+  // Columns as a terminal counts them: ASCII and "…" one, the rest (Chinese,
+  // the rocket) two.
+  auto columns = [](const std::string& text) {
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(text[i]);
+      if (byte < 0x80) ++width;
+      else if (byte >= 0xC0) width += text.compare(i, 3, "…") == 0 ? 1 : 2;
+    }
+    return width;
+  };
+  Lines drawn = SplitLines(r.Err, "\r\x1b[K");
+  ASSERT_GE(drawn.size(), 3u) << r.Err;
+  drawn.pop_back();  // the summary
+  for (const std::string& line : drawn) EXPECT_LE(columns(line), 79u) << line;
+  EXPECT_TRUE(Contains(r.Err, "🚀🚀🚀")) << r.Err;
 }

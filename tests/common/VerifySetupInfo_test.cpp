@@ -2,7 +2,10 @@
 #include "VersionInfo.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 
 #include "TempDir.h"
 #include "TestFs.h"
@@ -121,4 +124,29 @@ TEST(VerifySetupInfo, UnwritableLocationRaisesAndKeepsOptions) {
   EXPECT_EQ(setup.ReadUnit, 77);
   EXPECT_FALSE(setup.AllSubdirectories);
   EXPECT_EQ(TestUtil::ReadFile(ini), "[Korvane 3.1]\nBytes read per process=2048\n");
+}
+
+TEST(VerifySetupInfo, HostileSettingsFileGivesDefaultsAndIsNeverRewritten) {
+  // Each would hang, never end or fill the memory if it were simply read.
+  TTempDir dir;
+  const std::string big = "[Korvane 3.1]\nBytes read per process=2048\n" + std::string(2 << 20, '\n');
+  ASSERT_EQ(mkfifo(dir.PathOf("fifo").c_str(), 0644), 0);
+  ASSERT_EQ(symlink("/dev/zero", dir.PathOf("zero").c_str()), 0);
+  dir.WriteFile("big", big);
+  for (const char* name : {"fifo", "zero", "big"}) {
+    const std::string ini = dir.PathOf(name);
+    TVerifySetupInfo setup(ini);
+    EXPECT_EQ(setup.ReadUnit, 1024) << name;
+    EXPECT_TRUE(setup.PositionError && setup.AllSubdirectories && setup.AllFileAttributes) << name;
+    try {
+      setup.SaveSettings();
+      ADD_FAILURE() << name << " was rewritten";
+    } catch (const ESettingsWriteError& e) {
+      EXPECT_EQ(std::string(e.what()), "Unable to write to " + ini);
+    }
+  }
+  namespace fs = std::filesystem;
+  EXPECT_TRUE(fs::is_fifo(dir.PathOf("fifo")));
+  EXPECT_EQ(fs::read_symlink(dir.PathOf("zero")), "/dev/zero");
+  EXPECT_EQ(TestUtil::ReadFile(dir.PathOf("big")), big);
 }

@@ -53,6 +53,10 @@ TEST(PlatformMask, ClassicWildcardRules) {
       {"中.txt", "?.txt", true}, {"中文.txt", "?.txt", false}, {"中", "*??", false},
       {"中文", "中*", true}, {"\xff", "?", true}, {"\xff\xfe", "?", false},
       {"\xc3\x84", "\xc3\xa4", false},  // only ASCII letters fold
+      {"\xdb\xdb\xaa", "?\xdb*\xaa", false},  // no stray mask byte matches half a character
+      // A final '.' asks for names without an extension.
+      {"readme", "*.", true}, {"abc.", "*.", true}, {"a.txt", "*.", false},
+      {".profile", "*.", false}, {"a.b.", "*.", false}, {"Abc", "a*.", true}, {"bc", "a*.", false},
   };
   for (const auto& [name, mask, matches] : cases) {
     EXPECT_EQ(MatchesMask(name, mask), matches) << name << " vs " << mask;

@@ -5,6 +5,7 @@
 #include <linux/magic.h>
 #include <locale.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "Process.h"
 #include "SystemError.h"
 #include "TempDir.h"
 #include "TestUtil.h"
@@ -187,4 +189,31 @@ TEST(PlatformReadFile, DropsEvenPagesNotYetWritten) {
   ASSERT_EQ(file.Open(path), 0);
   file.DropCachedPages();
   EXPECT_EQ(PagesInCache(path, size), 0u);
+}
+
+TEST(PlatformSystemError, TextsStayChineseWhenTheProcessRunsOutOfDescriptors) {
+  const locale_t zh = newlocale(LC_ALL_MASK, "zh_CN.UTF-8", static_cast<locale_t>(0));
+  if (!zh) GTEST_SKIP() << "zh_CN.UTF-8 is not installed";
+  freelocale(zh);
+  // Lookups while no file can be opened, in a fresh process each (the
+  // threadsafe style starts the test program anew), with and without the
+  // start-up that the programs do.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto lookUp = [](bool started) {
+    if (started) InitializeProcess();
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_cur, 64);
+    setrlimit(RLIMIT_NOFILE, &limit);
+    std::vector<int> taken;
+    for (int fd; (fd = open("/dev/null", O_RDONLY)) >= 0;) taken.push_back(fd);
+    const std::string during = SystemErrorText(EMFILE);
+    for (const int fd : taken) close(fd);
+    const std::string after = SystemErrorText(ENOENT);
+    std::fprintf(stderr, "during: %s, after: %s\n", during.c_str(), after.c_str());
+    // Without the start-up the first lookup may fail, but must not stick.
+    std::_Exit((!started || during == "打开的文件过多") && after == "没有那个文件或目录" ? 0 : 1);
+  };
+  EXPECT_EXIT(lookUp(true), testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(lookUp(false), testing::ExitedWithCode(0), "");
 }

@@ -77,6 +77,23 @@ TEST(PlatformLocale, SeparatorAndTimeFormatFollowTheLocale) {
   EXPECT_EQ(FormatTimeOfDay(3725 * Second, LongTimeFormat()), "01时02分05秒");
 }
 
+TEST(PlatformLocale, TextsOfLocalesThatAreNotUtf8ComeOutAsUtf8) {
+  const struct {
+    const char* Locale;
+    std::string Time, AmPm, Count;
+  } cases[] = {
+      {"zh_CN.GBK", "01时02分05秒", "上午 12", "1,234,567"},
+      {"fr_FR.ISO-8859-1", "01:02:05", " 12", "1\u00a0234\u00a0567"},
+  };
+  for (const auto& c : cases) {
+    TThreadLocale locale(c.Locale);
+    if (!locale) GTEST_SKIP() << c.Locale << " is not installed (scripts/setup.sh makes it)";
+    EXPECT_EQ(FormatTimeOfDay(3725 * Second, LongTimeFormat()), c.Time) << c.Locale;
+    EXPECT_EQ(FormatTimeOfDay(65 * Second, "%p %I"), c.AmPm) << c.Locale;
+    EXPECT_EQ(FormatCount(1234567), c.Count) << c.Locale;
+  }
+}
+
 TEST(PlatformLocale, TimeOfDayDropsWholeDaysAndFractionsOfASecond) {
   TThreadLocale c("C");
   ASSERT_TRUE(c);
