@@ -17,12 +17,6 @@ constexpr const char* ClearLine = "\r\x1b[K";
 
 }  // namespace
 
-TProgressSnapshot TakeSnapshot(TVerifyStatus& status) {
-  TMutexLock hold(status.Mutex);
-  return {status.CurrentFile,  status.CurrentFilePosition, status.CurrentFileSize,
-          status.TotalBytes,   status.FilesOk,             status.FilesError};
-}
-
 std::string FormatBytes(std::int64_t bytes) {
   static constexpr const char* Units[] = {"KiB", "MiB", "GiB", "TiB", "PiB"};
   if (bytes < 1024) return std::to_string(bytes) + " B";
@@ -37,20 +31,22 @@ std::string FormatBytes(std::int64_t bytes) {
   return text;
 }
 
-std::string ProgressLine(const TProgressSnapshot& s, double seconds, std::size_t columns) {
+std::string ProgressLine(const TStatusSnapshot& s, double seconds, std::size_t columns) {
   const double percent =
-      s.Size > 0 ? 100.0 * static_cast<double>(s.Position) / static_cast<double>(s.Size) : 100.0;
-  const double bytesRead = static_cast<double>(s.TotalBytes + s.Position);
+      s.CurrentFileSize > 0
+          ? 100.0 * static_cast<double>(s.CurrentFilePosition) / static_cast<double>(s.CurrentFileSize)
+          : 100.0;
+  const double bytesRead = static_cast<double>(s.TotalBytes + s.CurrentFilePosition);
   const auto rate = static_cast<std::int64_t>(seconds > 0 ? bytesRead / seconds : 0);
   char head[32];
   std::snprintf(head, sizeof head, "%5.1f%% ", percent);
-  const std::string numbers = head + FormatBytes(s.Position) + "/" + FormatBytes(s.Size) +
+  const std::string numbers = head + FormatBytes(s.CurrentFilePosition) + "/" + FormatBytes(s.CurrentFileSize) +
                               "  正确 " + Platform::FormatCount(s.FilesOk) + "  错误 " +
                               Platform::FormatCount(s.FilesError) + "  共 " +
                               FormatBytes(s.TotalBytes) + "  " + FormatBytes(rate) + "/s  ";
   const std::size_t used = DisplayWidth(numbers);
   if (used >= columns) return FitToWidth(numbers, columns);
-  return numbers + FitToWidth(PrintableText(s.File), columns - used);
+  return numbers + FitToWidth(PrintableText(s.CurrentFile), columns - used);
 }
 
 TProgressDisplay::TProgressDisplay(std::FILE* terminal, bool enabled)

@@ -7,24 +7,12 @@
 
 #include "VerifyStatus.h"
 
-// What the display shows, copied out of the status under its lock.
-struct TProgressSnapshot {
-  std::string File;
-  std::int64_t Position = 0;
-  std::int64_t Size = 0;
-  std::int64_t TotalBytes = 0;
-  std::int32_t FilesOk = 0;
-  std::int32_t FilesError = 0;
-};
-
-TProgressSnapshot TakeSnapshot(TVerifyStatus& status);
-
 // "1.5 MiB" and the like; plain bytes below one KiB.
 std::string FormatBytes(std::int64_t bytes);
 
 // The line for a snapshot taken seconds after the start, at most columns
 // wide: the numbers first, the file name last, cut to what room is left.
-std::string ProgressLine(const TProgressSnapshot& snapshot, double seconds, std::size_t columns);
+std::string ProgressLine(const TStatusSnapshot& snapshot, double seconds, std::size_t columns);
 
 class TProgressDisplay {
  public:

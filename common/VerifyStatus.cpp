@@ -42,3 +42,11 @@ void TVerifyStatus::WaitWhilePaused() const {
   // wait() may return spuriously, so the flag is tested again each time.
   while (Paused.load()) Paused.wait(true);
 }
+
+TStatusSnapshot TakeSnapshot(TVerifyStatus& status) {
+  TMutexLock hold(status.Mutex);
+  return {status.CurrentDirectory, status.CurrentFile,   status.CurrentFileSize,
+          status.CurrentFilePosition, status.TotalBytes, status.FilesOk,
+          status.FilesError,       status.LastOkFile,    status.LastErrorFile,
+          status.LastErrorMessage, status.Finished.load()};
+}

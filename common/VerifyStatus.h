@@ -70,3 +70,26 @@ class TVerifyStatus {
 
   TMutex Mutex;
 };
+
+// What the windows and the terminal show of a run, copied out of the
+// status in one short hold of its lock.
+struct TStatusSnapshot {
+  std::string CurrentDirectory{};
+  std::string CurrentFile{};
+  std::int64_t CurrentFileSize = 0;
+  std::int64_t CurrentFilePosition = 0;
+  std::int64_t TotalBytes = 0;
+  std::int32_t FilesOk = 0;
+  std::int32_t FilesError = 0;
+  std::string LastOkFile{};
+  std::string LastErrorFile{};
+  std::string LastErrorMessage{};
+  // Read under the same hold: once it is seen, the worker's closing section
+  // (summary lines, Idle) is over.
+  bool Finished = false;
+
+  bool operator==(const TStatusSnapshot&) const = default;
+};
+
+TStatusSnapshot TakeSnapshot(TVerifyStatus& status);
+

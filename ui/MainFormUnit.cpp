@@ -373,15 +373,15 @@ void TMainForm::StopVerify() {
 
 void TMainForm::TimerTimer() {
   // The lock is held only while the values are copied.
-  const TShownStatus shot = CopyShownStatus(*FVerifyStatus);
+  const TStatusSnapshot shot = TakeSnapshot(*FVerifyStatus);
   ShowStatus(shot);
   UpdateTrayIcon(shot.CurrentFile);
   if (shot.Finished) RunFinished();
 }
 
-void TMainForm::ShowStatus(const TShownStatus& shot) {
+void TMainForm::ShowStatus(const TStatusSnapshot& shot) {
   const bool all = !FShown;
-  const TShownStatus& was = all ? shot : *FShown;
+  const TStatusSnapshot& was = all ? shot : *FShown;
   auto text = [&](QLabel* label, const std::string& now, const std::string& before) {
     if (all || now != before) label->setText(DisplayText(now));
   };
@@ -403,7 +403,7 @@ void TMainForm::ShowStatus(const TShownStatus& shot) {
   FShown = shot;
 }
 
-void TMainForm::ShowBar(const TShownStatus& shot) {
+void TMainForm::ShowBar(const TStatusSnapshot& shot) {
   const TBarValues bar = BarValues(shot.CurrentFilePosition, shot.CurrentFileSize);
   ProgressBar->setRange(0, bar.Maximum);
   ProgressBar->setValue(bar.Position);

@@ -134,8 +134,8 @@ class TMainForm : public QWidget {
   QGridLayout* AddPanel(QFrame*& panel);
   QLabel* AddRow(QGridLayout* grid, const char* caption, bool fixed);
   void ClearLabels();
-  void ShowStatus(const TShownStatus& shot);
-  void ShowBar(const TShownStatus& shot);
+  void ShowStatus(const TStatusSnapshot& shot);
+  void ShowBar(const TStatusSnapshot& shot);
   void RunFinished();
   bool Ask(const char* question);
   void ApplyOuterSize();
@@ -144,7 +144,7 @@ class TMainForm : public QWidget {
   std::unique_ptr<TVerifyStatus> FVerifyStatus;
   std::unique_ptr<TVerifier> Verifier;
   // What the labels show now; empty when they must all be rewritten.
-  std::optional<TShownStatus> FShown;
+  std::optional<TStatusSnapshot> FShown;
   QString FTrayTip;
   bool FAsking = false;     // a stop or close question is open
   bool FSelecting = false;  // FormShow's help or selection dialog is open

@@ -6,23 +6,6 @@
 #include "Locale.h"
 #include "TextEncoding.h"
 
-TShownStatus CopyShownStatus(TVerifyStatus& status) {
-  TMutexLock hold(status.Mutex);
-  TShownStatus shot;
-  shot.CurrentDirectory = status.CurrentDirectory;
-  shot.CurrentFile = status.CurrentFile;
-  shot.CurrentFileSize = status.CurrentFileSize;
-  shot.CurrentFilePosition = status.CurrentFilePosition;
-  shot.TotalBytes = status.TotalBytes;
-  shot.FilesOk = status.FilesOk;
-  shot.FilesError = status.FilesError;
-  shot.LastOkFile = status.LastOkFile;
-  shot.LastErrorFile = status.LastErrorFile;
-  shot.LastErrorMessage = status.LastErrorMessage;
-  shot.Finished = status.Finished;
-  return shot;
-}
-
 QString CountText(std::int64_t count) {
   return QString::fromStdString(Platform::FormatCount(count));
 }

@@ -9,27 +9,6 @@
 
 #include "VerifyStatus.h"
 
-// The fields the window shows, copied in one short hold of the status lock.
-struct TShownStatus {
-  std::string CurrentDirectory;
-  std::string CurrentFile;
-  std::int64_t CurrentFileSize = 0;
-  std::int64_t CurrentFilePosition = 0;
-  std::int64_t TotalBytes = 0;
-  std::int32_t FilesOk = 0;
-  std::int32_t FilesError = 0;
-  std::string LastOkFile;
-  std::string LastErrorFile;
-  std::string LastErrorMessage;
-  // Read under the same hold: once it is seen, the worker's closing section
-  // (summary lines, Idle) is over.
-  bool Finished = false;
-
-  bool operator==(const TShownStatus&) const = default;
-};
-
-TShownStatus CopyShownStatus(TVerifyStatus& status);
-
 // "%.0n/%.0n字节" of position and size; "%.0n" and "%.0n字节" of a count.
 QString FileSizeText(std::int64_t position, std::int64_t size);
 QString CountText(std::int64_t count);

@@ -53,25 +53,31 @@ TEST(CliOptions, OpenTakesEveryFollowingWordAsAPath) {
 }
 
 TEST(CliProgress, LineFitsTheTerminalAndShowsNamesSafely) {
-  const TProgressSnapshot half{"a.bin", 512, 1024, 2048, 3, 1};
+  const TStatusSnapshot half{
+      .CurrentFile = "a.bin", .CurrentFileSize = 1024, .CurrentFilePosition = 512, .TotalBytes = 2048, .FilesOk = 3, .FilesError = 1};
   EXPECT_EQ(ProgressLine(half, 1.0, 200),
             " 50.0% 512 B/1.0 KiB  正确 3  错误 1  共 2.0 KiB  2.5 KiB/s  a.bin");
-  EXPECT_TRUE(ProgressLine({"e", 0, 0, 0, 0, 0}, 0, 200).starts_with("100.0% 0 B/0 B"));
-  const TProgressSnapshot big{"x", 3LL << 40, 6LL << 40, 5LL << 30, 1234567, 0};
+  EXPECT_TRUE(ProgressLine({.CurrentFile = "e"}, 0, 200).starts_with("100.0% 0 B/0 B"));
+  const TStatusSnapshot big{.CurrentFile = "x", .CurrentFileSize = 6LL << 40, .CurrentFilePosition = 3LL << 40,
+                           .TotalBytes = 5LL << 30, .FilesOk = 1234567};
   EXPECT_EQ(ProgressLine(big, 2.0, 200),
             " 50.0% 3.0 TiB/6.0 TiB  正确 1,234,567  错误 0  共 5.0 GiB  1.5 TiB/s  x");
 
   const std::string longName = "很长的文件名" + std::string(100, 'n') + ".bin";
   const std::string nasty = "evil\n\x1b[2Jname\xFF";
+  const auto reading = [](const std::string& name) {
+    return TStatusSnapshot{.CurrentFile = name, .CurrentFileSize = 2, .CurrentFilePosition = 1,
+                           .TotalBytes = 3, .FilesOk = 4, .FilesError = 5};
+  };
   for (const std::size_t columns : {20u, 60u, 79u, 200u}) {
     for (const std::string& name : {longName, nasty}) {
-      const std::string line = ProgressLine({name, 1, 2, 3, 4, 5}, 1.0, columns);
+      const std::string line = ProgressLine(reading(name), 1.0, columns);
       EXPECT_LE(DisplayWidth(line), columns) << line;
       EXPECT_EQ(line.find_first_of("\n\x1b"), std::string::npos) << line;
     }
   }
-  EXPECT_TRUE(ProgressLine({nasty, 1, 2, 3, 4, 5}, 1.0, 200).ends_with("evil\\x0A\\x1B[2Jname\xEF\xBF\xBD"));
-  EXPECT_TRUE(ProgressLine({longName, 1, 2, 3, 4, 5}, 1.0, 79).ends_with("nn…"));
+  EXPECT_TRUE(ProgressLine(reading(nasty), 1.0, 200).ends_with("evil\\x0A\\x1B[2Jname\xEF\xBF\xBD"));
+  EXPECT_TRUE(ProgressLine(reading(longName), 1.0, 79).ends_with("nn…"));
 }
 
 TEST(CliProgress, WidthOfChineseAndEmojiIsTwoColumns) {
