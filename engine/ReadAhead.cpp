@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "DepthFirstWalk.h"
 #include "DirectoryChain.h"
 #include "File.h"
 #include "Path.h"
@@ -97,27 +98,14 @@ void TReadAhead::Run(std::stop_token stop) {
 }
 
 // The walk's order: a directory's matching files, then each subdirectory in
-// turn, depth first, with the levels on the heap so that no depth of tree
-// can exhaust the thread's stack.
+// turn, depth first.
 void TReadAhead::PlanItem(std::size_t item, const std::string& path, std::stop_token stop) {
   TDirectoryChain chain(DirectoryPart(path), ChainOpenLimit);
-  std::vector<TLevel> levels;
-  levels.push_back({path, PlanLevel(item, path, chain, stop)});
-  while (!levels.empty()) {
-    TLevel& level = levels.back();
-    const std::string directory = CurrentDirectoryOf(level.Path);
-    if (level.Next < level.Subdirectories.size() && !Leaving(item, directory, stop)) {
-      const std::string& name = level.Subdirectories[level.Next++];
-      std::string subPath = directory + name + PathDelimiter + NamePart(level.Path);
-      chain.Enter(name);
-      std::vector<std::string> subdirectories = PlanLevel(item, subPath, chain, stop);
-      levels.push_back({std::move(subPath), std::move(subdirectories)});
-      continue;
-    }
-    ForgetMarks(item, directory);
-    levels.pop_back();
-    if (!levels.empty()) chain.Leave();
-  }
+  WalkDepthFirst(
+      path, chain, [&](const std::string& level) { return PlanLevel(item, level, chain, stop); },
+      [&](const std::string& level) { return !Leaving(item, CurrentDirectoryOf(level), stop); },
+      [&](const std::string& level) { ForgetMarks(item, CurrentDirectoryOf(level)); },
+      [](const std::string&) {});
 }
 
 // Puts the directory's files into the sequence; returns its subdirectories,
@@ -130,12 +118,7 @@ std::vector<std::string> TReadAhead::PlanLevel(std::size_t item, const std::stri
     if (!Offer(item, directory, entry, chain, stop)) return {};
   }
   if (!Plan.AllSubdirectories || Leaving(item, directory, stop)) return {};
-  std::vector<std::string> names;
-  TDirSearch search(chain, "*.*", Plan.FileAttributeSet | faDirectory, TDirSearch::OnlyDirectories);
-  for (TSearchEntry entry; search.Next(entry);) {
-    if (entry.Name != "." && entry.Name != "..") names.push_back(entry.Name);
-  }
-  return names;
+  return ListSubdirectories(chain, Plan.FileAttributeSet).Names;
 }
 
 // Adds one listed file to the sequence and asks for it when the worker has

@@ -86,13 +86,6 @@ class TReadAhead {
     std::int64_t From = 0;
   };
 
-  // One directory on the helper's way down, as in the walk.
-  struct TLevel {
-    std::string Path;
-    std::vector<std::string> Subdirectories;
-    std::size_t Next = 0;
-  };
-
   void Run(std::stop_token stop);
   void PlanItem(std::size_t item, const std::string& path, std::stop_token stop);
   std::vector<std::string> PlanLevel(std::size_t item, const std::string& path,

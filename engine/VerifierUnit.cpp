@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "DepthFirstWalk.h"
 #include "DirSearch.h"
 #include "Locale.h"
 #include "LogText.h"
@@ -269,41 +270,19 @@ TAttributes TVerifier::FileAttributeSet() const {
   return FileSearchAttributes(Setup.AllFileAttributes);
 }
 
-// One directory on the walk's way down: its path (directory part + mask,
-// as the log shows it) and its subdirectories, in the system's order.
-struct TVerifier::TWalkLevel {
-  std::string Path;
-  std::vector<std::string> Subdirectories;
-  std::size_t Next = 0;
-};
-// Depth first, as a recursion over the subdirectories would go, but with
-// the levels kept on the heap: the depth of a tree must not be able to
-// exhaust the thread's stack.
 void TVerifier::ScanDirectory(const std::string& path) {
   TDirectoryChain chain(DirectoryPart(path));
-  std::vector<TWalkLevel> levels;
-  levels.push_back({path, ScanLevel(path, chain)});
-  for (;;) {
-    TWalkLevel& level = levels.back();
-    if (level.Next < level.Subdirectories.size() && !Terminated()) {
-      const std::string& name = level.Subdirectories[level.Next++];
-      std::string subPath =
-          CurrentDirectoryOf(level.Path) + name + PathDelimiter + NamePart(level.Path);
-      chain.Enter(name);
-      std::vector<std::string> subdirectories = ScanLevel(subPath, chain);
-      levels.push_back({std::move(subPath), std::move(subdirectories)});
-      continue;
-    }
-    levels.pop_back();
-    if (levels.empty()) return;
-    // Back from a subdirectory's walk: the parent's files are current again.
-    chain.Leave();
-    {
-      TMutexLock hold(Status.Mutex);
-      Status.CurrentDirectory = CurrentDirectoryOf(levels.back().Path);
-    }
-    if (!Terminated()) Status.WaitWhilePaused();
-  }
+  WalkDepthFirst(
+      path, chain, [&](const std::string& level) { return ScanLevel(level, chain); },
+      [&](const std::string&) { return !Terminated(); }, [](const std::string&) {},
+      [&](const std::string& parent) {
+        // Back from a subdirectory's walk: the parent's files are current again.
+        {
+          TMutexLock hold(Status.Mutex);
+          Status.CurrentDirectory = CurrentDirectoryOf(parent);
+        }
+        if (!Terminated()) Status.WaitWhilePaused();
+      });
 }
 
 // Logs the directory and checks its files; returns the subdirectories to
@@ -319,7 +298,9 @@ std::vector<std::string> TVerifier::ScanLevel(const std::string& path,
   const bool skipped = ScanFiles(path, directory, chain);
   // Tested here too, so that a stopped run does not descend any further.
   if (skipped || !Setup.AllSubdirectories || Terminated()) return {};
-  return SubdirectoryNames(path, chain);
+  TSubdirectories subdirectories = ListSubdirectories(chain, FileAttributeSet());
+  NoteSearchFailure(path, subdirectories.Error);
+  return std::move(subdirectories.Names);
 }
 
 // The file phase; true when the directory was left on request.
@@ -344,19 +325,6 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
   ++Status.DirsSkipped;
   Status.Log.emplace_back(LogText::DirectorySkipped);
   return true;
-}
-
-// Read in full before the walk goes down, so that no listing stays open
-// above it and a deep tree costs no more descriptors than a flat one.
-std::vector<std::string> TVerifier::SubdirectoryNames(const std::string& path,
-                                                      const TDirectoryChain& chain) {
-  std::vector<std::string> names;
-  TDirSearch search(chain, "*.*", FileAttributeSet() | faDirectory, TDirSearch::OnlyDirectories);
-  for (TSearchEntry entry; search.Next(entry);) {
-    if (entry.Name != "." && entry.Name != "..") names.push_back(entry.Name);
-  }
-  NoteSearchFailure(path, search.Error());
-  return names;
 }
 
 void TVerifier::NoteSearchFailure(const std::string& path, int code) {

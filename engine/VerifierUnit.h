@@ -92,13 +92,10 @@ class TVerifier {
   void AppendLog(std::string_view line);
 
   Platform::TAttributes FileAttributeSet() const;
-  struct TWalkLevel;
   std::vector<std::string> ScanLevel(const std::string& path,
                                      const Platform::TDirectoryChain& chain);
   bool ScanFiles(const std::string& path, const std::string& directory,
                  const Platform::TDirectoryChain& chain);
-  std::vector<std::string> SubdirectoryNames(const std::string& path,
-                                             const Platform::TDirectoryChain& chain);
   void NoteSearchFailure(const std::string& path, int code);
   struct TFileCheck;
 

@@ -1,0 +1,55 @@
+#pragma once
+// The walk's order over a directory and its subdirectories, shared by the
+// worker and the read-ahead helper so that both go the same way.
+#include <string>
+#include <vector>
+
+#include "Attributes.h"
+#include "DirectoryChain.h"
+#include "Path.h"
+
+// A directory's subdirectory names, read in full before the walk goes down,
+// so that no listing stays open above it and a deep tree costs no more
+// descriptors than a flat one. Error is the search's code (0: none).
+struct TSubdirectories {
+  std::vector<std::string> Names;
+  int Error = 0;
+};
+TSubdirectories ListSubdirectories(const Platform::TDirectoryChain& chain,
+                                   Platform::TAttributes fileAttributes);
+
+// Depth first from path (directory part + mask), as a recursion over the
+// subdirectories would go, but with the levels kept on the heap: the depth
+// of a tree must not be able to exhaust the thread's stack.
+//   scan(path)        visits one directory; returns the subdirectories to walk
+//   descend(path)     whether to go on into the next subdirectory of path
+//   leave(path)       path's walk is over
+//   back(path)        the walk is back in path from one of its subdirectories
+template <typename Scan, typename Descend, typename Leave, typename Back>
+void WalkDepthFirst(const std::string& path, Platform::TDirectoryChain& chain, Scan scan,
+                    Descend descend, Leave leave, Back back) {
+  struct TLevel {
+    std::string Path;
+    std::vector<std::string> Subdirectories;
+    std::size_t Next = 0;
+  };
+  std::vector<TLevel> levels;
+  levels.push_back({path, scan(path)});
+  for (;;) {
+    TLevel& level = levels.back();
+    if (level.Next < level.Subdirectories.size() && descend(level.Path)) {
+      const std::string& name = level.Subdirectories[level.Next++];
+      std::string subPath = Platform::CurrentDirectoryOf(level.Path) + name +
+                            Platform::PathDelimiter + Platform::NamePart(level.Path);
+      chain.Enter(name);
+      std::vector<std::string> subdirectories = scan(subPath);
+      levels.push_back({std::move(subPath), std::move(subdirectories)});
+      continue;
+    }
+    leave(level.Path);
+    levels.pop_back();
+    if (levels.empty()) return;
+    chain.Leave();
+    back(levels.back().Path);
+  }
+}
