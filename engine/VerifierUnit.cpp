@@ -17,6 +17,7 @@ struct TVerifier::TFileCheck {
   std::string FailureMessage;
   int ErrorCode = 0;
   bool CutShortByStop = false;
+  TDataSink* Sink = nullptr;  // where the bytes read go besides the buffer
 };
 
 TReadBuffer AllocateReadBuffer(std::size_t size) {
@@ -70,6 +71,7 @@ void TVerifier::CheckFile(const TDirectoryChain* directory, const std::string& p
   AnnounceFile(path, size, attributes);
   const bool droppedAhead = Ahead && Ahead->Reached(path);
   TFileCheck check;
+  if (Options.Contents != nullptr) check.Sink = Options.Contents->BeginFile(path);
   TReadFile file;
   const int code =
       directory != nullptr ? file.Open(*directory, NamePart(path)) : file.Open(path);
@@ -108,6 +110,7 @@ bool TVerifier::ReadingInterrupted() const {
 bool TVerifier::ReadOne(TReadFile& file, std::int64_t count, TFileCheck& check) {
   std::int64_t done = 0;
   const int code = file.Read(Status.ReadBuffer, count, done);
+  if (check.Sink != nullptr && done > 0) check.Sink->Data(Status.ReadBuffer, static_cast<std::size_t>(done));
   if (code == 0 && done == count) return true;
   Status.FileError = true;
   check.FailureMessage = LogText::ReadErrorMessage(Status.CurrentFilePosition);
@@ -164,12 +167,27 @@ void TVerifier::RecordOutcome(const std::string& path, const TFileCheck& check) 
     // SkipDirectory stays set: the walk consumes it.
     ++Status.FilesSkipped;
     Status.Log.emplace_back(LogText::FileSkipped);
-  } else {
+  } else if (!RecordContentFailure(path)) {
     ++Status.FilesOk;
     Status.LastOkFile = path;
     Status.TotalBytes += Status.CurrentFileSize;
     Status.Log.emplace_back(LogText::FileCorrect);
   }
+}
+
+// A file read to its end whose contents disagree with what is expected of
+// it fails like a file that could not be read; true when it did.
+bool TVerifier::RecordContentFailure(const std::string& path) {
+  if (Options.Contents == nullptr) return false;
+  const std::optional<TContentFailure> failure = Options.Contents->FileRead(path);
+  if (!failure) return false;
+  ++Status.FilesError;
+  Status.LastErrorFile = path;
+  Status.LastErrorMessage = failure->Message;
+  for (auto& line : LogText::ContentFailureLogLines(*failure)) Status.Log.push_back(std::move(line));
+  for (auto& line : LogText::ContentFailureErrorList(*failure, path))
+    Status.ErrorList.push_back(std::move(line));
+  return true;
 }
 
 // ---- the run ---------------------------------------------------------------
@@ -232,6 +250,27 @@ void TVerifier::VerifyItems() {
     if (Ahead) Ahead->BeginItem(i);
     AppendLog(LogText::ItemStartLine(item));
     ScanDirectory(item);
+    if (Terminated()) {
+      AppendLog(LogText::Stopped);
+      break;
+    }
+    Status.WaitWhilePaused();
+  }
+  if (!Terminated()) VerifyFilesNotMet();
+}
+
+// Files the content check still expects after the walks: each is checked as
+// an item of its own, so that a missing one is logged as a file that cannot
+// be opened.
+void TVerifier::VerifyFilesNotMet() {
+  if (Options.Contents == nullptr) return;
+  for (const std::string& path : Options.Contents->FilesNotMet()) {
+    AppendLog(LogText::ItemStartLine(path));
+    TSearchEntry entry;
+    TDirSearch search(path, faReadOnly | faArchive | faHidden | faSysFile);
+    // A name with wildcards may match others: only the file itself counts.
+    while (search.Next(entry) && entry.Name != NamePart(path)) entry = {};
+    CheckFile(nullptr, path, entry.Size, entry.Attributes);
     if (Terminated()) {
       AppendLog(LogText::Stopped);
       break;
@@ -312,7 +351,9 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
     AppendLog(LogText::NoMatch);
   } else {
     do {
-      CheckFile(&chain, directory + entry.Name, entry.Size, entry.Attributes);
+      const std::string file = directory + entry.Name;
+      if (Options.Contents != nullptr && !Options.Contents->Wanted(file)) continue;
+      CheckFile(&chain, file, entry.Size, entry.Attributes);
       if (Status.SkipDirectory || Terminated()) break;
       Status.WaitWhilePaused();
     } while (search.Next(entry));

@@ -13,6 +13,7 @@
 
 #include "Attributes.h"
 #include "CommonDataUnit.h"
+#include "ContentCheck.h"
 #include "DirectoryChain.h"
 #include "File.h"
 #include "ReadAhead.h"
@@ -50,6 +51,9 @@ struct TRunOptions {
   // Asks the medium for the files that come next while one is read. It
   // changes nothing in what a run reports; off only to show that.
   bool ReadAhead = true;
+  // Sees every byte the run reads and may fail a file for its contents;
+  // owned by the caller and used by the worker thread only. Null: none.
+  TContentCheck* Contents = nullptr;
 };
 
 class TVerifier {
@@ -109,6 +113,8 @@ class TVerifier {
   bool ReadingInterrupted() const;
   void RecordOutcome(const std::string& path, const TFileCheck& check);
   void RecordError(const std::string& path, const TFileCheck& check);
+  bool RecordContentFailure(const std::string& path);
+  void VerifyFilesNotMet();
 
   TVerifyStatus& Status;
   TVerifySetupInfo& Setup;

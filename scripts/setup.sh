@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libfuse3-dev fuse3
+  libssl-dev zlib1g-dev libxxhash-dev  # digests for checksum files
   locales libc-l10n
   qt6-base-dev qt6-svg-dev qt6-translations-l10n
   xvfb fonts-noto-cjk fonts-liberation

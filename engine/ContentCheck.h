@@ -1,0 +1,55 @@
+#pragma once
+// What the file check lets a run do with the bytes it reads: compare a
+// file's contents with what is expected of it. Nothing here reads a file;
+// the check feeds what it has read anyway.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Takes a file's bytes in order.
+class TDataSink {
+ public:
+  virtual ~TDataSink() = default;
+  virtual void Data(const std::byte* data, std::size_t size) = 0;
+  // Bytes that were not read because the file holds no data there (a hole
+  // of a sparse file): they are zeros and count as such.
+  virtual void Zeros(std::uint64_t count) = 0;
+};
+
+// A file read to its end whose contents are not what was expected. It is
+// logged like a read failure, with the two digests where a read failure
+// has its code and text.
+struct TContentFailure {
+  std::string Message;   // without the indent
+  std::string Expected;
+  std::string Actual;
+};
+
+// All calls come from the worker thread, one file at a time.
+class TContentCheck {
+ public:
+  virtual ~TContentCheck() = default;
+  // Whether the walk checks a file it has found at all.
+  virtual bool Wanted(const std::string& path) = 0;
+  // Before the file is read: where its bytes go, or null.
+  virtual TDataSink* BeginFile(const std::string& path) = 0;
+  // After the file was read to its listed size: what is wrong with its contents.
+  virtual std::optional<TContentFailure> FileRead(const std::string& path) = 0;
+  // After the last item: files the run must still check, though no walk
+  // met them (they are missing, or lie outside the items).
+  virtual std::vector<std::string> FilesNotMet() = 0;
+};
+
+namespace LogText {
+
+// "文件内容与校验和不符.(SHA256)"
+std::string ContentMismatchMessage(std::string_view algorithm);
+// The failure's three lines under the file, and its three in the error list.
+std::vector<std::string> ContentFailureLogLines(const TContentFailure& failure);
+std::vector<std::string> ContentFailureErrorList(const TContentFailure& failure,
+                                                 std::string_view path);
+
+}  // namespace LogText

@@ -1,0 +1,55 @@
+#pragma once
+// Checksum files as users have them: GNU ("HEX  name", "HEX *name", a
+// leading '\' for escaped names), BSD tags ("SHA256 (name) = HEX"), .sfv
+// ("name CRC32") and hashdeep lists. The format is told line by line, so
+// that a file put together from several tools still reads.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "DigestSet.h"
+
+struct TManifestEntry {
+  std::string Name;    // as listed, escapes undone
+  TDigestKind Kind = TDigestKind::Sha256;
+  std::string Digest;  // lower-case hex
+  std::size_t Line = 0;
+};
+
+struct TManifestProblem {
+  std::size_t Line = 0;
+  std::string Text;
+};
+
+struct TManifest {
+  std::vector<TManifestEntry> Entries;
+  // Lines that could not be read; the other lines still count.
+  std::vector<TManifestProblem> Problems;
+};
+
+// Takes CR LF or LF line ends, a UTF-8 byte-order mark, blank lines and
+// comment lines ('#', and ';' as .sfv files have them).
+TManifest ParseManifest(std::string_view text);
+
+// How a manifest that Korvane writes lists a file.
+enum class TManifestFormat { Gnu, Sfv, BsdTag };
+
+struct TManifestStyle {
+  TManifestFormat Format = TManifestFormat::Gnu;
+  TDigestKind Kind = TDigestKind::Sha256;
+};
+
+// The style a manifest's file name asks for: "*.md5" and "md5sum.txt" GNU
+// MD5, "*.sha1" GNU SHA-1, "*.sfv" CRC32, "*.sha512" GNU SHA-512, anything
+// else GNU SHA-256.
+TManifestStyle StyleForManifestName(std::string_view fileName);
+// The style for a --sum-type value; none for an unknown one.
+std::optional<TManifestStyle> StyleForSumType(std::string_view type);
+
+// One line (with its LF) for a file, in the form the checksum programs read
+// back; none when the format cannot carry the name (a line break in an
+// .sfv name).
+std::optional<std::string> ManifestLine(const TManifestStyle& style, std::string_view name,
+                                        std::string_view hexDigest);

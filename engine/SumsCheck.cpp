@@ -1,0 +1,162 @@
+#include "SumsCheck.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "Path.h"
+
+namespace {
+
+std::vector<std::string_view> Parts(std::string_view path) {
+  std::vector<std::string_view> parts;
+  for (std::size_t start = 0; start <= path.size();) {
+    const auto slash = std::min(path.find('/', start), path.size());
+    parts.push_back(path.substr(start, slash - start));
+    start = slash + 1;
+  }
+  return parts;
+}
+
+}  // namespace
+
+std::string LexicalPath(std::string_view path) {
+  const bool absolute = path.starts_with('/');
+  std::vector<std::string_view> kept;
+  for (const std::string_view part : Parts(path)) {
+    if (part.empty() || part == ".") continue;
+    if (part == ".." && !kept.empty() && kept.back() != "..") kept.pop_back();
+    else if (part != ".." || !absolute) kept.push_back(part);
+  }
+  std::string result = absolute ? "/" : "";
+  for (std::size_t i = 0; i < kept.size(); ++i) result += (i > 0 ? "/" : "") + std::string(kept[i]);
+  return result.empty() ? "." : result;
+}
+
+std::string RelativeName(std::string_view directory, std::string_view target) {
+  std::vector<std::string_view> from = Parts(directory), to = Parts(target);
+  std::erase(from, std::string_view{});
+  std::erase(to, std::string_view{});
+  std::size_t common = 0;
+  while (common < from.size() && common < to.size() && from[common] == to[common]) ++common;
+  std::string name;
+  for (std::size_t i = common; i < from.size(); ++i) name += "../";
+  for (std::size_t i = common; i < to.size(); ++i) name += std::string(to[i]) + (i + 1 < to.size() ? "/" : "");
+  return name;
+}
+
+TSumsCheck::TSumsCheck() {
+  // Taken once: a manifest's names are meant from where the run started.
+  std::error_code error;
+  WorkingDirectory = std::filesystem::current_path(error).string();
+}
+
+std::string TSumsCheck::KeyOf(const std::string& path) const {
+  return LexicalPath(path.starts_with('/') ? path : WorkingDirectory + "/" + path);
+}
+
+void TSumsCheck::AddManifest(const std::string& manifestPath, const TManifest& manifest) {
+  const std::string directory = Platform::CurrentDirectoryOf(manifestPath);
+  ManifestDirectories.push_back(directory);
+  ManifestKeys.insert(KeyOf(manifestPath));
+  for (const TManifestEntry& entry : manifest.Entries) {
+    const std::string shown = entry.Name.starts_with('/') ? entry.Name : directory + entry.Name;
+    const auto [it, added] = ListedByKey.try_emplace(KeyOf(shown), Listed.size());
+    if (added) Listed.push_back({shown, {}, false});
+    Listed[it->second].Digests.push_back({entry.Kind, entry.Digest});
+  }
+}
+
+void TSumsCheck::MakeManifest(const std::string& manifestPath, const TManifestStyle& style) {
+  MakeStyle = style;
+  const std::string key = KeyOf(manifestPath);
+  ManifestKeys.insert(key);
+  MakeDirectoryKey = LexicalPath(key + "/..");
+}
+
+std::vector<std::string> TSumsCheck::ManifestItems() const {
+  std::vector<std::string> items;
+  std::vector<std::string> keys;
+  for (const std::string& directory : ManifestDirectories) {
+    const std::string key = KeyOf(directory.empty() ? "." : directory);
+    const bool covered = std::ranges::any_of(keys, [&](const std::string& walked) {
+      return key == walked || key.starts_with(walked == "/" ? walked : walked + "/");
+    });
+    if (covered) continue;
+    std::erase_if(keys, [&](const std::string& walked) { return walked.starts_with(key + "/"); });
+    std::erase_if(items, [&](const std::string& item) {
+      return KeyOf(Platform::DirectoryPart(item)).starts_with(key + "/");
+    });
+    keys.push_back(key);
+    items.push_back(directory + "*");
+  }
+  return items;
+}
+
+void TSumsCheck::NoteUnlisted(const std::string& path, const std::string& key) {
+  if (!ManifestKeys.contains(key)) UnlistedFiles.push_back(path);
+}
+
+bool TSumsCheck::Wanted(const std::string& path) {
+  if (!ListedOnly) return true;
+  const std::string key = KeyOf(path);
+  if (ListedByKey.contains(key)) return true;
+  NoteUnlisted(path, key);
+  return false;
+}
+
+TDataSink* TSumsCheck::BeginFile(const std::string& path) {
+  CurrentKey = KeyOf(path);
+  Current.reset();
+  TDigestKinds kinds = 0;
+  if (const auto it = ListedByKey.find(CurrentKey); it != ListedByKey.end()) {
+    Current = it->second;
+    TListedFile& file = Listed[it->second];
+    file.Met = true;
+    for (const TExpected& expected : file.Digests) kinds |= KindBit(expected.Kind);
+  } else if (Checking()) {
+    NoteUnlisted(path, CurrentKey);
+  }
+  if (MakeStyle && !ManifestKeys.contains(CurrentKey)) kinds |= KindBit(MakeStyle->Kind);
+  if (kinds == 0) return nullptr;
+  Digests.Reset(kinds);
+  return &Digests;
+}
+
+std::optional<TContentFailure> TSumsCheck::FileRead(const std::string&) {
+  // Each kind's digest once, however many manifests list the file with it.
+  std::map<TDigestKind, std::string> actual;
+  const auto digestOf = [&](TDigestKind kind) -> const std::string& {
+    auto it = actual.find(kind);
+    if (it == actual.end()) it = actual.emplace(kind, Digests.HexDigest(kind)).first;
+    return it->second;
+  };
+  if (Current) {
+    for (const TExpected& expected : Listed[*Current].Digests) {
+      if (digestOf(expected.Kind) != expected.Digest)
+        return TContentFailure{LogText::ContentMismatchMessage(DigestName(expected.Kind)),
+                               expected.Digest, digestOf(expected.Kind)};
+    }
+  }
+  if (MakeStyle && !ManifestKeys.contains(CurrentKey))
+    Made.push_back({RelativeName(MakeDirectoryKey, CurrentKey), digestOf(MakeStyle->Kind)});
+  return std::nullopt;
+}
+
+std::vector<std::string> TSumsCheck::FilesNotMet() {
+  std::vector<std::string> paths;
+  if (!ListedOnly) return paths;
+  for (const TListedFile& file : Listed)
+    if (!file.Met) paths.push_back(file.Shown);
+  return paths;
+}
+
+std::string TSumsCheck::MadeManifest(std::vector<std::string>& omitted) const {
+  std::string text;
+  if (!MakeStyle) return text;
+  for (const TMadeEntry& entry : Made) {
+    if (const auto line = ManifestLine(*MakeStyle, entry.Name, entry.Digest)) text += *line;
+    else omitted.push_back(entry.Name);
+  }
+  return text;
+}

@@ -1,0 +1,80 @@
+#pragma once
+// A run's checksum files: the files they list are compared with what the
+// run reads, and the files read correctly may be listed in a new one.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "ContentCheck.h"
+#include "DigestSet.h"
+#include "Manifest.h"
+
+class TSumsCheck final : public TContentCheck {
+ public:
+  TSumsCheck();
+
+  // The files a manifest lists, by names relative to its directory.
+  void AddManifest(const std::string& manifestPath, const TManifest& manifest);
+  // Lists every file read correctly for a new manifest at manifestPath.
+  void MakeManifest(const std::string& manifestPath, const TManifestStyle& style);
+  // With no items of their own, the manifests decide which files are
+  // checked: their directories are walked (ManifestItems), files they do not
+  // list are only named, and listed files no walk meets are checked after.
+  void SetListedOnly(bool listedOnly) { ListedOnly = listedOnly; }
+  bool Checking() const { return !ManifestDirectories.empty(); }
+  // "DIR/*" for each manifest's directory, without one inside another.
+  std::vector<std::string> ManifestItems() const;
+
+  bool Wanted(const std::string& path) override;
+  TDataSink* BeginFile(const std::string& path) override;
+  std::optional<TContentFailure> FileRead(const std::string& path) override;
+  std::vector<std::string> FilesNotMet() override;
+
+  // Files found that no manifest lists, in the order found.
+  const std::vector<std::string>& Unlisted() const { return UnlistedFiles; }
+  // The new manifest's text, in walk order; names its format cannot carry
+  // are left out and put into omitted.
+  std::string MadeManifest(std::vector<std::string>& omitted) const;
+
+ private:
+  struct TExpected {
+    TDigestKind Kind;
+    std::string Digest;
+  };
+  struct TListedFile {
+    std::string Shown;  // the manifest's directory as given + the listed name
+    std::vector<TExpected> Digests;
+    bool Met = false;
+  };
+  struct TMadeEntry {
+    std::string Name;
+    std::string Digest;
+  };
+
+  std::string KeyOf(const std::string& path) const;
+  void NoteUnlisted(const std::string& path, const std::string& key);
+
+  std::string WorkingDirectory;
+  bool ListedOnly = false;
+  std::vector<TListedFile> Listed;
+  std::unordered_map<std::string, std::size_t> ListedByKey;
+  std::vector<std::string> ManifestDirectories;  // as given, for the walk
+  std::unordered_set<std::string> ManifestKeys;   // never "unlisted", never listed anew
+  std::optional<TManifestStyle> MakeStyle;
+  std::string MakeDirectoryKey;
+  std::vector<TMadeEntry> Made;
+  std::vector<std::string> UnlistedFiles;
+
+  TDigestSet Digests;
+  std::optional<std::size_t> Current;  // the listed file being read
+  std::string CurrentKey;
+};
+
+// The path with "." and empty parts dropped and ".." taken back where it
+// can be; purely by the text, as a manifest's names are meant.
+std::string LexicalPath(std::string_view path);
+// The name of target (a normalised absolute path) from directory (the same).
+std::string RelativeName(std::string_view directory, std::string_view target);
