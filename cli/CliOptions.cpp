@@ -19,13 +19,28 @@ void TakeFlag(std::string_view name, std::optional<std::string_view> value, bool
   else flag = true;
 }
 
-// "--log FILE" takes the next word whatever it is, so an empty one (an unset
-// shell variable) is a missing name, as after "--log=".
-void TakeLogFile(const TStringList& arguments, std::size_t& i,
-                 std::optional<std::string_view> value, TCliArguments& result) {
+// "--NAME=VALUE" or "--NAME VALUE". The next word is taken whatever it is,
+// so an empty one (an unset shell variable) is a missing value, as after
+// "--NAME=".
+std::optional<std::string> TakeValue(const TStringList& arguments, std::size_t& i,
+                                     std::string_view name, std::optional<std::string_view> value,
+                                     TStringList& errors, std::string_view what = "一个参数") {
   if (!value && i + 1 < arguments.size()) value = arguments[++i];
-  if (value && !value->empty()) result.LogFile = std::string(*value);
-  else result.Errors.push_back("选项 '--log' 需要一个文件名");
+  if (value && !value->empty()) return std::string(*value);
+  errors.push_back("选项 '--" + std::string(name) + "' 需要" + std::string(what));
+  return std::nullopt;
+}
+
+// The options of checksum files; false for a name that is none of them.
+bool TakeSumsOption(const TStringList& arguments, std::size_t& i, std::string_view name,
+                    std::optional<std::string_view> value, TCliArguments& result) {
+  if (name != "check-sums" && name != "make-sums" && name != "sum-type") return false;
+  auto taken = TakeValue(arguments, i, name, value, result.Errors);
+  if (!taken) return true;
+  if (name == "check-sums") result.CheckSums.push_back(std::move(*taken));
+  else if (name == "make-sums") result.MakeSums = std::move(taken);
+  else result.SumType = std::move(taken);
+  return true;
 }
 
 // Handles argument i, a word beginning with "--"; may consume the next one.
@@ -39,8 +54,10 @@ void TakeLongOption(const TStringList& arguments, std::size_t& i, TCliArguments&
   else if (name == "version") TakeFlag(name, value, result.Version, result.Errors);
   else if (name == "quiet") TakeFlag(name, value, result.Quiet, result.Errors);
   else if (name == "cached") TakeFlag(name, value, result.Cached, result.Errors);
+  else if (TakeSumsOption(arguments, i, name, value, result)) {}
   else if (name != "log") result.Errors.push_back("无法识别的选项 '" + arguments[i] + "'");
-  else TakeLogFile(arguments, i, value, result);
+  else if (auto file = TakeValue(arguments, i, name, value, result.Errors, "一个文件名"))
+    result.LogFile = std::move(file);
 }
 
 }  // namespace
@@ -81,14 +98,22 @@ std::string UsageText() {
       "  --quiet       不显示进度\n"
       "  --cached      允许从系统缓存读取数据: 较快, 但只证明数据在内存中,\n"
       "                不证明介质能读出 (刚复制的文件仍在缓存中)\n"
+      "  --check-sums=校验和文件\n"
+      "                校验所列文件的内容 (可多次给出): GNU (sha256sum 等), BSD,\n"
+      "                .sfv 与 hashdeep 格式; 未给文件名时只校验所列文件\n"
+      "  --make-sums=校验和文件\n"
+      "                把读出正确的文件的校验和写入该文件 (按文件名定格式:\n"
+      "                *.md5/md5sum.txt, *.sha1, *.sha512, *.sfv, 其他 SHA-256)\n"
+      "  --sum-type=类型\n"
+      "                --make-sums 的算法: md5, sha1, sha256, sha512, xxh128, crc32\n"
       "  --            其后的参数都是文件名, 即使以 '-' 开头\n"
       "  --open 路径...\n"
       "                其后的参数都是路径 (即使以 '-' 开头), 如同文件管理器打开\n"
       "                它们: 目录校验其中的所有文件 (目录/*.*), 文件校验它本身\n"
       "\n设置文件: " + GetIniFileName() + ", 命令行选项覆盖它.\n"
       "退出状态: 0 所有文件正确 (或没有匹配文件), 1 有文件不能打开或不能读,\n"
-      "          或有目录不能搜索 (在标准错误上列出), 2 用法错误或校验记录不能\n"
-      "          写出, 130 被用户中止.\n";
+      "          或内容与校验和不符, 或有目录不能搜索 (在标准错误上列出),\n"
+      "          2 用法错误或校验记录、校验和文件不能读写, 130 被用户中止.\n";
   return text;
 }
 

@@ -14,6 +14,9 @@ struct TCliArguments {
   bool Quiet = false;
   bool Cached = false;
   std::optional<std::string> LogFile;
+  TStringList CheckSums;                 // --check-sums, in the order given
+  std::optional<std::string> MakeSums;
+  std::optional<std::string> SumType;
   TStringList Parameters;    // switches and items, for the switch parser
   TStringList LiteralItems;  // after "--": items even when they begin with '-'
   TStringList OpenPaths;     // after "--open": paths as a file manager means them

@@ -17,6 +17,7 @@
 #include "LogText.h"
 #include "OpenItems.h"
 #include "Progress.h"
+#include "SumsRun.h"
 #include "SystemError.h"
 #include "TextEncoding.h"
 #include "VerifierUnit.h"
@@ -41,7 +42,9 @@ int PrintText(const std::string& text) {
 
 // The settings file, then the switches and items over it. Returns an exit
 // status when the program must end here (help, or bad usage).
-std::optional<int> ApplyArguments(const TCliArguments& args, TVerifySetupInfo& setup) {
+// With checksum files given, no item is needed: they name the files.
+std::optional<int> ApplyArguments(const TCliArguments& args, TVerifySetupInfo& setup,
+                                  bool manifestsGiven) {
   int errors = 0;
   ParseCommandLine(args.Parameters, setup, [&errors](const std::string& text) {
     Complain(text);
@@ -51,7 +54,7 @@ std::optional<int> ApplyArguments(const TCliArguments& args, TVerifySetupInfo& s
   AddOpenedItems(args.OpenPaths, setup.VerifyList);
   if (errors > 0) return UsageError();
   if (setup.ShowHelp) return PrintText(UsageText());
-  if (setup.VerifyList.empty()) {
+  if (setup.VerifyList.empty() && !manifestsGiven) {
     Complain("未选择校验文件.");
     return UsageError();
   }
@@ -92,9 +95,10 @@ void MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
 }
 
 // The run itself; the signals are caught only while it goes on.
-void Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args) {
+void Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args,
+            TContentCheck* contents) {
   TEventPipe events;
-  TVerifier verifier(status, setup, TRunOptions{.Cached = args.Cached});
+  TVerifier verifier(status, setup, TRunOptions{.Cached = args.Cached, .Contents = contents});
   TProgressDisplay progress(stderr, !args.Quiet && isatty(STDERR_FILENO) == 1);
   MonitorRun(verifier, status, events, progress);
 }
@@ -131,7 +135,10 @@ void ReportSearchFailures(const TVerifyStatus& status) {
 
 int Run(const TCliArguments& args) {
   TVerifySetupInfo setup;
-  if (const auto status = ApplyArguments(args, setup)) return *status;
+  TSumsRun sums;
+  if (const auto status = sums.Load(args)) return *status;
+  if (const auto status = ApplyArguments(args, setup, sums.Checking())) return *status;
+  sums.ChooseItems(setup);
   if (args.LogFile) {
     try {
       CheckLogFileCreatable(*args.LogFile);
@@ -141,11 +148,12 @@ int Run(const TCliArguments& args) {
     }
   }
   TVerifyStatus status;
-  Verify(setup, status, args);
+  Verify(setup, status, args, sums.Contents());
   const bool written = WriteLog(status.Log, args.LogFile);
   ReportSearchFailures(status);
+  const bool sumsWritten = sums.Finish(ExitStatusOf(status) == ExitStopped);
   std::fprintf(stderr, "%s\n", SummaryLine(status).c_str());
-  return written ? ExitStatusOf(status) : ExitUsage;
+  return written && sumsWritten ? ExitStatusOf(status) : ExitUsage;
 }
 
 }  // namespace

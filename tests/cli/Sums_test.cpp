@@ -1,0 +1,178 @@
+// korvane-cli with checksum files: the real binary over real trees, the
+// FUSE test filesystem for a failing medium, and coreutils' own checkers
+// as the judges of what --make-sums writes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "CliProcess.h"
+#include "TempDir.h"
+#include "TestFs.h"
+
+using Lines = std::vector<std::string>;
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+const std::string Md5Abc = "900150983cd24fb0d6963f7d28e17f72";
+const std::string Sha1Abc = "a9993e364706816aba3e25717850c26c9cd0d89d";
+const std::string Sha256Abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+
+// Output and status of a shell command.
+std::pair<std::string, int> Shell(const std::string& command) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return {out, -1};
+  char buffer[4096];
+  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  return {out, pclose(pipe)};
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+// The log without its last line, the time, which depends on the clock.
+std::string WithoutTime(const std::string& log) {
+  const auto last = log.rfind("总计时间: ");
+  return last == std::string::npos ? log : log.substr(0, last);
+}
+
+TCliResult RunIn(const TTempDir& dir, const Lines& args) {
+  TCliOptions options;
+  options.WorkDir = dir.Path();
+  return RunCli(args, options);
+}
+
+}  // namespace
+
+// good.txt holds "abc" and is listed so; bad.txt holds "abd" and is listed
+// with the digest of "abc"; missing.txt is listed and absent; extra.txt is
+// present and unlisted.
+TEST(CheckSums, EachFormatTellsGoodMismatchingMissingAndUnlisted) {
+  const auto listing = [](const std::string& pattern) {
+    std::string text;
+    for (const char* name : {"good.txt", "bad.txt", "missing.txt"}) {
+      std::string line = pattern;
+      line.replace(line.find("NAME"), 4, name);
+      text += line + "\n";
+    }
+    return text;
+  };
+  const struct {
+    std::string Manifest, Text, Algorithm, Expected;
+  } cases[] = {
+      {"SHA256SUMS", listing(Sha256Abc + "  ./NAME"), "SHA256", Sha256Abc},
+      {"md5sum.txt", listing(Md5Abc + " *NAME"), "MD5", Md5Abc},
+      {"x.sha1", listing("SHA1 (NAME) = " + Sha1Abc), "SHA1", Sha1Abc},
+      {"x.sfv", "; made by a tool\n" + listing("NAME 352441C2"), "CRC32", "352441c2"},
+      {"x.hashdeep",
+       "%%%% HASHDEEP-1.0\n%%%% size,md5,sha256,filename\n" +
+           listing("3," + Md5Abc + "," + Sha256Abc + ",NAME"),
+       "MD5", Md5Abc},
+  };
+  for (const auto& c : cases) {
+    TTempDir dir;
+    dir.WriteFile("d/good.txt", "abc");
+    dir.WriteFile("d/bad.txt", "abd");
+    dir.WriteFile("d/sub/extra.txt", "e");
+    dir.WriteFile("d/" + c.Manifest, c.Text);
+    const TCliResult r = RunIn(dir, {"--quiet", "--check-sums=d/" + c.Manifest});
+    EXPECT_EQ(r.ExitCode, 1) << c.Manifest << r.Err;
+    EXPECT_TRUE(Contains(r.Out, "   文件'good.txt':\n     长度: 3 字节\n     文件正确.\n")) << r.Out;
+    const std::string mismatch = "文件内容与校验和不符.(" + c.Algorithm + ")";
+    EXPECT_TRUE(Contains(r.Out, "     长度: 3 字节\n     " + mismatch + "\n     校验和应为=" +
+                                    c.Expected + "\n     实际校验和="))
+        << r.Out;
+    EXPECT_TRUE(Contains(r.Out, "\n" + mismatch + ": d/bad.txt\n    校验和应为=" + c.Expected))
+        << "the error list";
+    EXPECT_TRUE(Contains(r.Out, "   文件'missing.txt':\n     长度: 0 字节\n     不能打开文件.\n"
+                                "     文件错误代码e=2\n"))
+        << r.Out;
+    EXPECT_TRUE(Contains(r.Err, "未列入校验和文件: d/sub/extra.txt\n")) << r.Err;
+    EXPECT_FALSE(Contains(r.Err, c.Manifest)) << "the manifest itself is not a data file";
+    EXPECT_FALSE(Contains(r.Out, "extra.txt")) << "an unlisted file is not read";
+    EXPECT_TRUE(Contains(r.Err, "正确 1, 错误 2, 忽略 0 个文件")) << r.Err;
+  }
+}
+
+// A manifest saved on Windows with a byte-order mark, an escaped name and a
+// line no tool wrote; then the same manifest with items given, where every
+// file of the items is read and only the listed ones are compared.
+TEST(CheckSums, HardManifestAndItemsGiven) {
+  TTempDir dir;
+  const std::string odd = "new\nline\\back";
+  dir.WriteFile("d/" + odd, "abc");
+  dir.WriteFile("d/plain", "abc");
+  dir.WriteFile("d/other.bin", "xyz");
+  dir.WriteFile("d/SUMS", "\xEF\xBB\xBF" + Sha256Abc + "  plain\r\n\r\nnot a checksum line\r\n\\" +
+                              Sha256Abc + "  new\\nline\\\\back\r\n");
+  const TCliResult alone = RunIn(dir, {"--quiet", "--check-sums=d/SUMS"});
+  EXPECT_EQ(alone.ExitCode, 0) << alone.Err << alone.Out;
+  EXPECT_TRUE(Contains(alone.Err, "korvane-cli: d/SUMS:3: 不能识别的行\n")) << alone.Err;
+  EXPECT_TRUE(Contains(alone.Out, "   文件'new\\x0Aline\\back':\n     长度: 3 字节\n     文件正确."));
+  EXPECT_TRUE(Contains(alone.Err, "正确 2, 错误 0")) << alone.Err;
+
+  const TCliResult items = RunIn(dir, {"--quiet", "--check-sums=d/SUMS", "d/*"});
+  EXPECT_EQ(items.ExitCode, 0) << items.Err;
+  EXPECT_TRUE(Contains(items.Out, "   文件'other.bin':\n     长度: 3 字节\n     文件正确.")) << items.Out;
+  EXPECT_TRUE(Contains(items.Err, "未列入校验和文件: d/other.bin\n")) << items.Err;
+  EXPECT_TRUE(Contains(items.Err, "正确 4, 错误 0")) << "the manifest is read as a file of the item";
+
+  const TCliResult unreadable = RunIn(dir, {"--check-sums=d/none", "d/*"});
+  EXPECT_EQ(unreadable.ExitCode, 2);
+  EXPECT_TRUE(Contains(unreadable.Err, "不能读校验和文件'd/none'")) << unreadable.Err;
+  EXPECT_EQ(unreadable.Out, "");
+}
+
+// A medium that fails under a listed file: the read failure is what is
+// wrong with it, not its contents.
+TEST(CheckSums, ReadFailureIsReportedNotAMismatch) {
+  TTestFs fs({{.Path = "bad.bin", .Size = 3000, .ErrorAt = 1000}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TTempDir dir;
+  dir.WriteFile("SHA256SUMS", Sha256Abc + "  " + fs.PathOf("bad.bin") + "\n");
+  const TCliResult r = RunIn(dir, {"--quiet", "-P512", "--check-sums=SHA256SUMS"});
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_TRUE(Contains(r.Out, "     不能读文件,错误位置在512字节处.\n     文件错误代码e=5\n")) << r.Out;
+  EXPECT_FALSE(Contains(r.Out, "校验和不符")) << r.Out;
+}
+
+// What --make-sums writes, coreutils' checkers accept as it is; the log is
+// the one a run without it writes; a second run does not list the old
+// manifest, which it replaces.
+TEST(MakeSums, CoreutilsAcceptWhatIsWritten) {
+  TTempDir dir;
+  const Lines names = {"with space.txt", "中文 名字.txt", "new\nline", "back\\slash", "sub/深/x"};
+  for (std::size_t i = 0; i < names.size(); ++i) dir.WriteFile("d/" + names[i], std::string(i * 1000, 'q'));
+  const TCliResult plain = RunIn(dir, {"--quiet", "-S", "d/*"});
+  const struct {
+    std::string Manifest, Checker;
+  } cases[] = {{"SHA256SUMS", "sha256sum"}, {"md5sum.txt", "md5sum"}, {"x.sha512", "sha512sum"}};
+  for (const auto& c : cases) {
+    for (int run = 0; run < 2; ++run) {
+      const TCliResult r = RunIn(dir, {"--quiet", "-S", "--make-sums=d/" + c.Manifest, "d/*"});
+      EXPECT_EQ(r.ExitCode, 0) << r.Err;
+      // Before any manifest lies in the tree, the log is that of a plain run.
+      if (&c == &cases[0] && run == 0) {
+        EXPECT_EQ(WithoutTime(r.Out), WithoutTime(plain.Out));
+      }
+      const auto [out, status] = Shell("cd " + Quoted(dir.PathOf("d")) + " && " + c.Checker +
+                                       " --strict -c " + c.Manifest + " 2>&1");
+      EXPECT_EQ(status, 0) << c.Manifest << ":\n" << out;
+      const Lines checked = SplitLines(out);
+      EXPECT_GE(checked.size(), names.size()) << out;
+      for (const std::string& line : checked) EXPECT_TRUE(line.ends_with(": OK")) << line;
+      EXPECT_FALSE(Contains(out, c.Manifest + ":")) << "a manifest never lists itself";
+    }
+  }
+  // The formats coreutils does not read, read back by korvane-cli itself.
+  for (const char* type : {"crc32", "xxh128"}) {
+    const TCliResult made = RunIn(dir, {"--quiet", "-S", "--sum-type=" + std::string(type),
+                                        "--make-sums=d/own.sums", "d/*"});
+    EXPECT_EQ(made.ExitCode, 0) << made.Err;
+    const TCliResult back = RunIn(dir, {"--quiet", "--check-sums=d/own.sums"});
+    EXPECT_EQ(back.ExitCode, 0) << type << back.Out << back.Err;
+  }
+}
