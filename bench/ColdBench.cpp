@@ -5,55 +5,17 @@
 // with the default read unit; one 1 GiB file against dd. The commands
 // of a comparison take turns, and each figure is the median over rounds.
 // Usage: korvane_bench_cold [scratch-dir [rounds]]
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "BenchTree.h"
 #include "BenchUtil.h"
+#include "ColdRuns.h"
 
 namespace {
 
 const std::string Cli = KORVANE_CLI_PATH;
-
-// Needs root; false where the caches cannot be dropped.
-bool DropCaches() {
-  sync();
-  const int fd = open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool done = write(fd, "3", 1) == 1;
-  close(fd);
-  return done;
-}
-
-double ColdSeconds(const std::string& command) {
-  if (!DropCaches()) std::abort();
-  return SecondsOf([&] { Shell(command + " > /dev/null 2>&1"); });
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// Runs the commands in turn, rounds times, starting each round with the
-// next one so that none always follows the same; the median of each.
-std::vector<double> Medians(const std::vector<std::string>& commands, int rounds) {
-  std::vector<std::vector<double>> seconds(commands.size());
-  for (int round = 0; round < rounds; ++round) {
-    for (std::size_t i = 0; i < commands.size(); ++i) {
-      const std::size_t which = (i + static_cast<std::size_t>(round)) % commands.size();
-      seconds[which].push_back(ColdSeconds(commands[which]));
-    }
-  }
-  std::vector<double> medians;
-  for (const auto& times : seconds) medians.push_back(Median(times));
-  return medians;
-}
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
