@@ -46,4 +46,3 @@ inline std::vector<double> Medians(const std::vector<std::string>& commands, int
   for (const auto& times : seconds) medians.push_back(Median(times));
   return medians;
 }
-

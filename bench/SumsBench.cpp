@@ -40,15 +40,19 @@ std::string SumsTree(const std::string& scratch) {
 }
 
 bool CompareCached(const std::string& root) {
-  const std::string check = Quoted(Cli) + " --quiet --cached -P- --check-sums=" +
-                            Quoted(root + "/SHA256SUMS") + " > /dev/null 2>&1";
+  const std::string check = Quoted(Cli) +
+                            " --quiet --cached -P- --check-sums=" + Quoted(root + "/SHA256SUMS") +
+                            " > /dev/null 2>&1";
   const std::string plain =
       Quoted(Cli) + " --quiet --cached -S -A -P- " + Quoted(root + "/*") + " > /dev/null 2>&1";
   const std::string coreutils = "cd " + Quoted(root) + " && sha256sum --quiet -c SHA256SUMS";
   Shell(plain);  // into the page cache
-  const auto [ours, theirs] = BestOf(3, [&] { Shell(check); }, [&] { Shell(coreutils); });
-  bool ok = ReportRatio("cached: --check-sums 2,000 files 1 GiB vs sha256sum -c", ours, theirs, 0.3);
-  const auto [withSums, without] = BestOf(3, [&] { Shell(check); }, [&] { Shell(plain); });
+  const auto [ours, theirs] = BestOf(
+      3, [&] { Shell(check); }, [&] { Shell(coreutils); });
+  bool ok =
+      ReportRatio("cached: --check-sums 2,000 files 1 GiB vs sha256sum -c", ours, theirs, 0.3);
+  const auto [withSums, without] = BestOf(
+      3, [&] { Shell(check); }, [&] { Shell(plain); });
   ok &= ReportRatio("cached: --check-sums vs the same run without", withSums, without, 1.6);
   return ok;
 }

@@ -1,6 +1,7 @@
 #include "SumsRun.h"
 
 #include <cstdio>
+#include <stdexcept>
 
 #include "CliRun.h"
 #include "File.h"
@@ -38,7 +39,13 @@ std::optional<int> TSumsRun::Load(const TCliArguments& args) {
     Complain("选项 '--sum-type' 只用于 '--make-sums'");
     return ExitUsage;
   }
-  Check = std::make_unique<TSumsCheck>();
+  try {
+    Check = std::make_unique<TSumsCheck>();
+  } catch (const std::runtime_error& error) {
+    // An OpenSSL whose configuration withholds a digest (FIPS mode, say).
+    Complain(error.what());
+    return ExitUsage;
+  }
   for (const std::string& path : args.CheckSums) {
     std::string text;
     if (const int code = ReadWholeFile(path, text)) {
@@ -48,6 +55,12 @@ std::optional<int> TSumsRun::Load(const TCliArguments& args) {
     const TManifest manifest = ParseManifest(text);
     for (const TManifestProblem& problem : manifest.Problems)
       Complain(path + ":" + std::to_string(problem.Line) + ": " + problem.Text);
+    // A file with no line to check by (the wrong file given, say) would
+    // otherwise pass a run that compared nothing.
+    if (manifest.Entries.empty()) {
+      Complain("校验和文件'" + path + "'中没有校验和");
+      return ExitUsage;
+    }
     Check->AddManifest(path, manifest);
   }
   if (args.MakeSums) {

@@ -23,7 +23,7 @@ class TDataSink {
 // logged like a read failure, with the two digests where a read failure
 // has its code and text.
 struct TContentFailure {
-  std::string Message;   // without the indent
+  std::string Message;  // without the indent
   std::string Expected;
   std::string Actual;
 };

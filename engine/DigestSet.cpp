@@ -100,7 +100,8 @@ void TDigestSet::Reset(TDigestKinds kinds) {
   for (const TKindInfo& info : Kinds) {
     if ((kinds & KindBit(info.Kind)) == 0) continue;
     const auto k = static_cast<std::size_t>(info.Kind);
-    if (info.OpenSslName != nullptr) EVP_DigestInit_ex2(State->Contexts[k], State->Algorithms[k], nullptr);
+    if (info.OpenSslName != nullptr)
+      EVP_DigestInit_ex2(State->Contexts[k], State->Algorithms[k], nullptr);
   }
   if (kinds & KindBit(TDigestKind::Xxh128)) XXH3_128bits_reset(State->Xxh);
   if (kinds & KindBit(TDigestKind::Crc32)) State->Crc = crc32(0L, Z_NULL, 0);

@@ -23,13 +23,20 @@ bool EndsWithNoCase(std::string_view text, std::string_view end) {
 
 std::optional<TDigestKind> KindOfHexLength(std::size_t length) {
   switch (length) {
-    case 32: return TDigestKind::Md5;
-    case 40: return TDigestKind::Sha1;
-    case 56: return TDigestKind::Sha224;
-    case 64: return TDigestKind::Sha256;
-    case 96: return TDigestKind::Sha384;
-    case 128: return TDigestKind::Sha512;
-    default: return std::nullopt;
+    case 32:
+      return TDigestKind::Md5;
+    case 40:
+      return TDigestKind::Sha1;
+    case 56:
+      return TDigestKind::Sha224;
+    case 64:
+      return TDigestKind::Sha256;
+    case 96:
+      return TDigestKind::Sha384;
+    case 128:
+      return TDigestKind::Sha512;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -42,10 +49,14 @@ std::optional<std::string> Unescape(std::string_view name) {
       continue;
     }
     if (++i == name.size()) return std::nullopt;
-    if (name[i] == '\\') plain += '\\';
-    else if (name[i] == 'n') plain += '\n';
-    else if (name[i] == 'r') plain += '\r';
-    else return std::nullopt;
+    if (name[i] == '\\')
+      plain += '\\';
+    else if (name[i] == 'n')
+      plain += '\n';
+    else if (name[i] == 'r')
+      plain += '\r';
+    else
+      return std::nullopt;
   }
   return plain;
 }
@@ -53,15 +64,21 @@ std::optional<std::string> Unescape(std::string_view name) {
 std::string Escape(std::string_view name) {
   std::string escaped;
   for (const char c : name) {
-    if (c == '\\') escaped += "\\\\";
-    else if (c == '\n') escaped += "\\n";
-    else if (c == '\r') escaped += "\\r";
-    else escaped += c;
+    if (c == '\\')
+      escaped += "\\\\";
+    else if (c == '\n')
+      escaped += "\\n";
+    else if (c == '\r')
+      escaped += "\\r";
+    else
+      escaped += c;
   }
   return escaped;
 }
 
-bool NeedsEscape(std::string_view name) { return name.find_first_of("\\\n\r") != std::string_view::npos; }
+bool NeedsEscape(std::string_view name) {
+  return name.find_first_of("\\\n\r") != std::string_view::npos;
+}
 
 using TParsed = std::optional<TManifestEntry>;
 
@@ -191,16 +208,19 @@ TManifest ParseManifest(std::string_view text) {
     const std::size_t before = manifest.Entries.size();
     if (!ParseLine(line, hashdeep, manifest.Entries))
       manifest.Problems.push_back({number, "不能识别的行"});
-    for (std::size_t i = before; i < manifest.Entries.size(); ++i) manifest.Entries[i].Line = number;
+    for (std::size_t i = before; i < manifest.Entries.size(); ++i)
+      manifest.Entries[i].Line = number;
   }
   return manifest;
 }
 
 TManifestStyle StyleForManifestName(std::string_view fileName) {
-  const std::string name = Lower(fileName.substr(std::min(fileName.rfind('/') + 1, fileName.size())));
+  const std::string name =
+      Lower(fileName.substr(std::min(fileName.rfind('/') + 1, fileName.size())));
   if (EndsWithNoCase(name, ".md5") || name == "md5sum.txt" || name == "md5sums")
     return {TManifestFormat::Gnu, TDigestKind::Md5};
-  if (EndsWithNoCase(name, ".sha1") || name == "sha1sums") return {TManifestFormat::Gnu, TDigestKind::Sha1};
+  if (EndsWithNoCase(name, ".sha1") || name == "sha1sums")
+    return {TManifestFormat::Gnu, TDigestKind::Sha1};
   if (EndsWithNoCase(name, ".sha512") || name == "sha512sums")
     return {TManifestFormat::Gnu, TDigestKind::Sha512};
   if (EndsWithNoCase(name, ".sfv")) return {TManifestFormat::Sfv, TDigestKind::Crc32};
@@ -223,8 +243,8 @@ std::optional<std::string> ManifestLine(const TManifestStyle& style, std::string
     case TManifestFormat::Gnu:
       return escape + std::string(hexDigest) + "  " + Escape(name) + "\n";
     case TManifestFormat::BsdTag:
-      return escape + std::string(DigestName(style.Kind)) + " (" + Escape(name) + ") = " +
-             std::string(hexDigest) + "\n";
+      return escape + std::string(DigestName(style.Kind)) + " (" + Escape(name) +
+             ") = " + std::string(hexDigest) + "\n";
     case TManifestFormat::Sfv:
       // .sfv knows no escapes, and a leading ';' would make the line a comment.
       if (name.find_first_of("\n\r") != std::string_view::npos || name.starts_with(';'))

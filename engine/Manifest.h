@@ -12,7 +12,7 @@
 #include "DigestSet.h"
 
 struct TManifestEntry {
-  std::string Name;    // as listed, escapes undone
+  std::string Name;  // as listed, escapes undone
   TDigestKind Kind = TDigestKind::Sha256;
   std::string Digest;  // lower-case hex
   std::size_t Line = 0;

@@ -25,8 +25,10 @@ std::string LexicalPath(std::string_view path) {
   std::vector<std::string_view> kept;
   for (const std::string_view part : Parts(path)) {
     if (part.empty() || part == ".") continue;
-    if (part == ".." && !kept.empty() && kept.back() != "..") kept.pop_back();
-    else if (part != ".." || !absolute) kept.push_back(part);
+    if (part == ".." && !kept.empty() && kept.back() != "..")
+      kept.pop_back();
+    else if (part != ".." || !absolute)
+      kept.push_back(part);
   }
   std::string result = absolute ? "/" : "";
   for (std::size_t i = 0; i < kept.size(); ++i) result += (i > 0 ? "/" : "") + std::string(kept[i]);
@@ -41,7 +43,8 @@ std::string RelativeName(std::string_view directory, std::string_view target) {
   while (common < from.size() && common < to.size() && from[common] == to[common]) ++common;
   std::string name;
   for (std::size_t i = common; i < from.size(); ++i) name += "../";
-  for (std::size_t i = common; i < to.size(); ++i) name += std::string(to[i]) + (i + 1 < to.size() ? "/" : "");
+  for (std::size_t i = common; i < to.size(); ++i)
+    name += std::string(to[i]) + (i + 1 < to.size() ? "/" : "");
   return name;
 }
 
@@ -155,8 +158,10 @@ std::string TSumsCheck::MadeManifest(std::vector<std::string>& omitted) const {
   std::string text;
   if (!MakeStyle) return text;
   for (const TMadeEntry& entry : Made) {
-    if (const auto line = ManifestLine(*MakeStyle, entry.Name, entry.Digest)) text += *line;
-    else omitted.push_back(entry.Name);
+    if (const auto line = ManifestLine(*MakeStyle, entry.Name, entry.Digest))
+      text += *line;
+    else
+      omitted.push_back(entry.Name);
   }
   return text;
 }

@@ -62,7 +62,7 @@ class TSumsCheck final : public TContentCheck {
   std::vector<TListedFile> Listed;
   std::unordered_map<std::string, std::size_t> ListedByKey;
   std::vector<std::string> ManifestDirectories;  // as given, for the walk
-  std::unordered_set<std::string> ManifestKeys;   // never "unlisted", never listed anew
+  std::unordered_set<std::string> ManifestKeys;  // never "unlisted", never listed anew
   std::optional<TManifestStyle> MakeStyle;
   std::string MakeDirectoryKey;
   std::vector<TMadeEntry> Made;

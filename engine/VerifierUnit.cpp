@@ -110,7 +110,8 @@ bool TVerifier::ReadingInterrupted() const {
 bool TVerifier::ReadOne(TReadFile& file, std::int64_t count, TFileCheck& check) {
   std::int64_t done = 0;
   const int code = file.Read(Status.ReadBuffer, count, done);
-  if (check.Sink != nullptr && done > 0) check.Sink->Data(Status.ReadBuffer, static_cast<std::size_t>(done));
+  if (check.Sink != nullptr && done > 0)
+    check.Sink->Data(Status.ReadBuffer, static_cast<std::size_t>(done));
   if (code == 0 && done == count) return true;
   Status.FileError = true;
   check.FailureMessage = LogText::ReadErrorMessage(Status.CurrentFilePosition);
@@ -184,7 +185,8 @@ bool TVerifier::RecordContentFailure(const std::string& path) {
   ++Status.FilesError;
   Status.LastErrorFile = path;
   Status.LastErrorMessage = failure->Message;
-  for (auto& line : LogText::ContentFailureLogLines(*failure)) Status.Log.push_back(std::move(line));
+  for (auto& line : LogText::ContentFailureLogLines(*failure))
+    Status.Log.push_back(std::move(line));
   for (auto& line : LogText::ContentFailureErrorList(*failure, path))
     Status.ErrorList.push_back(std::move(line));
   return true;

@@ -2,8 +2,10 @@
 // FUSE test filesystem for a failing medium, and coreutils' own checkers
 // as the judges of what --make-sums writes.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <cstdio>
+#include <thread>
 
 #include "CliProcess.h"
 #include "TempDir.h"
@@ -80,15 +82,17 @@ TEST(CheckSums, EachFormatTellsGoodMismatchingMissingAndUnlisted) {
     dir.WriteFile("d/" + c.Manifest, c.Text);
     const TCliResult r = RunIn(dir, {"--quiet", "--check-sums=d/" + c.Manifest});
     EXPECT_EQ(r.ExitCode, 1) << c.Manifest << r.Err;
-    EXPECT_TRUE(Contains(r.Out, "   文件'good.txt':\n     长度: 3 字节\n     文件正确.\n")) << r.Out;
+    EXPECT_TRUE(Contains(r.Out, "   文件'good.txt':\n     长度: 3 字节\n     文件正确.\n"))
+        << r.Out;
     const std::string mismatch = "文件内容与校验和不符.(" + c.Algorithm + ")";
-    EXPECT_TRUE(Contains(r.Out, "     长度: 3 字节\n     " + mismatch + "\n     校验和应为=" +
-                                    c.Expected + "\n     实际校验和="))
+    EXPECT_TRUE(Contains(r.Out, "     长度: 3 字节\n     " + mismatch +
+                                    "\n     校验和应为=" + c.Expected + "\n     实际校验和="))
         << r.Out;
     EXPECT_TRUE(Contains(r.Out, "\n" + mismatch + ": d/bad.txt\n    校验和应为=" + c.Expected))
         << "the error list";
-    EXPECT_TRUE(Contains(r.Out, "   文件'missing.txt':\n     长度: 0 字节\n     不能打开文件.\n"
-                                "     文件错误代码e=2\n"))
+    EXPECT_TRUE(Contains(r.Out,
+                         "   文件'missing.txt':\n     长度: 0 字节\n     不能打开文件.\n"
+                         "     文件错误代码e=2\n"))
         << r.Out;
     EXPECT_TRUE(Contains(r.Err, "未列入校验和文件: d/sub/extra.txt\n")) << r.Err;
     EXPECT_FALSE(Contains(r.Err, c.Manifest)) << "the manifest itself is not a data file";
@@ -111,19 +115,29 @@ TEST(CheckSums, HardManifestAndItemsGiven) {
   const TCliResult alone = RunIn(dir, {"--quiet", "--check-sums=d/SUMS"});
   EXPECT_EQ(alone.ExitCode, 0) << alone.Err << alone.Out;
   EXPECT_TRUE(Contains(alone.Err, "korvane-cli: d/SUMS:3: 不能识别的行\n")) << alone.Err;
-  EXPECT_TRUE(Contains(alone.Out, "   文件'new\\x0Aline\\back':\n     长度: 3 字节\n     文件正确."));
+  EXPECT_TRUE(
+      Contains(alone.Out, "   文件'new\\x0Aline\\back':\n     长度: 3 字节\n     文件正确."));
   EXPECT_TRUE(Contains(alone.Err, "正确 2, 错误 0")) << alone.Err;
 
   const TCliResult items = RunIn(dir, {"--quiet", "--check-sums=d/SUMS", "d/*"});
   EXPECT_EQ(items.ExitCode, 0) << items.Err;
-  EXPECT_TRUE(Contains(items.Out, "   文件'other.bin':\n     长度: 3 字节\n     文件正确.")) << items.Out;
+  EXPECT_TRUE(Contains(items.Out, "   文件'other.bin':\n     长度: 3 字节\n     文件正确."))
+      << items.Out;
   EXPECT_TRUE(Contains(items.Err, "未列入校验和文件: d/other.bin\n")) << items.Err;
-  EXPECT_TRUE(Contains(items.Err, "正确 4, 错误 0")) << "the manifest is read as a file of the item";
+  EXPECT_TRUE(Contains(items.Err, "正确 4, 错误 0"))
+      << "the manifest is read as a file of the item";
 
-  const TCliResult unreadable = RunIn(dir, {"--check-sums=d/none", "d/*"});
-  EXPECT_EQ(unreadable.ExitCode, 2);
-  EXPECT_TRUE(Contains(unreadable.Err, "不能读校验和文件'd/none'")) << unreadable.Err;
-  EXPECT_EQ(unreadable.Out, "");
+  // Checksum files that cannot be checked by end the program before any read.
+  dir.WriteFile("d/empty.md5", "# nothing\n\n");
+  const struct {
+    std::string Manifest, Err;
+  } unusable[] = {{"d/none", "不能读校验和文件'd/none'"}, {"d/empty.md5", "中没有校验和"}};
+  for (const auto& c : unusable) {
+    const TCliResult r = RunIn(dir, {"--check-sums=" + c.Manifest, "d/*"});
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_TRUE(Contains(r.Err, c.Err)) << r.Err;
+    EXPECT_EQ(r.Out, "");
+  }
 }
 
 // A medium that fails under a listed file: the read failure is what is
@@ -135,8 +149,31 @@ TEST(CheckSums, ReadFailureIsReportedNotAMismatch) {
   dir.WriteFile("SHA256SUMS", Sha256Abc + "  " + fs.PathOf("bad.bin") + "\n");
   const TCliResult r = RunIn(dir, {"--quiet", "-P512", "--check-sums=SHA256SUMS"});
   EXPECT_EQ(r.ExitCode, 1);
-  EXPECT_TRUE(Contains(r.Out, "     不能读文件,错误位置在512字节处.\n     文件错误代码e=5\n")) << r.Out;
+  EXPECT_TRUE(Contains(r.Out, "     不能读文件,错误位置在512字节处.\n     文件错误代码e=5\n"))
+      << r.Out;
   EXPECT_FALSE(Contains(r.Out, "校验和不符")) << r.Out;
+}
+
+// A stopped run read only part of the files: a manifest of those would pass
+// for a list of all of them, so none is written and the old one stays.
+TEST(MakeSums, StoppedRunLeavesTheOldManifest) {
+  TTestFs fs(
+      {{.Path = "a.bin", .Size = 4096}, {.Path = "slow.bin", .Size = 1 << 20, .DelayMs = 50}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TTempDir dir;
+  dir.WriteFile("SUMS", "old\n");
+  TCliOptions options;
+  options.WorkDir = dir.Path();
+  TCliProcess cli({"--quiet", "-P4096", "--make-sums=SUMS", fs.Root() + "/*"}, options);
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!cli.HasOpen(fs.PathOf("slow.bin")) && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  kill(cli.Pid(), SIGINT);
+  const TCliResult r = cli.Finish();
+  EXPECT_EQ(r.ExitCode, 130) << r.Err;
+  EXPECT_TRUE(Contains(r.Err, "校验被中止, 未写校验和文件'SUMS'")) << r.Err;
+  const auto [old, status] = Shell("cat " + Quoted(dir.PathOf("SUMS")));
+  EXPECT_EQ(old, "old\n");
 }
 
 // What --make-sums writes, coreutils' checkers accept as it is; the log is
@@ -145,7 +182,8 @@ TEST(CheckSums, ReadFailureIsReportedNotAMismatch) {
 TEST(MakeSums, CoreutilsAcceptWhatIsWritten) {
   TTempDir dir;
   const Lines names = {"with space.txt", "中文 名字.txt", "new\nline", "back\\slash", "sub/深/x"};
-  for (std::size_t i = 0; i < names.size(); ++i) dir.WriteFile("d/" + names[i], std::string(i * 1000, 'q'));
+  for (std::size_t i = 0; i < names.size(); ++i)
+    dir.WriteFile("d/" + names[i], std::string(i * 1000, 'q'));
   const TCliResult plain = RunIn(dir, {"--quiet", "-S", "d/*"});
   const struct {
     std::string Manifest, Checker;
@@ -169,8 +207,8 @@ TEST(MakeSums, CoreutilsAcceptWhatIsWritten) {
   }
   // The formats coreutils does not read, read back by korvane-cli itself.
   for (const char* type : {"crc32", "xxh128"}) {
-    const TCliResult made = RunIn(dir, {"--quiet", "-S", "--sum-type=" + std::string(type),
-                                        "--make-sums=d/own.sums", "d/*"});
+    const TCliResult made = RunIn(
+        dir, {"--quiet", "-S", "--sum-type=" + std::string(type), "--make-sums=d/own.sums", "d/*"});
     EXPECT_EQ(made.ExitCode, 0) << made.Err;
     const TCliResult back = RunIn(dir, {"--quiet", "--check-sums=d/own.sums"});
     EXPECT_EQ(back.ExitCode, 0) << type << back.Out << back.Err;

@@ -1,9 +1,10 @@
 // Checksum files as the tools that make them write them, and the digests
 // that are compared with them.
+#include "Manifest.h"
+
 #include <gtest/gtest.h>
 
 #include "DigestSet.h"
-#include "Manifest.h"
 #include "SumsCheck.h"
 
 namespace {
@@ -54,8 +55,8 @@ TEST(Manifest, MixedFileWithCrLfBomCommentsAndBadLines) {
                            "; sfv comment\r\n" + "SHA256 (two) = " + Sha256Abc.substr(1) + "\r\n" +
                            "\\" + Md5Abc + "  bad\\qescape\r\n" + "three 352441c2\r\n" +
                            "%%%% HASHDEEP-1.0\r\n%%%% size,md5,sha256,filename\r\n## comment\r\n" +
-                           "3," + Md5Abc + "," + Sha256Abc + ",four,with,commas\r\n" +
-                           "x," + Md5Abc + "," + Sha256Abc + ",five\r\n" + Md5Abc + "  six";
+                           "3," + Md5Abc + "," + Sha256Abc + ",four,with,commas\r\n" + "x," +
+                           Md5Abc + "," + Sha256Abc + ",five\r\n" + Md5Abc + "  six";
   const TManifest manifest = ParseManifest(text);
   std::vector<std::pair<std::string, std::size_t>> entries;
   for (const auto& e : manifest.Entries) entries.emplace_back(e.Name, e.Line);
@@ -72,8 +73,8 @@ TEST(Manifest, MixedFileWithCrLfBomCommentsAndBadLines) {
 
 // What Korvane writes, it reads back as the same name and digest.
 TEST(Manifest, WrittenLinesReadBack) {
-  const std::string names[] = {"plain.txt", "with space", "中文/名字.txt", "new\nline",
-                               "back\\slash", "cr\rname", " lead", "x (1) = y"};
+  const std::string names[] = {"plain.txt",   "with space", "中文/名字.txt", "new\nline",
+                               "back\\slash", "cr\rname",   " lead",         "x (1) = y"};
   for (const char* type : {"md5", "sha1", "sha256", "sha512", "xxh128", "crc32"}) {
     const TManifestStyle style = *StyleForSumType(type);
     const std::string digest(DigestHexLength(style.Kind), 'a');
@@ -106,9 +107,11 @@ TEST(DigestSet, KnownAnswersAndHolesHashAsZeros) {
       {TDigestKind::Sha224, "23097d223405d8228642a477bda255b32aadbce4bda0b3f7e36c9da7"},
       {TDigestKind::Sha256, Sha256Abc},
       {TDigestKind::Sha384,
-       "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c825a7"},
+       "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c"
+       "825a7"},
       {TDigestKind::Sha512,
-       "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a2192992a274fc1a836ba3c23a3feeb"
+       "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a2192992a274fc1a836ba3c23a3f"
+       "eeb"
        "bd454d4423643ce80e2a9ac94fa54ca49f"},
       {TDigestKind::Crc32, "352441c2"},
       {TDigestKind::Xxh128, ""},  // no reference at hand: only the properties below
@@ -152,8 +155,8 @@ TEST(DigestSet, KnownAnswersAndHolesHashAsZeros) {
 TEST(SumsCheck, PathsCompareByTheirText) {
   const struct {
     std::string Path, Lexical;
-  } lexical[] = {{"a/./b//c", "a/b/c"}, {"/x/../y", "/y"}, {"../a/../b", "../b"},
-                 {"./", "."}, {"/..", "/"}};
+  } lexical[] = {
+      {"a/./b//c", "a/b/c"}, {"/x/../y", "/y"}, {"../a/../b", "../b"}, {"./", "."}, {"/..", "/"}};
   for (const auto& c : lexical) EXPECT_EQ(LexicalPath(c.Path), c.Lexical) << c.Path;
   EXPECT_EQ(RelativeName("/d", "/d/s/f"), "s/f");
   EXPECT_EQ(RelativeName("/d/e", "/d/f"), "../f");

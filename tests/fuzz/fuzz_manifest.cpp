@@ -20,7 +20,8 @@ std::size_t LineCount(std::string_view text) {
 
 TManifestStyle StyleFor(TDigestKind kind) {
   // A GNU line's kind is told by its length, which XXH128 shares with MD5.
-  if (kind == TDigestKind::Xxh128 || kind == TDigestKind::Crc32) return {TManifestFormat::BsdTag, kind};
+  if (kind == TDigestKind::Xxh128 || kind == TDigestKind::Crc32)
+    return {TManifestFormat::BsdTag, kind};
   return {TManifestFormat::Gnu, kind};
 }
 
