@@ -187,7 +187,10 @@ TEST(MakeSums, CoreutilsAcceptWhatIsWritten) {
   const TCliResult plain = RunIn(dir, {"--quiet", "-S", "d/*"});
   const struct {
     std::string Manifest, Checker;
-  } cases[] = {{"SHA256SUMS", "sha256sum"}, {"md5sum.txt", "md5sum"}, {"x.sha512", "sha512sum"}};
+  } cases[] = {{"SHA256SUMS", "sha256sum"},
+               {"md5sum.txt", "md5sum"},
+               {"x.sha512", "sha512sum"},
+               {"b.sha256", "cksum -a sha256"}};
   for (const auto& c : cases) {
     for (int run = 0; run < 2; ++run) {
       const TCliResult r = RunIn(dir, {"--quiet", "-S", "--make-sums=d/" + c.Manifest, "d/*"});
