@@ -70,6 +70,11 @@ std::optional<int> TSumsRun::Load(const TCliArguments& args) {
       Complain("不能识别的校验和类型 '" + *args.SumType + "'");
       return ExitUsage;
     }
+    // Known before a long run, not after it.
+    if (const int code = Platform::CheckReplaceable(*args.MakeSums)) {
+      Complain("不能写校验和文件'" + *args.MakeSums + "': " + Platform::SystemErrorText(code));
+      return ExitUsage;
+    }
     Check->MakeManifest(*args.MakeSums, *style);
     MakePath = args.MakeSums;
   }

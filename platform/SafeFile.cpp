@@ -93,6 +93,19 @@ int CreateTemporaryBeside(const std::string& fileName, std::string& tempName) {
   return -1;
 }
 
+int CheckReplaceable(const std::string& fileName) {
+  const std::string target = FinalPath(fileName);
+  std::string tempName;
+  const int fd = CreateTemporaryBeside(target, tempName);
+  if (fd < 0) {
+    const int error = errno;
+    return access(target.c_str(), W_OK) == 0 ? 0 : error;
+  }
+  close(fd);
+  unlink(tempName.c_str());
+  return 0;
+}
+
 TWriteResult ReplaceFileContent(const std::string& fileName, std::string_view content) {
   bool given = false;
   return ReplaceFileContent(fileName, [&](std::string& piece) {

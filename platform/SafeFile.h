@@ -38,6 +38,12 @@ TWriteResult ReplaceFileContent(const std::string& fileName, std::string_view co
 using TContentProducer = std::function<bool(std::string& piece)>;
 TWriteResult ReplaceFileContent(const std::string& fileName, const TContentProducer& produce);
 
+// 0 when ReplaceFileContent could put a file in place as fileName, as far
+// as can be told before (a temporary file beside it can be made, or the
+// file written in place), otherwise the errno of the failing call. Leaves
+// nothing behind.
+int CheckReplaceable(const std::string& fileName);
+
 // Writes all of data, retrying short writes and EINTR; 0 or the errno of the
 // failing write (ENOSPC for a write that makes no progress).
 int WriteAll(int fd, std::string_view data);

@@ -127,13 +127,16 @@ TEST(CheckSums, HardManifestAndItemsGiven) {
   EXPECT_TRUE(Contains(items.Err, "正确 4, 错误 0"))
       << "the manifest is read as a file of the item";
 
-  // Checksum files that cannot be checked by end the program before any read.
+  // Checksum files that cannot be read, checked by or written end the program
+  // before any read.
   dir.WriteFile("d/empty.md5", "# nothing\n\n");
   const struct {
-    std::string Manifest, Err;
-  } unusable[] = {{"d/none", "不能读校验和文件'd/none'"}, {"d/empty.md5", "中没有校验和"}};
+    std::string Option, Err;
+  } unusable[] = {{"--check-sums=d/none", "不能读校验和文件'd/none'"},
+                  {"--check-sums=d/empty.md5", "中没有校验和"},
+                  {"--make-sums=no/dir/SUMS", "不能写校验和文件'no/dir/SUMS': "}};
   for (const auto& c : unusable) {
-    const TCliResult r = RunIn(dir, {"--check-sums=" + c.Manifest, "d/*"});
+    const TCliResult r = RunIn(dir, {c.Option, "d/*"});
     EXPECT_EQ(r.ExitCode, 2);
     EXPECT_TRUE(Contains(r.Err, c.Err)) << r.Err;
     EXPECT_EQ(r.Out, "");
