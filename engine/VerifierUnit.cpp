@@ -354,7 +354,12 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
   } else {
     do {
       const std::string file = directory + entry.Name;
-      if (Options.Contents != nullptr && !Options.Contents->Wanted(file)) continue;
+      if (Options.Contents != nullptr && !Options.Contents->Wanted(file)) {
+        // Passed over, yet counted: the read-ahead helper matches the
+        // worker's files by their place in the walk.
+        if (Ahead) Ahead->Reached(file);
+        continue;
+      }
       CheckFile(&chain, file, entry.Size, entry.Attributes);
       if (Status.SkipDirectory || Terminated()) break;
       Status.WaitWhilePaused();

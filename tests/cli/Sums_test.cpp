@@ -157,6 +157,23 @@ TEST(CheckSums, ReadFailureIsReportedNotAMismatch) {
   EXPECT_FALSE(Contains(r.Out, "校验和不符")) << r.Out;
 }
 
+// Files the manifest does not list are passed over, and the read-ahead
+// helper must still know where the worker is: otherwise every listed file
+// after them is dropped again and comes from the medium twice.
+TEST(CheckSums, EachListedFileIsReadFromTheMediumOnce) {
+  const Lines listed = {"x1", "x2", "x3", "x4", "x5", "x6"};
+  std::string manifest;
+  for (const std::string& name : listed) manifest += Sha256Abc + "  " + name + "\n";
+  std::vector<TTestFile> files = {{.Path = "0-unlisted", .Content = "u"},
+                                  {.Path = "SUMS", .Content = manifest}};
+  for (const std::string& name : listed) files.push_back({.Path = name, .Content = "abc"});
+  TTestFs fs(files, {}, {.KernelCache = true});
+  KORVANE_REQUIRE_FUSE(fs);
+  const TCliResult r = RunCli({"--quiet", "--check-sums=" + fs.PathOf("SUMS")});
+  EXPECT_EQ(r.ExitCode, 0) << r.Err << r.Out;
+  for (const std::string& name : listed) EXPECT_EQ(fs.ReadsServed(name), 1) << name;
+}
+
 // A stopped run read only part of the files: a manifest of those would pass
 // for a list of all of them, so none is written and the old one stays.
 TEST(MakeSums, StoppedRunLeavesTheOldManifest) {
