@@ -60,7 +60,8 @@ std::string ErrorListSystemTextLine(std::string_view text) {
 bool IsFailureLine(std::string_view line) {
   constexpr std::string_view indent = "     ";
   if (line.starts_with(indent)) line.remove_prefix(indent.size());
-  return line.starts_with(ReadErrorStart) || line.starts_with(CannotOpen);
+  return line.starts_with(ReadErrorStart) || line.starts_with(CannotOpen) ||
+         line == CannotSearchLine || line.starts_with(CannotSearch);
 }
 
 std::string TitleLine(std::string_view fullVersion) {

@@ -12,16 +12,35 @@
 
 namespace Platform {
 
+// What makes an open file or directory the one that was expected: the same
+// inode, not changed since. Two descriptors of one unchanged file compare
+// equal.
+struct TFileIdentity {
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
+  std::int64_t Size = -1;
+  std::int64_t ModifiedNs = 0;
+  std::int64_t ChangedNs = 0;
+  bool operator==(const TFileIdentity&) const = default;
+};
+// Of an open descriptor; empty when it cannot be examined.
+TFileIdentity IdentityOf(int fd);
+
 class TDirectoryChain {
  public:
   // Enough for the depth of nearly every real tree, so that a walk over one
   // never opens a directory twice, and few beside the program's own.
   static constexpr std::size_t DefaultOpenLimit = 32;
+  // wanted, or less when the process may hold so few descriptors
+  // (RLIMIT_NOFILE) that a walk keeping wanted open would leave none for
+  // the files it reads.
+  static std::size_t OpenLimitWithin(std::size_t wanted);
 
   // Starts at the directory path names ("" for the working directory),
   // opened one component at a time. Symbolic links in the path itself are
   // followed, as the user gave it.
-  explicit TDirectoryChain(std::string_view path, std::size_t openLimit = DefaultOpenLimit);
+  explicit TDirectoryChain(std::string_view path,
+                           std::size_t openLimit = OpenLimitWithin(DefaultOpenLimit));
   ~TDirectoryChain();
   TDirectoryChain(const TDirectoryChain&) = delete;
   TDirectoryChain& operator=(const TDirectoryChain&) = delete;
@@ -39,6 +58,15 @@ class TDirectoryChain {
   // The innermost directory's descriptor for the platform layer's own
   // calls relative to it; -1 when Error is set.
   int Descriptor() const { return Levels.back().Fd; }
+  // Closes every level above the innermost, which is opened again on the
+  // way back up, so that an open that ran out of descriptors can be tried
+  // again. False when there was nothing to give back.
+  bool GiveBackDescriptors();
+
+  // The innermost directory as it is now (size and times included, so that
+  // a listing of it can be known to be still valid); empty when Error is set.
+  TFileIdentity Identity() const;
+
   // Descriptors open below the start; never more than the limit.
   std::size_t OpenBelowStart() const { return OpenCount; }
 
@@ -52,6 +80,7 @@ class TDirectoryChain {
   };
   void OpenLevel(std::size_t index, bool again);
   void CloseLevel(TLevel& level);
+  bool GiveBackAbove(std::size_t keep);
   void KeepWithinLimit(std::size_t innermost);
   void Reopen();
 
