@@ -1,6 +1,7 @@
 #pragma once
 // The walk's order over a directory and its subdirectories, shared by the
 // worker and the read-ahead helper so that both go the same way.
+#include <chrono>
 #include <deque>
 #include <string>
 #include <vector>
@@ -23,11 +24,13 @@ TSubdirectories ListSubdirectories(const Platform::TDirectoryChain& chain,
 // items in one directory (a list of single files, with subdirectories on)
 // list it once, not once each. A list is used again only for the same
 // directory, unchanged since (same inode, size and times), and searched with
-// the same attributes. Bounded: the oldest lists go first.
+// the same attributes; a directory changed moments before it was listed is
+// listed again each time. Bounded: the oldest lists go first.
 class TSubdirectoryCache {
  public:
   static constexpr std::size_t MaxDirectories = 256;
   static constexpr std::size_t MaxNames = 1 << 18;
+  static constexpr std::chrono::seconds RacyInterval{3};
 
   TSubdirectories List(const Platform::TDirectoryChain& chain,
                        Platform::TAttributes fileAttributes);
