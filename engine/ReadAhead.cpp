@@ -168,9 +168,8 @@ void TReadAhead::Fetch(const TPlanned& planned, TDirectoryChain& chain, const st
   if (Plan.DropCache) {
     if (!SetState(planned.Serial, TState::Dropping)) return;
     // The same drop as before the worker's own reads, so that what is
-    // read ahead comes from the medium too. The file is described after
-    // the drop: the worker drops again unless it opens this very file,
-    // unchanged since.
+    // read ahead comes from the medium too. The worker drops again unless
+    // it opens this very file, unchanged since the helper opened it.
     file.DropCachedPages();
     const TDropped dropped{file.Identity(), file.PagesStillCached()};
     if (!SetState(planned.Serial, TState::Dropped, &dropped)) return;

@@ -49,13 +49,17 @@ bool OutOfDescriptors(int error) { return error == EMFILE || error == ENFILE; }
 
 }  // namespace
 
-TFileIdentity IdentityOf(int fd) {
-  struct stat info {};
-  if (fd < 0 || fstat(fd, &info) != 0) return {};
+TFileIdentity IdentityOf(const struct stat& info) {
   const auto ns = [](const timespec& time) {
     return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
   };
   return {info.st_dev, info.st_ino, info.st_size, ns(info.st_mtim), ns(info.st_ctim)};
+}
+
+TFileIdentity IdentityOf(int fd) {
+  struct stat info {};
+  if (fd < 0 || fstat(fd, &info) != 0) return {};
+  return IdentityOf(info);
 }
 
 TFileIdentity TDirectoryChain::Identity() const { return IdentityOf(Descriptor()); }

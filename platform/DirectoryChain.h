@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+struct stat;
+
 namespace Platform {
 
 // What makes an open file or directory the one that was expected: the same
@@ -25,6 +27,8 @@ struct TFileIdentity {
 };
 // Of an open descriptor; empty when it cannot be examined.
 TFileIdentity IdentityOf(int fd);
+// Of what fstat or stat said.
+TFileIdentity IdentityOf(const struct stat& info);
 
 class TDirectoryChain {
  public:

@@ -61,6 +61,8 @@ int TReadFile::OpenAt(int dirFd, const char* name) {
   int error = fstat(pinned, &info) != 0 ? errno : 0;
   if (error == 0 && !S_ISREG(info.st_mode)) error = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
   if (error == 0) {
+    Opened = IdentityOf(info);
+    BlockBytes = static_cast<std::int64_t>(info.st_blocks) * 512;
     const std::string self = "/proc/self/fd/" + std::to_string(pinned);
     do {
       Fd = open(self.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
@@ -98,11 +100,7 @@ int TReadFile::Read(void* buffer, std::int64_t count, std::int64_t& done) {
   return 0;
 }
 
-bool TReadFile::MayHaveHoles() const {
-  struct stat info {};
-  if (Fd < 0 || fstat(Fd, &info) != 0) return false;
-  return static_cast<std::int64_t>(info.st_blocks) * 512 < static_cast<std::int64_t>(info.st_size);
-}
+bool TReadFile::MayHaveHoles() const { return Fd >= 0 && BlockBytes < Opened.Size; }
 
 TReadFile::TDataStretch TReadFile::DataStretchFrom(std::int64_t offset) {
   TDataStretch stretch{offset};
@@ -123,8 +121,6 @@ int TReadFile::SkipForward(std::int64_t count) {
   if (count <= 0) return 0;
   return lseek(Fd, count, SEEK_CUR) < 0 ? errno : 0;
 }
-
-TFileIdentity TReadFile::Identity() const { return IdentityOf(Fd); }
 
 void TReadFile::DropCachedPages() {
   if (Fd < 0) return;
@@ -156,6 +152,7 @@ void TReadFile::Close() {
   // second close could hit a descriptor another thread has just opened.
   close(Fd);
   Fd = -1;
+  Opened = {};
 }
 
 }  // namespace Platform

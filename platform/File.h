@@ -49,7 +49,8 @@ class TReadFile {
   // Moves the read position count bytes on without reading.
   int SkipForward(std::int64_t count);
 
-  TFileIdentity Identity() const;
+  // The file as it was when opened.
+  const TFileIdentity& Identity() const { return Opened; }
 
   // Writes back the file's pending writes and drops its pages from the
   // system's cache, so that the reads that follow come from the medium and
@@ -70,6 +71,8 @@ class TReadFile {
   int OpenAt(int dirFd, const char* name);
 
   int Fd = -1;
+  TFileIdentity Opened;
+  std::int64_t BlockBytes = 0;  // on the medium, when opened
 };
 
 }  // namespace Platform
