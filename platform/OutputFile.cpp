@@ -132,7 +132,10 @@ TWriteResult TOutputFile::OpenStream(int fd, bool duplicate) {
 }
 
 TWriteResult TOutputFile::OpenReplacement(const std::string& target, bool exists) {
-  Fd = open(DirectoryOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  // An unnamed file gets its name through /proc at the end; without /proc
+  // it could never be put in place.
+  if (access("/proc/self/fd", X_OK) == 0)
+    Fd = open(DirectoryOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (Fd < 0) Fd = CreateTemporaryBeside(target, TempName);
   if (Fd >= 0) {
     Mode = TMode::Replace;

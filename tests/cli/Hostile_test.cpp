@@ -206,6 +206,14 @@ TEST(CliHostile, HangUpWritesTheLogAndEnds129) {
   ASSERT_TRUE(log.has_value());
   EXPECT_TRUE(Contains(*log, "进程被用户中止.\r\n"));
   EXPECT_TRUE(Contains(*log, "总计校验文件数: 1\r\n"));
+  // A run killed outright leaves the old log and nothing beside it.
+  TCliProcess killed({"-P1024", "--log=" + out.PathOf("log.txt"), fs.PathOf("slow.bin")});
+  while (!killed.HasOpen(fs.PathOf("slow.bin")) && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(5ms);
+  kill(killed.Pid(), SIGKILL);
+  EXPECT_EQ(killed.Finish().Signal, SIGKILL);
+  EXPECT_EQ(Names(out.Path()), std::set<std::string>{"log.txt"});
+  EXPECT_EQ(Platform::Gb18030ToUtf8(TestUtil::ReadFile(out.PathOf("log.txt"))), log);
 }
 
 // Few descriptors: the walk keeps within the process's limit and gives
