@@ -100,7 +100,10 @@ void TReadAhead::Run(std::stop_token stop) {
 // The walk's order: a directory's matching files, then each subdirectory in
 // turn, depth first.
 void TReadAhead::PlanItem(std::size_t item, const std::string& path, std::stop_token stop) {
-  TDirectoryChain chain(DirectoryPart(path), TDirectoryChain::OpenLimitWithin(ChainOpenLimit));
+  const std::string start = DirectoryPart(path);
+  if (!ItemChain || !ItemChain->StandsAt(start))
+    ItemChain = std::make_unique<TDirectoryChain>(start, TDirectoryChain::OpenLimitWithin(ChainOpenLimit));
+  TDirectoryChain& chain = *ItemChain;
   WalkDepthFirst(
       path, chain, [&](const std::string& level) { return PlanLevel(item, level, chain, stop); },
       [&](const std::string& level) { return !Leaving(item, CurrentDirectoryOf(level), stop); },

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -117,6 +118,7 @@ class TReadAhead {
   const TReadAheadPlan Plan;
   const TVerifyStatus& Status;
   TSubdirectoryCache Subdirectories;  // the helper's own
+  std::unique_ptr<Platform::TDirectoryChain> ItemChain;
 
   std::mutex Mutex;  // guards everything below but the thread
   std::condition_variable_any Changed;

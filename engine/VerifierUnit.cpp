@@ -359,7 +359,10 @@ TAttributes TVerifier::FileAttributeSet() const {
 }
 
 void TVerifier::ScanDirectory(const std::string& path) {
-  TDirectoryChain chain(DirectoryPart(path));
+  // Many items in one directory (a list of single files) share the way down.
+  const std::string start = DirectoryPart(path);
+  if (!ItemChain || !ItemChain->StandsAt(start)) ItemChain = std::make_unique<TDirectoryChain>(start);
+  TDirectoryChain& chain = *ItemChain;
   WalkDepthFirst(
       path, chain, [&](const std::string& level) { return ScanLevel(level, chain); },
       [&](const std::string&) { return !Terminated(); }, [](const std::string&) {},

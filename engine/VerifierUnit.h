@@ -123,6 +123,7 @@ class TVerifier {
   std::unique_ptr<TReadAhead> Ahead;
   // Used by the worker thread only.
   TSubdirectoryCache Subdirectories;
+  std::unique_ptr<Platform::TDirectoryChain> ItemChain;
   bool ItemIsLiteral = false;
   std::stop_source StopSource;
   std::jthread Thread;

@@ -88,9 +88,22 @@ bool TDirectoryChain::GiveBackAbove(std::size_t keep) {
 }
 
 TDirectoryChain::TDirectoryChain(std::string_view path, std::size_t openLimit)
-    : OpenLimit(std::max<std::size_t>(openLimit, 1)) {
+    : OpenLimit(std::max<std::size_t>(openLimit, 1)), StartPath(path) {
   TLevel& start = Levels.emplace_back();
   start.Error = OpenStart(path, start.Fd);
+  struct stat info {};
+  if (start.Error == 0 && fstat(start.Fd, &info) == 0) {
+    start.Device = info.st_dev;
+    start.Inode = info.st_ino;
+  }
+}
+
+bool TDirectoryChain::StandsAt(std::string_view path) const {
+  const TLevel& start = Levels.front();
+  if (Levels.size() != 1 || start.Error != 0 || start.Inode == 0 || path != StartPath) return false;
+  struct stat info {};
+  const std::string name = path.empty() ? "." : std::string(path);
+  return stat(name.c_str(), &info) == 0 && info.st_dev == start.Device && info.st_ino == start.Inode;
 }
 
 TDirectoryChain::~TDirectoryChain() {

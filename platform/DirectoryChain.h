@@ -56,6 +56,11 @@ class TDirectoryChain {
   // Back to the directory above; the start is never left.
   void Leave();
 
+  // True when the chain stands at its start, was made for path, and path
+  // still names that very directory: a walk of the next item in the same
+  // directory can then use it instead of opening the way down again.
+  bool StandsAt(std::string_view path) const;
+
   // 0 while the innermost directory is open; otherwise the system's code
   // for why it could not be (also when one above it was lost).
   int Error() const { return Levels.back().Error; }
@@ -89,6 +94,7 @@ class TDirectoryChain {
   void Reopen();
 
   std::vector<TLevel> Levels;
+  std::string StartPath;
   std::size_t OpenLimit;
   std::size_t OpenCount = 0;
 };
