@@ -124,7 +124,13 @@ TWriteResult TOutputFile::Open(const std::string& fileName) {
 }
 
 TWriteResult TOutputFile::OpenStream(int fd, bool duplicate) {
-  // A duplicate shares the descriptor's file position and append mode.
+  // A duplicate shares the descriptor's file position and append mode. One
+  // open for reading only is refused now, not after the run.
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
+    if (!duplicate) close(fd);
+    return Fail(TWriteStage::Create, flags < 0 ? errno : EBADF);
+  }
   Fd = duplicate ? fcntl(fd, F_DUPFD_CLOEXEC, 3) : fd;
   if (Fd < 0) return Fail(TWriteStage::Create, errno);
   Mode = TMode::Stream;

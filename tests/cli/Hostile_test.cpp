@@ -109,10 +109,14 @@ TEST(CliHostile, LogDestinationsThatAreNotPlainFiles) {
   const std::string got = reader.get();
   EXPECT_TRUE(got.starts_with(header));
   EXPECT_EQ(got.size(), expected.size());
-  // Without a reader the run is refused before it starts, and says why.
-  const TCliResult alone = RunCli({"--log=" + fifo, item});
-  EXPECT_EQ(alone.ExitCode, 2);
-  EXPECT_TRUE(Contains(alone.Err, "Cannot create file " + fifo + ".")) << alone.Err;
+  // Without a reader, or on a descriptor open for reading only (standard
+  // input is /dev/null here), the run is refused before it starts.
+  for (const std::string& refused : {fifo, std::string("/dev/stdin")}) {
+    const TCliResult alone = RunCli({"--log=" + refused, item});
+    EXPECT_EQ(alone.ExitCode, 2) << refused;
+    EXPECT_TRUE(Contains(alone.Err, "Cannot create file " + refused + ".")) << alone.Err;
+    EXPECT_FALSE(Contains(alone.Out + alone.Err, "正确")) << refused << ": a run was made";
+  }
 }
 
 // A log rewritten where its directory refuses new files: the space for the
