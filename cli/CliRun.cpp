@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -22,16 +23,21 @@
 #include "TextEncoding.h"
 #include "VerifierUnit.h"
 
-namespace {
-
 // Messages quote names, paths and switches as the user gave them; their
 // control characters are written as "\xNN", as in the log.
+// In the locale's codeset, as the terminal shows it.
 void Complain(const std::string& text) {
-  std::fprintf(stderr, "%s: %s\n", ProgramName, Platform::EscapeControlCharacters(text).c_str());
+  const std::string line =
+      std::string(ProgramName) + ": " + Platform::EscapeControlCharacters(text) + "\n";
+  std::fputs(Platform::InLocaleCodeset(line).c_str(), stderr);
 }
 
+namespace {
+
 int UsageError() {
-  std::fprintf(stderr, "请尝试执行 \"%s --help\" 来获取更多信息.\n", ProgramName);
+  std::fputs(Platform::InLocaleCodeset("请尝试执行 \"" + std::string(ProgramName) +
+                                       " --help\" 来获取更多信息.\n").c_str(),
+             stderr);
   return ExitUsage;
 }
 
@@ -51,7 +57,8 @@ std::optional<int> ApplyArguments(const TCliArguments& args, TVerifySetupInfo& s
     ++errors;
   });
   for (const std::string& item : args.LiteralItems) AddVerifyItem(item, setup);
-  AddOpenedItems(args.OpenPaths, setup.VerifyList);
+  AddOpenedPaths(args.OpenPaths, setup);
+  CheckDirectoriesWhole(setup.VerifyList);
   if (errors > 0) return UsageError();
   if (setup.ShowHelp) return PrintText(UsageText());
   if (setup.VerifyList.empty() && !manifestsGiven) {
@@ -68,26 +75,26 @@ std::optional<int> ApplyArguments(const TCliArguments& args, TVerifySetupInfo& s
 }
 
 // Waits for the end of the run, drawing the progress and passing the first
-// SIGINT or SIGTERM on as a stop request; a second one ends the program at
-// once.
-void MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
-                TProgressDisplay& progress) {
+// signal on as a stop request; a second one ends the program at once.
+// Returns the signal that stopped the run, 0 for none.
+int MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
+               TProgressDisplay& progress) {
   std::jthread waiter([&] {
     verifier.WaitFor();
     events.PostRunOver();
   });
-  bool stopRequested = false;
+  int stopSignal = 0;
   for (;;) {
     for (const int event : events.Wait(progress.MillisecondsUntilDue())) {
       if (event == TEventPipe::RunOver) {
         progress.Clear();
-        return;
+        return stopSignal;
       }
-      if (stopRequested) {
+      if (stopSignal != 0) {
         progress.Clear();
         TEventPipe::EndBySignal(event);
       }
-      stopRequested = true;
+      stopSignal = event;
       verifier.Terminate();
     }
     progress.Refresh(status);
@@ -95,12 +102,13 @@ void MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
 }
 
 // The run itself; the signals are caught only while it goes on.
-void Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args,
-            TContentCheck* contents) {
+// Returns the signal that stopped the run, 0 for none.
+int Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args,
+           TContentCheck* contents) {
   TEventPipe events;
   TVerifier verifier(status, setup, TRunOptions{.Cached = args.Cached, .Contents = contents});
   TProgressDisplay progress(stderr, !args.Quiet && isatty(STDERR_FILENO) == 1);
-  MonitorRun(verifier, status, events, progress);
+  return MonitorRun(verifier, status, events, progress);
 }
 
 bool WriteLogToStandardOutput(const TStringList& log) {
@@ -113,13 +121,20 @@ bool WriteLogToStandardOutput(const TStringList& log) {
   return false;
 }
 
-bool WriteLog(const TStringList& log, const std::optional<std::string>& logFile) {
+void ComplainOfLogFile(const ELogFileError& error) {
+  std::string text = std::string(error.what()) + ".";
+  if (error.Code() != 0) text += " " + Platform::SystemErrorText(error.Code());
+  Complain(text);
+}
+
+bool WriteLog(const TStringList& log, std::optional<TLogFileWriter>& logFile) {
   if (!logFile) return WriteLogToStandardOutput(log);
   try {
-    SaveLogFile(log, *logFile);
+    for (const std::string& line : log) logFile->AppendLine(line);
+    logFile->Commit();
     return true;
   } catch (const ELogFileError& error) {
-    Complain(std::string(error.what()) + ".");
+    ComplainOfLogFile(error);
     return false;
   }
 }
@@ -131,6 +146,10 @@ void ReportSearchFailures(const TVerifyStatus& status) {
     Complain("不能搜索目录'" + failure.Directory + "': 错误代码=" + std::to_string(failure.Code) +
              ", " + Platform::SystemErrorText(failure.Code));
   }
+  for (const TMissingItem& missing : status.MissingItems)
+    Complain("'" + missing.Item + "': " + Platform::SystemErrorText(missing.Code));
+  for (const std::string& path : status.PagesKeptFiles)
+    Complain("'" + path + "': 数据仍在内存中 (被其他进程映射), 读出的数据可能不是来自介质");
 }
 
 int Run(const TCliArguments& args) {
@@ -139,21 +158,26 @@ int Run(const TCliArguments& args) {
   if (const auto status = sums.Load(args)) return *status;
   if (const auto status = ApplyArguments(args, setup, sums.Checking())) return *status;
   sums.ChooseItems(setup);
-  if (args.LogFile) {
-    try {
-      CheckLogFileCreatable(*args.LogFile);
-    } catch (const ELogFileError& error) {
-      Complain(std::string(error.what()) + ".");
-      return ExitUsage;
-    }
+  // The log file is opened before the run, so that a log that cannot be
+  // written is refused before hours of reading (a FIFO's reader is there
+  // from the start), and the old one stays until the new log is complete.
+  std::optional<TLogFileWriter> logFile;
+  try {
+    if (args.LogFile) logFile.emplace(*args.LogFile);
+  } catch (const ELogFileError& error) {
+    ComplainOfLogFile(error);
+    return ExitUsage;
   }
   TVerifyStatus status;
-  Verify(setup, status, args, sums.Contents());
-  const bool written = WriteLog(status.Log, args.LogFile);
+  const int stopSignal = Verify(setup, status, args, sums.Contents());
+  const bool written = WriteLog(status.Log, logFile);
   ReportSearchFailures(status);
   const bool sumsWritten = sums.Finish(ExitStatusOf(status) == ExitStopped);
-  std::fprintf(stderr, "%s\n", SummaryLine(status).c_str());
-  return written && sumsWritten ? ExitStatusOf(status) : ExitUsage;
+  std::fputs(Platform::InLocaleCodeset(SummaryLine(status) + "\n").c_str(), stderr);
+  if (!written || !sumsWritten) return ExitUsage;
+  const int exitStatus = ExitStatusOf(status);
+  // A closed terminal stops a run as Ctrl-C does; the status says which.
+  return exitStatus == ExitStopped && stopSignal == SIGHUP ? ExitHungUp : exitStatus;
 }
 
 }  // namespace
@@ -170,7 +194,8 @@ int RunCli(const TStringList& arguments) {
 int ExitStatusOf(const TVerifyStatus& status) {
   const auto& log = status.Log;
   if (std::find(log.begin(), log.end(), LogText::Stopped) != log.end()) return ExitStopped;
-  const bool failed = status.FilesError > 0 || !status.SearchFailures.empty();
+  const bool failed =
+      status.FilesError > 0 || !status.SearchFailures.empty() || !status.MissingItems.empty();
   return failed ? ExitFileErrors : ExitAllCorrect;
 }
 

@@ -11,14 +11,18 @@ inline constexpr int ExitAllCorrect = 0;
 inline constexpr int ExitFileErrors = 1;
 inline constexpr int ExitUsage = 2;       // also: the log could not be written
 inline constexpr int ExitStopped = 130;   // 128 + SIGINT, as shells report it
+inline constexpr int ExitHungUp = 129;    // 128 + SIGHUP: stopped by a closed terminal
 
 // Runs the program on its arguments (without its name); returns the exit
 // status.
 int RunCli(const TStringList& arguments);
 
 // After a run: 130 when the log says the user stopped it, 1 when a file or
-// a directory search failed, otherwise 0.
+// a directory search failed or an item named nothing, otherwise 0.
 int ExitStatusOf(const TVerifyStatus& status);
+
+// One message on standard error, after the program's name.
+void Complain(const std::string& text);
 
 // The one line written to standard error at the end.
 std::string SummaryLine(const TVerifyStatus& status);

@@ -12,13 +12,14 @@
 
 namespace {
 
-constexpr int CaughtSignals[] = {SIGINT, SIGTERM};
+constexpr int CaughtSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // Lock-free, so the handler may read it.
 std::atomic<int> WriteEnd{-1};
 static_assert(std::atomic<int>::is_always_lock_free);
 
 int ReadEnd = -1;
+bool Owned = false;
 struct sigaction Previous[std::size(CaughtSignals)];
 
 void Post(int event) {
@@ -37,9 +38,9 @@ extern "C" void OnSignal(int signal) {
 
 }  // namespace
 
-TEventPipe::TEventPipe() {
+void TEventPipe::CatchSignalsEarly() {
+  if (ReadEnd >= 0) return;
   int fds[2];
-  if (ReadEnd >= 0) throw std::logic_error("only one TEventPipe at a time");
   // Non-blocking both ways: the handler must never block, and the reader
   // drains whatever is there.
   if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("pipe2 failed");
@@ -59,12 +60,19 @@ TEventPipe::TEventPipe() {
   }
 }
 
+TEventPipe::TEventPipe() {
+  if (Owned) throw std::logic_error("only one TEventPipe at a time");
+  CatchSignalsEarly();
+  Owned = true;
+}
+
 TEventPipe::~TEventPipe() {
   for (std::size_t i = 0; i < std::size(CaughtSignals); ++i)
     sigaction(CaughtSignals[i], &Previous[i], nullptr);
   close(WriteEnd.exchange(-1));
   close(ReadEnd);
   ReadEnd = -1;
+  Owned = false;
 }
 
 void TEventPipe::PostRunOver() { Post(RunOver); }

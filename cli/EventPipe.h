@@ -1,6 +1,7 @@
 #pragma once
-// The events the command-line program waits for while a run goes on: SIGINT
-// and SIGTERM, and the end of the run. Each arrives as one byte through a
+// The events the command-line program waits for while a run goes on: SIGINT,
+// SIGTERM and SIGHUP (a closed terminal, a dropped ssh session), and the
+// end of the run. Each arrives as one byte through a
 // pipe, so that the main thread can wait for all of them at once, with a
 // time limit for the next progress refresh.
 //
@@ -13,7 +14,13 @@ class TEventPipe {
  public:
   static constexpr int RunOver = 0;  // any other event is a signal number
 
-  // Creates the pipe and catches SIGINT and SIGTERM until destruction. One
+  // Catches the signals from the first thing main() does: a signal that
+  // comes before the run is kept in the pipe, and the run it would have
+  // ended ends at once, with its log, instead of the program dying without
+  // one. The first TEventPipe takes over what arrived.
+  static void CatchSignalsEarly();
+
+  // Creates the pipe and catches the signals until destruction. One
   // object at a time: the handler writes to a single process-wide pipe.
   // Destroy it on the main thread once the other threads have ended, so
   // that no handler can still be running when the pipe closes.

@@ -11,10 +11,6 @@
 
 namespace {
 
-void Complain(const std::string& text) {
-  std::fprintf(stderr, "%s: %s\n", ProgramName, Platform::EscapeControlCharacters(text).c_str());
-}
-
 // The whole file; the error code when it cannot be opened or read.
 int ReadWholeFile(const std::string& path, std::string& text) {
   Platform::TReadFile file;

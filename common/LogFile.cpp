@@ -5,10 +5,13 @@
 #include "SafeFile.h"
 #include "TextEncoding.h"
 
-ELogFileError::ELogFileError(const std::string& fileName)
-    : std::runtime_error("Cannot create file " + fileName) {}
+ELogFileError::ELogFileError(const std::string& fileName, int code)
+    : std::runtime_error("Cannot create file " + fileName), ErrorCode(code) {}
 
 namespace {
+
+// Lines gathered before they are converted and written together.
+constexpr std::size_t PieceSize = 1u << 20;
 
 // The saved bytes a piece at a time: lines joined up to about a megabyte
 // and converted together, so that neither the whole text nor a converter
@@ -17,7 +20,7 @@ Platform::TContentProducer LogPieces(const TStringList& log) {
   return [&log, next = std::size_t{0}, utf8 = std::string()](std::string& piece) mutable {
     if (next == log.size()) return false;
     utf8.clear();
-    for (; next < log.size() && utf8.size() < (1u << 20); ++next) utf8.append(log[next]).append("\r\n");
+    for (; next < log.size() && utf8.size() < PieceSize; ++next) utf8.append(log[next]).append("\r\n");
     piece = Platform::Utf8ToGb18030(utf8);
     return true;
   };
@@ -33,9 +36,40 @@ std::string LogFileText(const TStringList& log) {
 }
 
 void SaveLogFile(const TStringList& log, const std::string& fileName) {
-  const Platform::TWriteResult result = Platform::ReplaceFileContent(fileName, LogPieces(log));
-  if (result.Failed == Platform::TWriteStage::Create) throw ELogFileError(fileName);
-  if (result.Failed == Platform::TWriteStage::Write) throw EStreamWriteError();
+  TLogFileWriter writer(fileName);
+  for (const std::string& line : log) writer.AppendLine(line);
+  writer.Commit();
+}
+
+TLogFileWriter::TLogFileWriter(const std::string& fileName) : FileName(fileName) {
+  Check(Output.Open(fileName));
+}
+
+void TLogFileWriter::Check(const Platform::TWriteResult& result) {
+  if (result.Failed == Platform::TWriteStage::Create) throw ELogFileError(FileName, result.Error);
+  if (result.Failed == Platform::TWriteStage::Write) throw EStreamWriteError(result.Error);
+}
+
+void TLogFileWriter::AppendLine(std::string_view line) {
+  Gathered.append(line).append("\r\n");
+  if (Gathered.size() >= PieceSize) Flush();
+}
+
+void TLogFileWriter::Flush() {
+  if (Gathered.empty()) return;
+  const std::string piece = Platform::Utf8ToGb18030(Gathered);
+  Gathered.clear();
+  Check(Output.Append(piece));
+}
+
+void TLogFileWriter::Commit() {
+  Flush();
+  Check(Output.Commit());
+}
+
+void TLogFileWriter::Abandon() {
+  Gathered.clear();
+  Output.Abandon();
 }
 
 void CheckLogFileCreatable(const std::string& fileName) {

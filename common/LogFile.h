@@ -6,26 +6,33 @@
 // valid UTF-8 are written as U+FFFD (see TextEncoding.h for why).
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
+#include "OutputFile.h"
 #include "VerifyStatus.h"
 
 // A log that could not be saved; the windows show the text with a full stop
 // added. This one is "Cannot create file " + the file's name.
+// Code() is the system's code of the failing call (0: not known).
 class ELogFileError : public std::runtime_error {
  public:
-  explicit ELogFileError(const std::string& fileName);
+  explicit ELogFileError(const std::string& fileName, int code = 0);
+  int Code() const { return ErrorCode; }
 
  protected:
   struct TText {
     const char* Message;
   };
-  explicit ELogFileError(TText text) : std::runtime_error(text.Message) {}
+  ELogFileError(TText text, int code) : std::runtime_error(text.Message), ErrorCode(code) {}
+
+ private:
+  int ErrorCode = 0;
 };
 
 // The file was made, but not every byte of the log reached it (a full disk).
 class EStreamWriteError : public ELogFileError {
  public:
-  EStreamWriteError() : ELogFileError(TText{"Stream write error"}) {}
+  explicit EStreamWriteError(int code = 0) : ELogFileError(TText{"Stream write error"}, code) {}
 };
 
 // The bytes of the saved log.
@@ -37,6 +44,30 @@ std::string LogFileText(const TStringList& log);
 // Throws ELogFileError when the file cannot be created, EStreamWriteError
 // when it cannot be written in full.
 void SaveLogFile(const TStringList& log, const std::string& fileName);
+
+// The log written to its file as its lines come (rules in OutputFile.h:
+// /dev/stdout, FIFOs and devices as streams, regular files replaced only
+// once complete, or rewritten in place after the space is reserved).
+class TLogFileWriter {
+ public:
+  // Throws ELogFileError when fileName cannot be opened for the log.
+  explicit TLogFileWriter(const std::string& fileName);
+  // Each line is followed by CR LF. Lines are gathered and converted in
+  // pieces; Flush passes on what is gathered. Throw EStreamWriteError.
+  void AppendLine(std::string_view line);
+  void Flush();
+  // Puts the log in place. Throws as the constructor and AppendLine do.
+  void Commit();
+  // Leaves whatever the name held as it was (a stream keeps what it got).
+  void Abandon();
+
+ private:
+  void Check(const Platform::TWriteResult& result);
+
+  std::string FileName;
+  Platform::TOutputFile Output;
+  std::string Gathered;  // UTF-8, not yet converted
+};
 
 // Creates fileName if it is missing, without changing an existing file, so
 // that a front can refuse a log it could not save before a long run starts.

@@ -57,6 +57,7 @@ TVerifySetupInfo::TVerifySetupInfo(std::string iniFileName) : IniFileName(std::m
 
 void TVerifySetupInfo::Reset() {
   VerifyList.clear();
+  LiteralItems.clear();
   AllSubdirectories = true;
   AllFileAttributes = true;
   PositionError = false;

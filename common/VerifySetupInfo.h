@@ -1,6 +1,7 @@
 #pragma once
 // The options of a run and the items to verify, with their settings file.
 #include <cstdint>
+#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -51,6 +52,10 @@ class TVerifySetupInfo {
   bool PositionError = false;
   std::int32_t ReadUnit = DefaultReadUnit;
   TStringList VerifyList;
+  // Items of VerifyList that name one file literally (a path handed over
+  // as it is): checked as that file alone, whatever the subdirectory
+  // option says and whatever characters the name holds.
+  std::set<std::string> LiteralItems;
   bool ShowHelp = false;
   TMutex Mutex;
 

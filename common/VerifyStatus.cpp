@@ -24,6 +24,8 @@ void TVerifyStatus::Reset() {
   Log.clear();
   ErrorList.clear();
   SearchFailures.clear();
+  MissingItems.clear();
+  PagesKeptFiles.clear();
   Finished = false;
   SkipFile = false;
   SkipDirectory = false;

@@ -19,6 +19,14 @@ struct TSearchFailure {
   bool operator==(const TSearchFailure&) const = default;
 };
 
+// An item without wildcards that named nothing, so that the run checked
+// no file for it, with the system's code for the missing name.
+struct TMissingItem {
+  std::string Item;
+  int Code = 0;
+  bool operator==(const TMissingItem&) const = default;
+};
+
 class TVerifyStatus {
  public:
   TVerifyStatus();
@@ -56,6 +64,10 @@ class TVerifyStatus {
   TStringList Log;
   TStringList ErrorList;
   std::vector<TSearchFailure> SearchFailures;
+  std::vector<TMissingItem> MissingItems;
+  // Files whose pages stayed in memory after the drop (another process has
+  // them mapped): their reads may not have come from the medium.
+  TStringList PagesKeptFiles;
 
   // Crossed between the threads without the lock.
   std::atomic<bool> Finished{false};

@@ -1,5 +1,7 @@
 #include "DepthFirstWalk.h"
 
+#include <chrono>
+
 #include "DirSearch.h"
 
 using namespace Platform;
@@ -11,5 +13,32 @@ TSubdirectories ListSubdirectories(const TDirectoryChain& chain, TAttributes fil
     if (entry.Name != "." && entry.Name != "..") found.Names.push_back(entry.Name);
   }
   found.Error = search.Error();
+  return found;
+}
+
+TSubdirectories TSubdirectoryCache::List(const TDirectoryChain& chain, TAttributes fileAttributes) {
+  const TFileIdentity directory = chain.Identity();
+  // A directory that cannot be examined is listed every time.
+  if (directory.Inode == 0) return ListSubdirectories(chain, fileAttributes);
+  for (const TEntry& entry : Entries) {
+    if (entry.Directory == directory && entry.Attributes == fileAttributes) return entry.Found;
+  }
+  const auto listedAt = std::chrono::system_clock::now();
+  TSubdirectories found = ListSubdirectories(chain, fileAttributes);
+  if (found.Error != 0 || found.Names.size() > MaxNames) return found;
+  // A change made just before the listing could leave the directory's time
+  // where it was: file systems keep times in steps (a clock tick, two
+  // seconds on FAT). A list is kept only when the last change is older
+  // than any such step.
+  const auto changed = std::chrono::system_clock::time_point(
+      std::chrono::duration_cast<std::chrono::system_clock::duration>(
+          std::chrono::nanoseconds(directory.ChangedNs)));
+  if (listedAt - changed < RacyInterval) return found;
+  Names += found.Names.size();
+  Entries.push_back({directory, fileAttributes, found});
+  while (Entries.size() > MaxDirectories || Names > MaxNames) {
+    Names -= Entries.front().Found.Names.size();
+    Entries.pop_front();
+  }
   return found;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The walk's order over a directory and its subdirectories, shared by the
 // worker and the read-ahead helper so that both go the same way.
+#include <chrono>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,31 @@ struct TSubdirectories {
 };
 TSubdirectories ListSubdirectories(const Platform::TDirectoryChain& chain,
                                    Platform::TAttributes fileAttributes);
+
+// The subdirectory lists of the directories a run has walked, so that many
+// items in one directory (a list of single files, with subdirectories on)
+// list it once, not once each. A list is used again only for the same
+// directory, unchanged since (same inode, size and times), and searched with
+// the same attributes; a directory changed moments before it was listed is
+// listed again each time. Bounded: the oldest lists go first.
+class TSubdirectoryCache {
+ public:
+  static constexpr std::size_t MaxDirectories = 256;
+  static constexpr std::size_t MaxNames = 1 << 18;
+  static constexpr std::chrono::seconds RacyInterval{3};
+
+  TSubdirectories List(const Platform::TDirectoryChain& chain,
+                       Platform::TAttributes fileAttributes);
+
+ private:
+  struct TEntry {
+    Platform::TFileIdentity Directory;
+    Platform::TAttributes Attributes = 0;
+    TSubdirectories Found;
+  };
+  std::deque<TEntry> Entries;  // oldest first
+  std::size_t Names = 0;
+};
 
 // Depth first from path (directory part + mask), as a recursion over the
 // subdirectories would go, but with the levels kept on the heap: the depth

@@ -61,7 +61,8 @@ bool IsFailureLine(std::string_view line) {
   constexpr std::string_view indent = "     ";
   if (line.starts_with(indent)) line.remove_prefix(indent.size());
   return line.starts_with(ReadErrorStart) || line.starts_with(CannotOpen) ||
-         line.starts_with(ContentMismatch);
+         line.starts_with(ContentMismatch) || line == CannotSearchLine ||
+         line.starts_with(CannotSearch);
 }
 
 std::string TitleLine(std::string_view fullVersion) {

@@ -19,6 +19,10 @@ inline constexpr std::string_view ContentMismatch = "文件内容与校验和不
 inline constexpr std::string_view FileCorrect = "     文件正确.";
 inline constexpr std::string_view FileSkipped = "     文件被跳过.";
 inline constexpr std::string_view NoMatch = "   没有匹配文件.";
+inline constexpr std::string_view CannotSearch = "不能搜索目录.";
+// Under a directory's scan line when it could not be searched; its code and
+// text lines follow as under a failed file.
+inline constexpr std::string_view CannotSearchLine = "   不能搜索目录.";
 inline constexpr std::string_view DirectorySkipped = "   目录被跳过.";
 inline constexpr std::string_view Stopped = "进程被用户中止.";
 inline constexpr std::string_view Rule = "********************";

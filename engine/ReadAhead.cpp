@@ -44,13 +44,13 @@ void TReadAhead::BeginItem(std::size_t item) {
   WorkerItem = item;
 }
 
-bool TReadAhead::Reached(const std::string& path) {
+std::optional<TReadAhead::TDropped> TReadAhead::Reached(const std::string& path) {
   std::unique_lock lock(Mutex);
   const std::int64_t index = WorkerIndex++;
   Changed.notify_all();
   while (!Queue.empty() && Queue.front().Index < index) PopFront();
-  if (Queue.empty() || Queue.front().Index != index) return false;
-  bool dropped = false;
+  if (Queue.empty() || Queue.front().Index != index) return std::nullopt;
+  std::optional<TDropped> dropped;
   // The path is compared too: should the helper have listed a directory
   // that changed in between, its count no longer matches the worker's,
   // and a file it did not drop must never go unread from the medium.
@@ -59,7 +59,7 @@ bool TReadAhead::Reached(const std::string& path) {
     // is as short as the worker's own, and one that ended during the
     // worker's read would make the medium deliver the file twice.
     Changed.wait(lock, [&] { return Queue.front().State != TState::Dropping; });
-    dropped = Queue.front().State == TState::Dropped;
+    if (Queue.front().State == TState::Dropped) dropped = Queue.front().Dropped;
   }
   PopFront();
   return dropped;
@@ -100,7 +100,10 @@ void TReadAhead::Run(std::stop_token stop) {
 // The walk's order: a directory's matching files, then each subdirectory in
 // turn, depth first.
 void TReadAhead::PlanItem(std::size_t item, const std::string& path, std::stop_token stop) {
-  TDirectoryChain chain(DirectoryPart(path), ChainOpenLimit);
+  const std::string start = DirectoryPart(path);
+  if (!ItemChain || !ItemChain->StandsAt(start))
+    ItemChain = std::make_unique<TDirectoryChain>(start, TDirectoryChain::OpenLimitWithin(ChainOpenLimit));
+  TDirectoryChain& chain = *ItemChain;
   WalkDepthFirst(
       path, chain, [&](const std::string& level) { return PlanLevel(item, level, chain, stop); },
       [&](const std::string& level) { return !Leaving(item, CurrentDirectoryOf(level), stop); },
@@ -111,20 +114,22 @@ void TReadAhead::PlanItem(std::size_t item, const std::string& path, std::stop_t
 // Puts the directory's files into the sequence; returns its subdirectories,
 // none when the helper is to leave it.
 std::vector<std::string> TReadAhead::PlanLevel(std::size_t item, const std::string& path,
-                                               const TDirectoryChain& chain, std::stop_token stop) {
+                                               TDirectoryChain& chain, std::stop_token stop) {
   const std::string directory = CurrentDirectoryOf(path);
-  TDirSearch files(chain, NamePart(path), Plan.FileAttributeSet);
+  const bool literal = Plan.LiteralItems.contains(Plan.Items[item]);
+  TDirSearch files(chain, NamePart(path), Plan.FileAttributeSet,
+                   literal ? TDirSearch::ExactName : TDirSearch::Everything);
   for (TSearchEntry entry; files.Next(entry);) {
     if (!Offer(item, directory, entry, chain, stop)) return {};
   }
-  if (!Plan.AllSubdirectories || Leaving(item, directory, stop)) return {};
-  return ListSubdirectories(chain, Plan.FileAttributeSet).Names;
+  if (literal || !Plan.AllSubdirectories || Leaving(item, directory, stop)) return {};
+  return Subdirectories.List(chain, Plan.FileAttributeSet).Names;
 }
 
 // Adds one listed file to the sequence and asks for it when the worker has
 // not passed it yet. False when the helper is to leave the directory.
 bool TReadAhead::Offer(std::size_t item, const std::string& directory, const TSearchEntry& entry,
-                       const TDirectoryChain& chain, std::stop_token stop) {
+                       TDirectoryChain& chain, std::stop_token stop) {
   // Devices and pipes have nothing to read ahead; they still hold a place
   // in the sequence.
   const bool regular = (entry.Attributes & faSysFile) == 0;
@@ -158,8 +163,7 @@ bool TReadAhead::HasRoom(std::int64_t bytes) const {
          (Queue.empty() || QueuedBytes + bytes <= Plan.Window.Bytes);
 }
 
-void TReadAhead::Fetch(const TPlanned& planned, const TDirectoryChain& chain,
-                       const std::string& name) {
+void TReadAhead::Fetch(const TPlanned& planned, TDirectoryChain& chain, const std::string& name) {
   TReadFile file;
   if (file.Open(chain, name) != 0) return;
   // Each step only while the worker has not reached the file: once it
@@ -167,20 +171,25 @@ void TReadAhead::Fetch(const TPlanned& planned, const TDirectoryChain& chain,
   if (Plan.DropCache) {
     if (!SetState(planned.Serial, TState::Dropping)) return;
     // The same drop as before the worker's own reads, so that what is
-    // read ahead comes from the medium too.
+    // read ahead comes from the medium too. The worker drops again unless
+    // it opens this very file, unchanged since the helper opened it.
     file.DropCachedPages();
+    const TDropped dropped{file.Identity(), file.PagesStillCached()};
+    if (!SetState(planned.Serial, TState::Dropped, &dropped)) return;
+  } else if (!SetState(planned.Serial, TState::Listed)) {
+    return;
   }
-  if (!SetState(planned.Serial, Plan.DropCache ? TState::Dropped : TState::Listed)) return;
   file.ReadAhead(planned.Bytes);
 }
 
 // False when the file is no longer waiting for the worker.
-bool TReadAhead::SetState(std::uint64_t serial, TState state) {
+bool TReadAhead::SetState(std::uint64_t serial, TState state, const TDropped* dropped) {
   std::lock_guard hold(Mutex);
   const auto found = std::find_if(Queue.begin(), Queue.end(),
                                   [serial](const TPlanned& p) { return p.Serial == serial; });
   if (found == Queue.end()) return false;
   found->State = state;
+  if (dropped != nullptr) found->Dropped = *dropped;
   Changed.notify_all();
   return true;
 }

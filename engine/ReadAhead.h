@@ -11,14 +11,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "Attributes.h"
+#include "DepthFirstWalk.h"
 #include "DirSearch.h"
 #include "DirectoryChain.h"
 #include "VerifyStatus.h"
@@ -39,6 +42,9 @@ struct TReadAheadWindow {
 // What the helper needs to go through the run's items in the walk's order.
 struct TReadAheadPlan {
   TStringList Items;
+  // Items that are one file each, named literally: no subdirectories, no
+  // wildcards.
+  std::set<std::string> LiteralItems;
   bool AllSubdirectories = false;
   Platform::TAttributes FileAttributeSet = 0;
   // Each file's cached pages are dropped before it is asked for, so that
@@ -60,10 +66,17 @@ class TReadAhead {
   // The worker's side, in the order of its walk. Each takes an internal
   // lock for a few list operations only, never across input or output.
   void BeginItem(std::size_t item);
-  // The worker begins the check of its next file. True when the helper has
-  // already dropped that file's cached pages for this run: dropping them
-  // again would throw away what was read ahead from the medium.
-  bool Reached(const std::string& path);
+  // What the helper dropped from the cache: the file as it was then, and
+  // whether some of its pages stayed in memory all the same.
+  struct TDropped {
+    Platform::TFileIdentity File;
+    bool PagesKept = false;
+  };
+  // The worker begins the check of its next file. The file the helper has
+  // dropped under that name for this run, if any: when the worker opens
+  // that same unchanged file, dropping it again would only throw away what
+  // was read ahead from the medium.
+  std::optional<TDropped> Reached(const std::string& path);
   // The worker leaves directory (its current-directory text) and all
   // below it on request: nothing more is asked for there.
   void SkippedDirectory(const std::string& directory);
@@ -77,6 +90,7 @@ class TReadAhead {
     std::uint64_t Serial = 0;    // stays the same when Index is renumbered
     std::int64_t Bytes = 0;      // asked for in advance; 0 for none
     TState State = TState::Listed;
+    TDropped Dropped{};
   };
   // From file From of the sequence on, the worker will not check anything
   // in Directory or below it.
@@ -89,12 +103,11 @@ class TReadAhead {
   void Run(std::stop_token stop);
   void PlanItem(std::size_t item, const std::string& path, std::stop_token stop);
   std::vector<std::string> PlanLevel(std::size_t item, const std::string& path,
-                                     const Platform::TDirectoryChain& chain, std::stop_token stop);
+                                     Platform::TDirectoryChain& chain, std::stop_token stop);
   bool Offer(std::size_t item, const std::string& directory, const Platform::TSearchEntry& entry,
-             const Platform::TDirectoryChain& chain, std::stop_token stop);
-  void Fetch(const TPlanned& planned, const Platform::TDirectoryChain& chain,
-             const std::string& name);
-  bool SetState(std::uint64_t serial, TState state);
+             Platform::TDirectoryChain& chain, std::stop_token stop);
+  void Fetch(const TPlanned& planned, Platform::TDirectoryChain& chain, const std::string& name);
+  bool SetState(std::uint64_t serial, TState state, const TDropped* dropped = nullptr);
   void PopFront();
   bool WaitForTurn(std::unique_lock<std::mutex>& lock, std::int64_t bytes, std::stop_token stop);
   bool HasRoom(std::int64_t bytes) const;
@@ -104,6 +117,8 @@ class TReadAhead {
 
   const TReadAheadPlan Plan;
   const TVerifyStatus& Status;
+  TSubdirectoryCache Subdirectories;  // the helper's own
+  std::unique_ptr<Platform::TDirectoryChain> ItemChain;
 
   std::mutex Mutex;  // guards everything below but the thread
   std::condition_variable_any Changed;

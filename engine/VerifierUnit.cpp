@@ -62,33 +62,58 @@ void TVerifier::VerifyFile(const std::string& path, std::int64_t size, TAttribut
   CheckFile(nullptr, path, size, attributes);
 }
 
-void TVerifier::CheckFile(const TDirectoryChain* directory, const std::string& path,
-                          std::int64_t size, TAttributes attributes) {
+void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, std::int64_t size,
+                          TAttributes attributes) {
   if (!IsValidReadUnit(Setup.ReadUnit) || Status.ReadBuffer == nullptr ||
       Status.ReadBufferSize < static_cast<std::size_t>(Setup.ReadUnit))
     throw std::logic_error("VerifyFile needs a read unit of 1..1048576 and a buffer that long");
 
-  AnnounceFile(path, size, attributes);
-  const bool droppedAhead = Ahead && Ahead->Reached(path);
   TFileCheck check;
   if (Options.Contents != nullptr) check.Sink = Options.Contents->BeginFile(path);
+  // A device, FIFO or socket has no bytes a check could read, and opening
+  // one has effects of its own (a watchdog starts, a serial line toggles):
+  // it is never opened, and is correct as a file of length 0.
+  if ((attributes & faSysFile) != 0) {
+    AnnounceFile(path, 0, attributes);
+    if (Ahead) Ahead->Reached(path);
+    RecordOutcome(path, check);
+    return;
+  }
+  AnnounceFile(path, size, attributes);
   TReadFile file;
   const int code =
       directory != nullptr ? file.Open(*directory, NamePart(path)) : file.Open(path);
   if (code != 0) {
+    if (Ahead) Ahead->Reached(path);
     Status.FileError = true;
     check.FailureMessage = LogText::CannotOpen;
     check.ErrorCode = code;
   } else {
-    // What a copy has just written is still in memory; reading that would
-    // prove nothing about the medium. A file read ahead was dropped before
-    // that: dropping it again would only throw away what came from the
-    // medium.
-    if (!Options.Cached && !droppedAhead) file.DropCachedPages();
+    DropUnlessDroppedAhead(file, path);
     ReadUnits(file, size, check);
     file.Close();
   }
   RecordOutcome(path, check);
+}
+
+// What a copy has just written is still in memory; reading that would prove
+// nothing about the medium. The helper's drop counts only for the very file
+// the worker has opened, unchanged since: a file rewritten or replaced in
+// between holds new pages in memory. Dropping a file again that was read
+// ahead would only throw away what came from the medium.
+void TVerifier::DropUnlessDroppedAhead(TReadFile& file, const std::string& path) {
+  const auto dropped = Ahead ? Ahead->Reached(path) : std::nullopt;
+  if (Options.Cached) return;
+  bool pagesKept = false;
+  if (dropped && dropped->File == file.Identity()) {
+    pagesKept = dropped->PagesKept;
+  } else {
+    file.DropCachedPages();
+    pagesKept = file.PagesStillCached();
+  }
+  if (!pagesKept) return;
+  TMutexLock hold(Status.Mutex);
+  Status.PagesKeptFiles.push_back(path);
 }
 
 void TVerifier::AnnounceFile(const std::string& path, std::int64_t size, TAttributes attributes) {
@@ -122,9 +147,25 @@ bool TVerifier::ReadOne(TReadFile& file, std::int64_t count, TFileCheck& check) 
 void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check) {
   const std::int64_t unit = Setup.ReadUnit;
   std::int64_t remaining = size;
+  // Holes hold nothing on the medium: whole units inside one are passed
+  // over, so an 8 TiB file with little data takes as long as its data. A
+  // unit that touches data is read as always, so an error is reported at
+  // the very position unit reads give.
+  const bool sparse = file.MayHaveHoles();
+  TReadFile::TDataStretch data;
+  if (sparse) data = file.DataStretchFrom(0);
   while (remaining > unit) {
-    if (!ReadOne(file, unit, check)) break;
-    remaining -= unit;
+    const std::int64_t at = size - remaining;
+    if (sparse && at >= data.End) data = file.DataStretchFrom(at);
+    if (sparse && at + unit <= data.Start) {
+      // Never the last read: it stays a read, as for any file.
+      const std::int64_t units = std::min((data.Start - at) / unit, (remaining - 1) / unit);
+      if (!PassOverHole(file, units * unit, check)) break;
+      remaining -= units * unit;
+    } else {
+      if (!ReadOne(file, unit, check)) break;
+      remaining -= unit;
+    }
     if (ReadingInterrupted()) break;
     Status.WaitWhilePaused();
     TMutexLock hold(Status.Mutex);
@@ -141,18 +182,42 @@ void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check)
   Status.CurrentFilePosition = size;
 }
 
+// The one place where bytes of a file count as read without a read: a hole
+// of the given length, all zeros. False, with the failure recorded as for
+// a read, when the position cannot be moved.
+bool TVerifier::PassOverHole(TReadFile& file, std::int64_t bytes, TFileCheck& check) {
+  const int code = file.SkipForward(bytes);
+  if (code == 0) {
+    if (check.Sink != nullptr) check.Sink->Zeros(static_cast<std::uint64_t>(bytes));
+    return true;
+  }
+  Status.FileError = true;
+  check.FailureMessage = LogText::ReadErrorMessage(Status.CurrentFilePosition);
+  check.ErrorCode = code;
+  return false;
+}
+
 void TVerifier::RecordError(const std::string& path, const TFileCheck& check) {
   using namespace LogText;
   Status.FileError = false;
   ++Status.FilesError;
+  AppendFailure(LogFailureLine(check.FailureMessage), check.FailureMessage, path,
+                check.ErrorCode);
+}
+
+// A failure's lines in the log and the error list, and the last-error
+// fields; the caller holds the status lock.
+void TVerifier::AppendFailure(std::string logLine, const std::string& message,
+                              const std::string& path, int code) {
+  using namespace LogText;
   Status.LastErrorFile = path;
-  Status.LastErrorMessage = check.FailureMessage;
-  const std::string text = Platform::SystemErrorText(check.ErrorCode);
-  Status.Log.push_back(LogFailureLine(check.FailureMessage));
-  Status.Log.push_back(LogErrorCodeLine(check.ErrorCode));
+  Status.LastErrorMessage = message;
+  const std::string text = Platform::SystemErrorText(code);
+  Status.Log.push_back(std::move(logLine));
+  Status.Log.push_back(LogErrorCodeLine(code));
   Status.Log.push_back(LogSystemTextLine(text));
-  Status.ErrorList.push_back(ErrorListEntry(check.FailureMessage, path));
-  Status.ErrorList.push_back(ErrorListCodeLine(check.ErrorCode));
+  Status.ErrorList.push_back(ErrorListEntry(message, path));
+  Status.ErrorList.push_back(ErrorListCodeLine(code));
   Status.ErrorList.push_back(ErrorListSystemTextLine(text));
 }
 
@@ -226,6 +291,7 @@ void TVerifier::Execute(TBufferAllocator allocate) {
 
 TReadAheadPlan TVerifier::ReadAheadPlan() const {
   return {.Items = Setup.VerifyList,
+          .LiteralItems = Setup.LiteralItems,
           .AllSubdirectories = Setup.AllSubdirectories,
           .FileAttributeSet = FileAttributeSet(),
           .DropCache = !Options.Cached,
@@ -242,6 +308,8 @@ void TVerifier::OpenLog() {
   Status.Log.emplace_back(LogText::LogHeading);
   Status.ErrorList.clear();
   Status.SearchFailures.clear();
+  Status.MissingItems.clear();
+  Status.PagesKeptFiles.clear();
   Status.StartTime = NowAsDays();
 }
 
@@ -251,7 +319,7 @@ void TVerifier::VerifyItems() {
     const std::string item = Setup.VerifyList[i];
     if (Ahead) Ahead->BeginItem(i);
     AppendLog(LogText::ItemStartLine(item));
-    ScanDirectory(item);
+    VerifyItem(item);
     if (Terminated()) {
       AppendLog(LogText::Stopped);
       break;
@@ -278,6 +346,29 @@ void TVerifier::VerifyFilesNotMet() {
       break;
     }
     Status.WaitWhilePaused();
+  }
+}
+
+// An item without wildcards names a file: when nothing of that name exists
+// and the walk found no file for it anywhere, the run checked nothing the
+// user asked for, which is no success.
+void TVerifier::VerifyItem(const std::string& item) {
+  ItemIsLiteral = Setup.LiteralItems.contains(item);
+  // Files and failed searches so far: a directory that could not be
+  // searched is reported as that already.
+  const auto outcomesSoFar = [this] {
+    TMutexLock hold(Status.Mutex);
+    return std::int64_t{Status.FilesOk} + Status.FilesError + Status.FilesSkipped +
+           static_cast<std::int64_t>(Status.SearchFailures.size());
+  };
+  const std::int64_t before = outcomesSoFar();
+  ScanDirectory(item);
+  const bool namesOneFile = ItemIsLiteral || NamePart(item).find_first_of("*?") == std::string::npos;
+  ItemIsLiteral = false;
+  if (!namesOneFile || outcomesSoFar() != before || Terminated()) return;
+  if (const int code = NameError(item)) {
+    TMutexLock hold(Status.Mutex);
+    Status.MissingItems.push_back({item, code});
   }
 }
 
@@ -312,7 +403,10 @@ TAttributes TVerifier::FileAttributeSet() const {
 }
 
 void TVerifier::ScanDirectory(const std::string& path) {
-  TDirectoryChain chain(DirectoryPart(path));
+  // Many items in one directory (a list of single files) share the way down.
+  const std::string start = DirectoryPart(path);
+  if (!ItemChain || !ItemChain->StandsAt(start)) ItemChain = std::make_unique<TDirectoryChain>(start);
+  TDirectoryChain& chain = *ItemChain;
   WalkDepthFirst(
       path, chain, [&](const std::string& level) { return ScanLevel(level, chain); },
       [&](const std::string&) { return !Terminated(); }, [](const std::string&) {},
@@ -328,8 +422,7 @@ void TVerifier::ScanDirectory(const std::string& path) {
 
 // Logs the directory and checks its files; returns the subdirectories to
 // walk next (none when the directory was skipped).
-std::vector<std::string> TVerifier::ScanLevel(const std::string& path,
-                                              const TDirectoryChain& chain) {
+std::vector<std::string> TVerifier::ScanLevel(const std::string& path, TDirectoryChain& chain) {
   const std::string directory = CurrentDirectoryOf(path);
   {
     TMutexLock hold(Status.Mutex);
@@ -338,19 +431,21 @@ std::vector<std::string> TVerifier::ScanLevel(const std::string& path,
   AppendLog(LogText::ScanLine(path, LogText::AttributeLetters(FileAttributeSet())));
   const bool skipped = ScanFiles(path, directory, chain);
   // Tested here too, so that a stopped run does not descend any further.
-  if (skipped || !Setup.AllSubdirectories || Terminated()) return {};
-  TSubdirectories subdirectories = ListSubdirectories(chain, FileAttributeSet());
+  if (skipped || ItemIsLiteral || !Setup.AllSubdirectories || Terminated()) return {};
+  TSubdirectories subdirectories = Subdirectories.List(chain, FileAttributeSet());
   NoteSearchFailure(path, subdirectories.Error);
   return std::move(subdirectories.Names);
 }
 
 // The file phase; true when the directory was left on request.
 bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
-                          const TDirectoryChain& chain) {
-  TDirSearch search(chain, NamePart(path), FileAttributeSet());
+                          TDirectoryChain& chain) {
+  TDirSearch search(chain, NamePart(path), FileAttributeSet(),
+                    ItemIsLiteral ? TDirSearch::ExactName : TDirSearch::Everything);
   TSearchEntry entry;
   if (!search.Next(entry)) {
-    AppendLog(LogText::NoMatch);
+    // A directory that could not be searched is not one without matches.
+    if (search.Error() == 0) AppendLog(LogText::NoMatch);
   } else {
     do {
       const std::string file = directory + entry.Name;
@@ -375,7 +470,11 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
   return true;
 }
 
+// A directory that could not be searched fails like a file: a block under
+// its scan line, an entry in the error list, the last-error fields. The
+// counts stay the files' own.
 void TVerifier::NoteSearchFailure(const std::string& path, int code) {
+  using LogText::CannotSearch, LogText::CannotSearchLine;
   if (code == 0) return;
   std::string directory = DirectoryPart(path);
   if (directory.empty()) directory = ".";
@@ -385,4 +484,5 @@ void TVerifier::NoteSearchFailure(const std::string& path, int code) {
   // one directory, fail alike: the directory is listed once.
   if (!failures.empty() && failures.back().Directory == directory) return;
   failures.push_back({directory, code});
+  AppendFailure(std::string(CannotSearchLine), std::string(CannotSearch), directory, code);
 }

@@ -14,6 +14,7 @@
 #include "Attributes.h"
 #include "CommonDataUnit.h"
 #include "ContentCheck.h"
+#include "DepthFirstWalk.h"
 #include "DirectoryChain.h"
 #include "File.h"
 #include "ReadAhead.h"
@@ -83,8 +84,9 @@ class TVerifier {
   void VerifyFile(const std::string& path, std::int64_t size, Platform::TAttributes attributes);
 
   // Checks the files an item names, and with AllSubdirectories the files of
-  // that name in every subdirectory, depth first. Directories that could
-  // not be searched are added to the status's SearchFailures.
+  // that name in every subdirectory, depth first. A directory that could
+  // not be searched gets a failure block in the log and the error list,
+  // and is added to the status's SearchFailures.
   void ScanDirectory(const std::string& path);
 
  private:
@@ -96,31 +98,39 @@ class TVerifier {
   void AppendLog(std::string_view line);
 
   Platform::TAttributes FileAttributeSet() const;
-  std::vector<std::string> ScanLevel(const std::string& path,
-                                     const Platform::TDirectoryChain& chain);
+  void VerifyItem(const std::string& item);
+  std::vector<std::string> ScanLevel(const std::string& path, Platform::TDirectoryChain& chain);
   bool ScanFiles(const std::string& path, const std::string& directory,
-                 const Platform::TDirectoryChain& chain);
+                 Platform::TDirectoryChain& chain);
   void NoteSearchFailure(const std::string& path, int code);
   struct TFileCheck;
 
   // VerifyFile, opening the file by its name in directory when one is given.
-  void CheckFile(const Platform::TDirectoryChain* directory, const std::string& path,
+  void CheckFile(Platform::TDirectoryChain* directory, const std::string& path,
                  std::int64_t size, Platform::TAttributes attributes);
+  void DropUnlessDroppedAhead(Platform::TReadFile& file, const std::string& path);
 
   void AnnounceFile(const std::string& path, std::int64_t size, Platform::TAttributes attributes);
   void ReadUnits(Platform::TReadFile& file, std::int64_t size, TFileCheck& check);
+  bool PassOverHole(Platform::TReadFile& file, std::int64_t bytes, TFileCheck& check);
   bool ReadOne(Platform::TReadFile& file, std::int64_t count, TFileCheck& check);
   bool ReadingInterrupted() const;
   void RecordOutcome(const std::string& path, const TFileCheck& check);
   void RecordError(const std::string& path, const TFileCheck& check);
   bool RecordContentFailure(const std::string& path);
   void VerifyFilesNotMet();
+  void AppendFailure(std::string logLine, const std::string& message, const std::string& path,
+                     int code);
 
   TVerifyStatus& Status;
   TVerifySetupInfo& Setup;
   const TRunOptions Options;
   // The run's read-ahead helper; used by the worker thread only.
   std::unique_ptr<TReadAhead> Ahead;
+  // Used by the worker thread only.
+  TSubdirectoryCache Subdirectories;
+  std::unique_ptr<Platform::TDirectoryChain> ItemChain;
+  bool ItemIsLiteral = false;
   std::stop_source StopSource;
   std::jthread Thread;
 };

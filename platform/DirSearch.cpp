@@ -113,7 +113,8 @@ struct TDirSearch::TState {
     if (Dir != nullptr) closedir(Dir);
   }
 
-  void Start(const TDirectoryChain& directory, std::string_view mask, TAttributes attributeSet);
+  void Start(const TDirectoryChain& directory, std::string_view mask, TAttributes attributeSet,
+             TLimit limit);
   bool NextListed(TSearchEntry& entry);
   bool LookUpName(TSearchEntry& entry);
   bool Describe(const char* name, struct stat info, TSearchEntry& entry) const;
@@ -123,7 +124,7 @@ struct TDirSearch::TState {
 };
 
 void TDirSearch::TState::Start(const TDirectoryChain& directory, std::string_view mask,
-                               TAttributes attributeSet) {
+                               TAttributes attributeSet, TLimit limit) {
   DirFd = directory.Descriptor();
   Error = directory.Error();
   Mask = mask;
@@ -131,7 +132,7 @@ void TDirSearch::TState::Start(const TDirectoryChain& directory, std::string_vie
   // A mask without wildcards names exactly one file: listing a directory
   // of thousands of files to find it would make one item per file cost a
   // scan of the whole directory.
-  LookUp = Mask.find_first_of("*?") == std::string::npos;
+  LookUp = limit == ExactName || Mask.find_first_of("*?") == std::string::npos;
   if (Error != 0 || LookUp) return;
   // The chain holds a directory open for reading where it may be read; one
   // it could not gets the system's refusal from this open.
@@ -169,7 +170,9 @@ bool TDirSearch::TState::Describe(const char* name, struct stat info, TSearchEnt
     }
   }
   entry.Name.assign(name);
-  entry.Size = S_ISDIR(info.st_mode) ? 0 : static_cast<std::int64_t>(info.st_size);
+  // Only a regular file has bytes to check: a device, FIFO or socket is
+  // never opened, and is a file of length 0 whatever size it shows.
+  entry.Size = S_ISREG(info.st_mode) ? static_cast<std::int64_t>(info.st_size) : 0;
   entry.Attributes = ModeAttributes(info.st_mode);
   if (name[0] == '.' && !IsDotOrDotDot(name)) entry.Attributes |= faHidden;
   return true;
@@ -217,13 +220,13 @@ TDirSearch::TDirSearch(const TDirectoryChain& directory, std::string_view mask,
                        TAttributes attributeSet, TLimit limit)
     : State(std::make_unique<TState>()) {
   State->OnlyDirectories = limit == OnlyDirectories;
-  State->Start(directory, mask, attributeSet);
+  State->Start(directory, mask, attributeSet, limit);
 }
 
 TDirSearch::TDirSearch(std::string_view pattern, TAttributes attributeSet)
     : State(std::make_unique<TState>()) {
   State->OwnDirectory = std::make_unique<TDirectoryChain>(DirectoryPart(pattern));
-  State->Start(*State->OwnDirectory, NamePart(pattern), attributeSet);
+  State->Start(*State->OwnDirectory, NamePart(pattern), attributeSet, Everything);
 }
 
 TDirSearch::~TDirSearch() = default;
@@ -239,5 +242,10 @@ bool TDirSearch::Next(TSearchEntry& entry) {
 }
 
 int TDirSearch::Error() const { return State->Error; }
+
+int NameError(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0 ? 0 : errno;
+}
 
 }  // namespace Platform

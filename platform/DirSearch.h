@@ -34,7 +34,9 @@ class TDirSearch {
   // OnlyDirectories: a search for the directories to descend into passes
   // over other entries without examining each one, so that it costs little
   // more than reading the listing, however many files lie beside them.
-  enum TLimit { Everything, OnlyDirectories };
+  // ExactName: the mask is one name, looked up directly whatever
+  // characters it holds ('*' and '?' included), as a path given literally.
+  enum TLimit { Everything, OnlyDirectories, ExactName };
 
   // Searches the chain's innermost directory, which stays where it is in
   // the chain while the search lives.
@@ -55,5 +57,9 @@ class TDirSearch {
   struct TState;
   std::unique_ptr<TState> State;
 };
+
+// 0 when path names something (a dangling link too), otherwise the
+// system's code for why it does not.
+int NameError(const std::string& path);
 
 }  // namespace Platform

@@ -1,6 +1,7 @@
 #include "DirectoryChain.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,12 +40,70 @@ int OpenStart(std::string_view path, int& fd) {
   return 0;
 }
 
+// Descriptors a run needs beside its directory chains: the standard three,
+// the signal pipe, a listing, a file being read and one pinned while it is
+// opened, the read-ahead helper's own, and a few for the libraries.
+constexpr rlim_t ReservedDescriptors = 16;
+
+bool OutOfDescriptors(int error) { return error == EMFILE || error == ENFILE; }
+
 }  // namespace
 
+TFileIdentity IdentityOf(const struct stat& info) {
+  const auto ns = [](const timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+  };
+  return {info.st_dev, info.st_ino, info.st_size, ns(info.st_mtim), ns(info.st_ctim)};
+}
+
+TFileIdentity IdentityOf(int fd) {
+  struct stat info {};
+  if (fd < 0 || fstat(fd, &info) != 0) return {};
+  return IdentityOf(info);
+}
+
+TFileIdentity TDirectoryChain::Identity() const { return IdentityOf(Descriptor()); }
+
+std::size_t TDirectoryChain::OpenLimitWithin(std::size_t wanted) {
+  rlimit limit {};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return wanted;
+  // The worker's chain and the helper's share what is left, a half each at
+  // most, and each keeps at least its innermost directory.
+  const rlim_t spare = limit.rlim_cur > ReservedDescriptors ? limit.rlim_cur - ReservedDescriptors : 0;
+  return std::clamp<std::size_t>(static_cast<std::size_t>(spare / 2), 1, wanted);
+}
+
+bool TDirectoryChain::GiveBackDescriptors() { return GiveBackAbove(Levels.size() - 1); }
+
+// Closes the open levels between the start and keep, which stays open: the
+// open levels are then still the innermost ones, without a gap.
+bool TDirectoryChain::GiveBackAbove(std::size_t keep) {
+  bool gaveBack = false;
+  for (std::size_t i = 1; i < keep; ++i) {
+    if (Levels[i].Fd < 0) continue;
+    CloseLevel(Levels[i]);
+    gaveBack = true;
+  }
+  return gaveBack;
+}
+
 TDirectoryChain::TDirectoryChain(std::string_view path, std::size_t openLimit)
-    : OpenLimit(std::max<std::size_t>(openLimit, 1)) {
+    : OpenLimit(std::max<std::size_t>(openLimit, 1)), StartPath(path) {
   TLevel& start = Levels.emplace_back();
   start.Error = OpenStart(path, start.Fd);
+  struct stat info {};
+  if (start.Error == 0 && fstat(start.Fd, &info) == 0) {
+    start.Device = info.st_dev;
+    start.Inode = info.st_ino;
+  }
+}
+
+bool TDirectoryChain::StandsAt(std::string_view path) const {
+  const TLevel& start = Levels.front();
+  if (Levels.size() != 1 || start.Error != 0 || start.Inode == 0 || path != StartPath) return false;
+  struct stat info {};
+  const std::string name = path.empty() ? "." : std::string(path);
+  return stat(name.c_str(), &info) == 0 && info.st_dev == start.Device && info.st_ino == start.Inode;
 }
 
 TDirectoryChain::~TDirectoryChain() {
@@ -60,7 +119,11 @@ void TDirectoryChain::OpenLevel(std::size_t index, bool again) {
     level.Error = parent.Error;
     return;
   }
-  const int fd = OpenDirectoryAt(parent.Fd, level.Name.c_str(), O_NOFOLLOW);
+  int fd = OpenDirectoryAt(parent.Fd, level.Name.c_str(), O_NOFOLLOW);
+  // Out of descriptors: the levels above the parent can be opened again
+  // later, so they are given back rather than failing the directory.
+  if (fd < 0 && OutOfDescriptors(errno) && GiveBackAbove(index - 1))
+    fd = OpenDirectoryAt(parent.Fd, level.Name.c_str(), O_NOFOLLOW);
   struct stat info {};
   int error = fd < 0 ? errno : (fstat(fd, &info) != 0 ? errno : 0);
   // Opened with O_PATH, a symbolic link is opened itself instead of failing.

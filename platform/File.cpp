@@ -1,10 +1,13 @@
 #include "File.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 
 namespace Platform {
 
@@ -14,31 +17,67 @@ namespace {
 // count within ssize_t on every platform.
 constexpr std::int64_t MaxChunk = std::int64_t{1} << 30;
 
+// cachestat(2) (Linux 6.5): how many of a file's pages are in memory, in
+// one call whatever the file's size. Older headers lack it.
+#ifndef __NR_cachestat
+#define __NR_cachestat 451
+#endif
+struct TCacheStatRange {
+  std::uint64_t Offset, Length;
+};
+struct TCacheStat {
+  std::uint64_t Cached, Dirty, Writeback, Evicted, RecentlyEvicted;
+};
+
 }  // namespace
 
 TReadFile::~TReadFile() { Close(); }
 
 int TReadFile::Open(const std::string& path) { return OpenAt(AT_FDCWD, path.c_str()); }
 
-int TReadFile::Open(const TDirectoryChain& directory, const std::string& name) {
+int TReadFile::Open(TDirectoryChain& directory, const std::string& name) {
   if (directory.Error() != 0) {
     Close();
     return directory.Error();
   }
-  return OpenAt(directory.Descriptor(), name.c_str());
+  int code = OpenAt(directory.Descriptor(), name.c_str());
+  while ((code == EMFILE || code == ENFILE) && directory.GiveBackDescriptors())
+    code = OpenAt(directory.Descriptor(), name.c_str());
+  return code;
 }
 
+// The name is first pinned with O_PATH, which opens nothing: a FIFO swapped
+// in since the listing cannot make the open wait for a writer, and a device
+// never sees an open. Only a regular file is then opened for reading,
+// through /proc so that it is that very inode. No O_NONBLOCK: an open lease
+// (Samba, an NFS delegation) refuses a non-blocking open, where a blocking
+// one waits for the lease break as cat's does. O_NOCTTY: no terminal ever
+// becomes ours. O_CLOEXEC: nothing leaks into programs started later.
 int TReadFile::OpenAt(int dirFd, const char* name) {
   Close();
-  // O_NONBLOCK: a FIFO without a writer or a device waiting for a medium
-  // must fail or end at once instead of hanging the run; for regular files
-  // it changes nothing. O_NOCTTY: opening a terminal device must never make
-  // it our controlling terminal. O_CLOEXEC: no descriptor leaks into
-  // programs started later.
-  do {
-    Fd = openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  } while (Fd < 0 && errno == EINTR);
-  return Fd < 0 ? errno : 0;
+  const int pinned = openat(dirFd, name, O_PATH | O_CLOEXEC);
+  if (pinned < 0) return errno;
+  struct stat info {};
+  int error = fstat(pinned, &info) != 0 ? errno : 0;
+  if (error == 0 && !S_ISREG(info.st_mode)) error = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
+  if (error == 0) {
+    Opened = IdentityOf(info);
+    BlockBytes = static_cast<std::int64_t>(info.st_blocks) * 512;
+    const std::string self = "/proc/self/fd/" + std::to_string(pinned);
+    do {
+      Fd = open(self.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    } while (Fd < 0 && errno == EINTR);
+    // Without /proc the name is opened again; it was a regular file a
+    // moment ago, and what it is now is checked on the descriptor.
+    if (Fd < 0 && errno == ENOENT) {
+      do {
+        Fd = openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+      } while (Fd < 0 && errno == EINTR);
+    }
+    if (Fd < 0) error = errno;
+  }
+  close(pinned);
+  return error;
 }
 
 int TReadFile::Read(void* buffer, std::int64_t count, std::int64_t& done) {
@@ -61,6 +100,28 @@ int TReadFile::Read(void* buffer, std::int64_t count, std::int64_t& done) {
   return 0;
 }
 
+bool TReadFile::MayHaveHoles() const { return Fd >= 0 && BlockBytes < Opened.Size; }
+
+TReadFile::TDataStretch TReadFile::DataStretchFrom(std::int64_t offset) {
+  TDataStretch stretch{offset};
+  const off_t data = lseek(Fd, offset, SEEK_DATA);
+  struct stat info {};
+  if (data >= 0) {
+    stretch.Start = data;
+    const off_t hole = lseek(Fd, data, SEEK_HOLE);
+    if (hole >= 0) stretch.End = hole;
+  } else if (errno == ENXIO && fstat(Fd, &info) == 0) {
+    stretch.Start = std::max<std::int64_t>(offset, info.st_size);
+  }
+  lseek(Fd, offset, SEEK_SET);
+  return stretch;
+}
+
+int TReadFile::SkipForward(std::int64_t count) {
+  if (count <= 0) return 0;
+  return lseek(Fd, count, SEEK_CUR) < 0 ? errno : 0;
+}
+
 void TReadFile::DropCachedPages() {
   if (Fd < 0) return;
   // Dirty pages cannot be dropped, so they are written first. Only this
@@ -70,6 +131,15 @@ void TReadFile::DropCachedPages() {
   sync_file_range(Fd, 0, 0,
                   SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
   posix_fadvise(Fd, 0, 0, POSIX_FADV_DONTNEED);
+}
+
+bool TReadFile::PagesStillCached() const {
+  if (Fd < 0) return false;
+  TCacheStatRange range{0, 0};  // length 0: to the end of the file
+  TCacheStat stat{};
+  // A kernel without the call cannot tell; the drop was made all the same.
+  if (syscall(__NR_cachestat, Fd, &range, &stat, 0) != 0) return false;
+  return stat.Cached > 0;
 }
 
 void TReadFile::ReadAhead(std::int64_t bytes) {
@@ -82,6 +152,7 @@ void TReadFile::Close() {
   // second close could hit a descriptor another thread has just opened.
   close(Fd);
   Fd = -1;
+  Opened = {};
 }
 
 }  // namespace Platform

@@ -2,6 +2,7 @@
 // Read-only file access. Every failure is returned as the errno value taken
 // at the failing call itself.
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "DirectoryChain.h"
@@ -15,11 +16,15 @@ class TReadFile {
   TReadFile(const TReadFile&) = delete;
   TReadFile& operator=(const TReadFile&) = delete;
 
-  // 0 on success, otherwise the error code of the failing open.
+  // 0 on success, otherwise the error code of the failing open. Only a
+  // regular file is opened: a name that has become anything else since it
+  // was listed fails with ENXIO (a directory with EISDIR), without the
+  // open a device or a FIFO would feel.
   int Open(const std::string& path);
   // The same for a name in the chain's innermost directory, so that the
-  // length of the file's full path does not matter.
-  int Open(const TDirectoryChain& directory, const std::string& name);
+  // length of the file's full path does not matter. Out of descriptors,
+  // the chain gives back the ones it can spare and the open is tried again.
+  int Open(TDirectoryChain& directory, const std::string& name);
 
   // Reads count bytes into buffer, repeating the system call until the
   // count is met, the file ends, or an error occurs. done receives the
@@ -27,11 +32,34 @@ class TReadFile {
   // end of file returns 0 with done < count).
   int Read(void* buffer, std::int64_t count, std::int64_t& done);
 
+  // The next stretch at or after offset that may hold data: a hole lies
+  // before Start, the next one begins at End. Where no data follows, Start
+  // is the current end of the file (whether the rest is a hole or the file
+  // is shorter than expected is for the reads to tell); where the file
+  // system cannot tell, everything is data. The read position is set to
+  // offset.
+  struct TDataStretch {
+    std::int64_t Start = 0;
+    std::int64_t End = std::numeric_limits<std::int64_t>::max();
+  };
+  TDataStretch DataStretchFrom(std::int64_t offset);
+  // True when the file has fewer blocks on the medium than its size needs,
+  // so that holes are worth looking for.
+  bool MayHaveHoles() const;
+  // Moves the read position count bytes on without reading.
+  int SkipForward(std::int64_t count);
+
+  // The file as it was when opened.
+  const TFileIdentity& Identity() const { return Opened; }
+
   // Writes back the file's pending writes and drops its pages from the
   // system's cache, so that the reads that follow come from the medium and
   // not from memory that still holds what was copied there. A file system
   // that refuses either call is read as it is: nothing here is a failure.
   void DropCachedPages();
+  // After DropCachedPages: true when pages of the file are still in memory
+  // (another process has it mapped), so that reads may not reach the medium.
+  bool PagesStillCached() const;
   // Asks the medium for the file's first bytes without waiting for them; a
   // read of them later is then served from the system's cache.
   void ReadAhead(std::int64_t bytes);
@@ -43,6 +71,8 @@ class TReadFile {
   int OpenAt(int dirFd, const char* name);
 
   int Fd = -1;
+  TFileIdentity Opened;
+  std::int64_t BlockBytes = 0;  // on the medium, when opened
 };
 
 }  // namespace Platform

@@ -100,4 +100,8 @@ double NowAsDays() {
          static_cast<double>(now.tv_nsec) / (SecondsPerDay * 1e9);
 }
 
+std::string InLocaleCodeset(std::string_view text) {
+  return FromUtf8(text, nl_langinfo(CODESET));
+}
+
 }  // namespace Platform

@@ -22,6 +22,10 @@ std::string LongTimeFormat();
 // result is UTF-8 (the AM/PM text and the format's own words converted).
 std::string FormatTimeOfDay(double days, std::string_view format);
 
+// UTF-8 text in the locale's codeset, for the terminal: a GBK terminal
+// gets GBK.
+std::string InLocaleCodeset(std::string_view text);
+
 // Local date and time as days since 30 December 1899, the fraction being
 // the time of day.
 double NowAsDays();

@@ -1,72 +1,14 @@
 #include "SafeFile.h"
 
 #include <fcntl.h>
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
-#include <memory>
+
+#include "OutputFile.h"
 
 namespace Platform {
-
-namespace {
-
-TWriteResult Failure(TWriteStage stage, int error) { return {stage, error}; }
-
-int WriteProduced(int fd, const TContentProducer& produce) {
-  std::string piece;
-  while (produce(piece)) {
-    if (const int error = WriteAll(fd, piece)) return error;
-  }
-  return 0;
-}
-
-// close() may report a write the kernel deferred (NFS, FUSE): that is a
-// failed write like any other.
-TWriteResult CloseAfterWrite(int fd, TWriteResult result) {
-  const int closed = close(fd);
-  if (result && closed != 0 && errno != EINTR) return Failure(TWriteStage::Write, errno);
-  return result;
-}
-
-// The path the content is to end up at: a symbolic link's target, so that
-// the rename replaces the file and not the link.
-std::string FinalPath(const std::string& fileName) {
-  struct stat link {};
-  if (lstat(fileName.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return fileName;
-  const std::unique_ptr<char, decltype(&free)> resolved(realpath(fileName.c_str(), nullptr), &free);
-  return resolved ? std::string(resolved.get()) : fileName;
-}
-
-// For what cannot be replaced: a device, a FIFO, or a file whose directory
-// refuses new entries. O_NONBLOCK keeps a FIFO without a reader from
-// hanging the window; it is cleared again for the writes.
-TWriteResult WriteInPlace(const std::string& fileName, const TContentProducer& produce) {
-  int fd = -1;
-  do {
-    fd = open(fileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return Failure(TWriteStage::Create, errno);
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  const int error = WriteProduced(fd, produce);
-  return CloseAfterWrite(fd, error ? Failure(TWriteStage::Write, error) : TWriteResult{});
-}
-
-TWriteResult WriteTemporary(int fd, const TContentProducer& produce, const struct stat* original) {
-  if (const int error = WriteProduced(fd, produce)) return Failure(TWriteStage::Write, error);
-  if (original && fchmod(fd, original->st_mode & 07777) != 0)
-    return Failure(TWriteStage::Create, errno);
-  // On the disk before the rename: after a crash the name holds either the
-  // old file or the whole new one.
-  if (fdatasync(fd) != 0) return Failure(TWriteStage::Write, errno);
-  return {};
-}
-
-}  // namespace
 
 int WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
@@ -116,25 +58,13 @@ TWriteResult ReplaceFileContent(const std::string& fileName, std::string_view co
 }
 
 TWriteResult ReplaceFileContent(const std::string& fileName, const TContentProducer& produce) {
-  const std::string target = FinalPath(fileName);
-  struct stat original {};
-  const bool exists = stat(target.c_str(), &original) == 0;
-  if (exists && S_ISDIR(original.st_mode)) return Failure(TWriteStage::Create, EISDIR);
-  if (exists && !S_ISREG(original.st_mode)) return WriteInPlace(target, produce);
-
-  std::string tempName;
-  const int fd = CreateTemporaryBeside(target, tempName);
-  if (fd < 0) {
-    const int error = errno;
-    const bool dirRefuses = error == EACCES || error == EPERM;
-    if (exists && dirRefuses && access(target.c_str(), W_OK) == 0) return WriteInPlace(target, produce);
-    return Failure(TWriteStage::Create, error);
+  TOutputFile file;
+  if (TWriteResult opened = file.Open(fileName); !opened) return opened;
+  std::string piece;
+  while (produce(piece)) {
+    if (TWriteResult appended = file.Append(piece); !appended) return appended;
   }
-  TWriteResult result = CloseAfterWrite(fd, WriteTemporary(fd, produce, exists ? &original : nullptr));
-  if (result && std::rename(tempName.c_str(), target.c_str()) != 0)
-    result = Failure(TWriteStage::Create, errno);
-  if (!result) unlink(tempName.c_str());
-  return result;
+  return file.Commit();
 }
 
 }  // namespace Platform

@@ -20,16 +20,11 @@ struct TWriteResult {
   explicit operator bool() const { return Failed == TWriteStage::None; }
 };
 
-// Makes content the whole of fileName.
-// - A regular file, new or existing, is replaced atomically: on any failure
-//   the old file stays as it was and the temporary file is removed. The
-//   new file keeps an existing file's permission bits.
-// - A symbolic link is followed: the file it names is replaced, the link
-//   stays a link.
-// - Anything else that is not a directory (a device such as /dev/null, a
-//   FIFO with a reader) cannot be replaced and is written directly.
-// - Where the directory refuses new files but the existing file may be
-//   written, the file is written in place, since that is the only way left.
+// Makes content the whole of fileName, as TOutputFile (OutputFile.h) does:
+// a regular file is replaced atomically, keeping its owner, group and
+// permission bits; a descriptor's name, a device or a FIFO is written as a
+// stream; where the directory refuses new files, the file is rewritten in
+// place once the space is reserved.
 TWriteResult ReplaceFileContent(const std::string& fileName, std::string_view content);
 
 // The same for content made piece by piece, so that a large text never has

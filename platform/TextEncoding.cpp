@@ -276,20 +276,41 @@ std::optional<std::string> Gb18030ToUtf8(std::string_view text) {
   return result;
 }
 
-std::string ToUtf8(std::string_view text, const char* codeset) {
-  if (std::string_view(codeset) == "UTF-8") return ReplaceInvalidUtf8(text);
+namespace {
+
+// text from one codeset to another; each character that does not convert
+// (step gives its length) becomes replacement. nullopt without a converter.
+template <typename Step>
+std::optional<std::string> Recode(std::string_view text, const char* to, const char* from,
+                                  std::string_view replacement, Step step) {
   std::optional<TConverter> converter;
   try {
-    converter.emplace("UTF-8", codeset);
+    converter.emplace(to, from);
   } catch (const std::runtime_error&) {
-    return ReplaceInvalidUtf8(text);
+    return std::nullopt;
   }
   std::string result;
   while (converter->Convert(text, result) != 0) {
-    result += Replacement;
-    text.remove_prefix(1);
+    result += replacement;
+    text.remove_prefix(std::min(text.size(), step(text)));
   }
   return result;
+}
+
+}  // namespace
+
+std::string ToUtf8(std::string_view text, const char* codeset) {
+  if (std::string_view(codeset) == "UTF-8") return ReplaceInvalidUtf8(text);
+  const auto oneByte = [](std::string_view) { return std::size_t{1}; };
+  return Recode(text, "UTF-8", codeset, Replacement, oneByte).value_or(ReplaceInvalidUtf8(text));
+}
+
+std::string FromUtf8(std::string_view text, const char* codeset) {
+  if (std::string_view(codeset) == "UTF-8") return std::string(text);
+  const auto oneCharacter = [](std::string_view rest) {
+    return std::max<std::size_t>(1, Utf8SequenceLength(rest, 0));
+  };
+  return Recode(text, codeset, "UTF-8", "?", oneCharacter).value_or(std::string(text));
 }
 
 namespace {

@@ -35,6 +35,10 @@ std::optional<std::string> Gb18030ToUtf8(std::string_view text);
 // what does not convert becomes U+FFFD.
 std::string ToUtf8(std::string_view text, const char* codeset);
 
+// UTF-8 text in the named codeset, for a terminal or a program that reads
+// it in the user's locale; a character the codeset lacks becomes '?'.
+std::string FromUtf8(std::string_view text, const char* codeset);
+
 // Each control character (C0, DEL, and C1 whether written as UTF-8 or as a
 // lone byte) written as "\xNN" with two upper-case hex digits, so that a
 // name can neither break a line nor reach a terminal as a control

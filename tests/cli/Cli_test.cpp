@@ -173,10 +173,10 @@ TEST(CliOutput, DirectoriesThatCannotBeSearchedAreNamedOnStandardError) {
   dir.WriteFile("locked/inside.txt", "b");
   ASSERT_EQ(chmod(dir.PathOf("locked").c_str(), 0), 0);
   const struct {
-    std::string Directory, Mask, Reason, Summary;
+    std::string Directory, Mask, Code, Reason, Summary;
   } cases[] = {
-      {dir.PathOf("locked"), "*.*", "错误代码=13, 权限不够", "正确 1, 错误 0"},
-      {dir.PathOf("missing"), "a.txt", "错误代码=2, 没有那个文件或目录", "正确 0, 错误 0"},
+      {dir.PathOf("locked"), "*.*", "13", "错误代码=13, 权限不够", "正确 1, 错误 0"},
+      {dir.PathOf("missing"), "a.txt", "2", "错误代码=2, 没有那个文件或目录", "正确 0, 错误 0"},
   };
   for (const auto& c : cases) {
     const std::string item = (c.Mask == "*.*" ? dir.Path() : c.Directory) + "/" + c.Mask;
@@ -197,7 +197,11 @@ TEST(CliOutput, DirectoriesThatCannotBeSearchedAreNamedOnStandardError) {
     const std::string scanLine = "* 扫描'" + c.Directory + "/" + c.Mask + "',属性:'ARHS':";
     const auto scan = std::find(log.begin(), log.end(), scanLine);
     ASSERT_NE(scan, log.end()) << r.Out;
-    EXPECT_EQ(*(scan + 1), "   没有匹配文件.");
+    // A failure block under the scan line, not a directory without matches.
+    ASSERT_LT(scan + 3, log.end());
+    EXPECT_EQ(*(scan + 1), "   不能搜索目录.");
+    EXPECT_EQ(*(scan + 2), "     文件错误代码e=" + c.Code);
+    EXPECT_TRUE(std::find(log.begin(), log.end(), "不能搜索目录.: " + c.Directory) != log.end());
   }
 }
 

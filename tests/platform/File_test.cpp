@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <locale.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -71,12 +72,14 @@ TEST(PlatformReadFile, FailuresGiveTheSystemCode) {
     EXPECT_FALSE(file.IsOpen()) << path;
     EXPECT_EQ(file.Read(buffer, 1, done), EBADF);
   }
+  // Only a regular file is opened: what else a name holds fails at once.
   TReadFile directory;
-  ASSERT_EQ(directory.Open(dir.Path()), 0);
-  EXPECT_EQ(directory.Read(buffer, sizeof buffer, done), EISDIR);
-  EXPECT_EQ(done, 0);
+  EXPECT_EQ(directory.Open(dir.Path()), EISDIR);
+  EXPECT_FALSE(directory.IsOpen());
 }
 
+// A FIFO is never opened for reading, so it can neither hang the open nor
+// take bytes a writer meant for someone else.
 TEST(PlatformReadFile, AFifoWithoutWriterDoesNotHang) {
   TTempDir dir;
   const std::string fifo = dir / "fifo";
@@ -94,7 +97,48 @@ TEST(PlatformReadFile, AFifoWithoutWriterDoesNotHang) {
     attempt.wait();
     FAIL() << "open or read of a FIFO blocked";
   }
-  EXPECT_EQ(attempt.get(), std::make_pair(0, 0));
+  EXPECT_EQ(attempt.get(), std::make_pair(ENXIO, -1));
+}
+
+namespace {
+std::atomic<bool> LeaseBreaking{false};
+}  // namespace
+
+// A file under an open lease (Samba, an NFS delegation) is readable: the
+// open waits for the holder to give the lease up, as cat's does, where a
+// non-blocking open failed at once with EAGAIN.
+TEST(PlatformReadFile, AnOpenWaitsForTheLeaseBreak) {
+  TTempDir dir;
+  const std::string path = dir / "leased";
+  WriteFile(path, "data");
+  struct sigaction onBreak {}, previous {};
+  onBreak.sa_handler = [](int) { LeaseBreaking = true; };
+  sigemptyset(&onBreak.sa_mask);
+  ASSERT_EQ(sigaction(SIGIO, &onBreak, &previous), 0);
+  const int holder = open(path.c_str(), O_RDONLY);
+  ASSERT_GE(holder, 0);
+  if (fcntl(holder, F_SETLEASE, F_WRLCK) != 0) {
+    close(holder);
+    sigaction(SIGIO, &previous, nullptr);
+    GTEST_SKIP() << "no leases here: " << SystemErrorText(errno);
+  }
+  auto opening = std::async(std::launch::async, [&] {
+    TReadFile file;
+    const int code = file.Open(path);
+    std::int64_t done = 0;
+    char buffer[8];
+    return code != 0 ? code : file.Read(buffer, sizeof buffer, done) + (done == 4 ? 0 : 1000);
+  });
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!LeaseBreaking && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_TRUE(LeaseBreaking) << "the open did not ask for the lease";
+  EXPECT_EQ(opening.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout)
+      << "the open did not wait for the lease";
+  fcntl(holder, F_SETLEASE, F_UNLCK);
+  EXPECT_EQ(opening.get(), 0);
+  close(holder);
+  sigaction(SIGIO, &previous, nullptr);
 }
 
 TEST(PlatformReadFile, DescriptorsAreReleased) {

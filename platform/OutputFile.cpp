@@ -1,0 +1,233 @@
+#include "OutputFile.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+namespace Platform {
+
+namespace {
+
+// The number after prefix when text is prefix + digits only.
+std::optional<int> NumberAfter(std::string_view text, std::string_view prefix) {
+  if (!text.starts_with(prefix) || text.size() == prefix.size()) return std::nullopt;
+  text.remove_prefix(prefix.size());
+  int number = -1;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return number;
+}
+
+// The descriptor a name stands for, as the shell's /dev/stdout does.
+// Opening such a name would open the file behind the descriptor anew, at
+// its start and without its append mode, and replacing it would replace
+// that file: `--log=/dev/stdout >> history.log` must append to history.log.
+std::optional<int> DescriptorOf(std::string_view name) {
+  if (name == "/dev/stdin") return 0;
+  if (name == "/dev/stdout") return 1;
+  if (name == "/dev/stderr") return 2;
+  const std::string own = "/proc/" + std::to_string(getpid()) + "/fd/";
+  for (const std::string_view prefix : {std::string_view("/dev/fd/"),
+                                        std::string_view("/proc/self/fd/"),
+                                        std::string_view("/proc/thread-self/fd/"),
+                                        std::string_view(own)}) {
+    if (const auto fd = NumberAfter(name, prefix)) return fd;
+  }
+  return std::nullopt;
+}
+
+// The same through the user's own symbolic links to such a name.
+std::optional<int> DescriptorNamedBy(const std::string& fileName) {
+  std::string name = fileName;
+  for (int hop = 0; hop < 8; ++hop) {
+    if (const auto fd = DescriptorOf(name)) return fd;
+    char target[PATH_MAX];
+    const ssize_t length = readlink(name.c_str(), target, sizeof target - 1);
+    if (length <= 0 || target[0] != '/') return std::nullopt;
+    name.assign(target, static_cast<std::size_t>(length));
+  }
+  return std::nullopt;
+}
+
+std::string DirectoryOf(const std::string& fileName) {
+  const std::size_t slash = fileName.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : fileName.substr(0, slash);
+}
+
+// Gives an unnamed file a temporary name beside target, so that a rename
+// can put it in place. The descriptor stays the file's.
+int LinkBeside(int fd, const std::string& target, std::string& tempName) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    // A name that is free now: the temporary file is removed at once.
+    const int probe = CreateTemporaryBeside(target, tempName);
+    if (probe < 0) return errno;
+    close(probe);
+    unlink(tempName.c_str());
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, tempName.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
+}
+
+}  // namespace
+
+// The path the content is to end up at: a symbolic link's target, so that
+// the rename replaces the file and not the link.
+std::string FinalPath(const std::string& fileName) {
+  struct stat link {};
+  if (lstat(fileName.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return fileName;
+  const std::unique_ptr<char, decltype(&free)> resolved(realpath(fileName.c_str(), nullptr), &free);
+  return resolved ? std::string(resolved.get()) : fileName;
+}
+
+TWriteResult TOutputFile::Fail(TWriteStage stage, int error) {
+  Abandon();
+  return {stage, error};
+}
+
+TWriteResult TOutputFile::Open(const std::string& fileName) {
+  Abandon();
+  if (const auto fd = DescriptorNamedBy(fileName)) return OpenStream(*fd, true);
+  const std::string target = FinalPath(fileName);
+  struct stat original {};
+  const bool exists = stat(target.c_str(), &original) == 0;
+  if (exists && S_ISDIR(original.st_mode)) return Fail(TWriteStage::Create, EISDIR);
+  if (exists && !S_ISREG(original.st_mode)) {
+    // O_NONBLOCK: a FIFO without a reader fails at once (ENXIO) instead of
+    // hanging; it is cleared again for the writes.
+    int fd = -1;
+    do {
+      fd = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return Fail(TWriteStage::Create, errno);
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return OpenStream(fd, false);
+  }
+  Target = target;
+  KeepOwner = exists;
+  OwnerId = original.st_uid;
+  GroupId = original.st_gid;
+  ModeBits = original.st_mode & 07777;
+  OldSize = exists ? static_cast<std::int64_t>(original.st_size) : 0;
+  return OpenReplacement(target, exists);
+}
+
+TWriteResult TOutputFile::OpenStream(int fd, bool duplicate) {
+  // A duplicate shares the descriptor's file position and append mode. One
+  // open for reading only is refused now, not after the run.
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
+    if (!duplicate) close(fd);
+    return Fail(TWriteStage::Create, flags < 0 ? errno : EBADF);
+  }
+  Fd = duplicate ? fcntl(fd, F_DUPFD_CLOEXEC, 3) : fd;
+  if (Fd < 0) return Fail(TWriteStage::Create, errno);
+  Mode = TMode::Stream;
+  return {};
+}
+
+TWriteResult TOutputFile::OpenReplacement(const std::string& target, bool exists) {
+  // An unnamed file gets its name through /proc at the end; without /proc
+  // it could never be put in place.
+  if (access("/proc/self/fd", X_OK) == 0)
+    Fd = open(DirectoryOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (Fd < 0) Fd = CreateTemporaryBeside(target, TempName);
+  if (Fd >= 0) {
+    Mode = TMode::Replace;
+    return {};
+  }
+  const int error = errno;
+  const bool directoryRefuses = error == EACCES || error == EPERM;
+  if (!exists || !directoryRefuses) return Fail(TWriteStage::Create, error);
+  do {
+    Fd = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  } while (Fd < 0 && errno == EINTR);
+  if (Fd < 0) return Fail(TWriteStage::Create, errno);
+  Mode = TMode::InPlace;
+  return {};
+}
+
+TWriteResult TOutputFile::Append(std::string_view bytes) {
+  if (Mode == TMode::Closed) return {TWriteStage::Write, EBADF};
+  if (Mode == TMode::InPlace) {
+    Pending.append(bytes);
+    return {};
+  }
+  if (const int error = WriteAll(Fd, bytes)) return Fail(TWriteStage::Write, error);
+  return {};
+}
+
+TWriteResult TOutputFile::Commit() {
+  TWriteResult result;
+  if (Mode == TMode::Closed) return {TWriteStage::Write, EBADF};
+  if (Mode == TMode::Replace) result = CommitReplacement();
+  if (Mode == TMode::InPlace) result = CommitInPlace();
+  if (!result) return result;
+  // close() may report a write the kernel deferred (NFS, FUSE): that is a
+  // failed write like any other.
+  const int fd = Fd;
+  Fd = -1;
+  if (close(fd) != 0 && errno != EINTR) return Fail(TWriteStage::Write, errno);
+  if (Mode == TMode::Replace && std::rename(TempName.c_str(), Target.c_str()) != 0)
+    return Fail(TWriteStage::Create, errno);
+  TempName.clear();
+  Mode = TMode::Closed;
+  return {};
+}
+
+TWriteResult TOutputFile::CommitReplacement() {
+  // Root rewriting a user's log must not make it root's. The owner goes
+  // first: a change of owner clears the set-id bits the mode then restores.
+  // Only root may give a file away, and some file systems keep no owners:
+  // there the new file stays the writer's, as any new file would.
+  if (KeepOwner) {
+    if (fchown(Fd, OwnerId, GroupId) != 0) {}
+    if (fchmod(Fd, ModeBits) != 0) return Fail(TWriteStage::Create, errno);
+  }
+  // On the disk before the rename: after a crash the name holds either the
+  // old file or the whole new one.
+  if (fdatasync(Fd) != 0) return Fail(TWriteStage::Write, errno);
+  if (TempName.empty()) {
+    if (const int error = LinkBeside(Fd, Target, TempName)) return Fail(TWriteStage::Create, error);
+  }
+  return {};
+}
+
+TWriteResult TOutputFile::CommitInPlace() {
+  // The space first: once the old content is overwritten there is no way
+  // back, so a disk that cannot hold the new content must say so before.
+  const auto newSize = static_cast<std::int64_t>(Pending.size());
+  if (const int error = posix_fallocate(Fd, 0, std::max(OldSize, newSize))) {
+    // Where the file system cannot reserve, glibc writes the blocks; what
+    // it added beyond the old end goes again.
+    if (ftruncate(Fd, OldSize) != 0) {}
+    return Fail(TWriteStage::Write, error);
+  }
+  if (lseek(Fd, 0, SEEK_SET) != 0) return Fail(TWriteStage::Write, errno);
+  if (const int error = WriteAll(Fd, Pending)) return Fail(TWriteStage::Write, error);
+  if (ftruncate(Fd, newSize) != 0 || fdatasync(Fd) != 0) return Fail(TWriteStage::Write, errno);
+  Pending.clear();
+  return {};
+}
+
+void TOutputFile::Abandon() {
+  if (Fd >= 0) close(Fd);
+  Fd = -1;
+  if (!TempName.empty()) unlink(TempName.c_str());
+  TempName.clear();
+  Pending.clear();
+  Mode = TMode::Closed;
+}
+
+}  // namespace Platform
