@@ -160,8 +160,7 @@ int RunCli(const TStringList& arguments) {
 }
 
 int ExitStatusOf(const TVerifyStatus& status) {
-  const auto& log = status.Log;
-  if (std::find(log.begin(), log.end(), LogText::Stopped) != log.end()) return ExitStopped;
+  if (status.Stopped) return ExitStopped;
   const bool failed = status.FilesError > 0 || !status.SearchFailures.empty();
   return failed ? ExitFileErrors : ExitAllCorrect;
 }

@@ -37,6 +37,7 @@ std::string LogFileText(const TStringList& log);
 // Throws ELogFileError when the file cannot be created, EStreamWriteError
 // when it cannot be written in full.
 void SaveLogFile(const TStringList& log, const std::string& fileName);
+void SaveLogFile(const TLogStore& log, const std::string& fileName);
 
 // Creates fileName if it is missing, without changing an existing file, so
 // that a front can refuse a log it could not save before a long run starts.

@@ -23,6 +23,7 @@ void TVerifyStatus::Reset() {
   FileError = false;
   Log.clear();
   ErrorList.clear();
+  Stopped = false;
   SearchFailures.clear();
   Finished = false;
   SkipFile = false;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "LogStore.h"
 #include "Mutex.h"
 
 using TStringList = std::vector<std::string>;
@@ -53,8 +54,10 @@ class TVerifyStatus {
   std::size_t ReadBufferSize = 0;
   bool FileError = false;
 
-  TStringList Log;
-  TStringList ErrorList;
+  TLogStore Log;
+  TLogStore ErrorList;
+  // The user stopped the run before it was through.
+  bool Stopped = false;
   std::vector<TSearchFailure> SearchFailures;
 
   // Crossed between the threads without the lock.

@@ -1,6 +1,7 @@
 #include "VerifierUnit.h"
 
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 #include "DepthFirstWalk.h"
@@ -14,9 +15,9 @@ using namespace Platform;
 
 // What one file check carries from its reads to its outcome.
 struct TVerifier::TFileCheck {
-  std::string FailureMessage;
-  int ErrorCode = 0;
+  TFileRecord Record;
   bool CutShortByStop = false;
+  std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
 };
 
 TReadBuffer AllocateReadBuffer(std::size_t size) {
@@ -26,11 +27,17 @@ TReadBuffer AllocateReadBuffer(std::size_t size) {
 
 TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread,
                      TRunOptions options)
-    : Status(status), Setup(setup), Options(options) {}
+    : Status(status), Setup(setup), Options(std::move(options)), Observers(Options.Observers) {
+  if (Observers.empty()) {
+    StatusLines = std::make_unique<TStatusLines>(Status);
+    StatusLog = std::make_unique<TLogWriter>(*StatusLines, Status.ErrorList);
+    Observers.push_back(StatusLog.get());
+  }
+}
 
 TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions options,
                      TBufferAllocator allocate)
-    : Status(status), Setup(setup), Options(options) {
+    : TVerifier(status, setup, TNoThread{}, std::move(options)) {
   if (Setup.PositionError && !IsValidReadUnit(Setup.ReadUnit))
     throw EVerifyError("读取单位必须在 1 至 1048576 之间.");
   Thread = std::jthread([this, allocate](std::stop_token token) {
@@ -70,13 +77,16 @@ void TVerifier::CheckFile(const TDirectoryChain* directory, const std::string& p
   AnnounceFile(path, size, attributes);
   const bool droppedAhead = Ahead && Ahead->Reached(path);
   TFileCheck check;
+  check.Record.Path = path;
+  check.Record.Size = size;
+  check.Record.Attributes = attributes;
   TReadFile file;
   const int code =
       directory != nullptr ? file.Open(*directory, NamePart(path)) : file.Open(path);
   if (code != 0) {
     Status.FileError = true;
-    check.FailureMessage = LogText::CannotOpen;
-    check.ErrorCode = code;
+    check.Record.Outcome = TFileOutcome::OpenFailure;
+    check.Record.ErrorCode = code;
   } else {
     // What a copy has just written is still in memory; reading that would
     // prove nothing about the medium. A file read ahead was dropped before
@@ -90,12 +100,13 @@ void TVerifier::CheckFile(const TDirectoryChain* directory, const std::string& p
 }
 
 void TVerifier::AnnounceFile(const std::string& path, std::int64_t size, TAttributes attributes) {
-  TMutexLock hold(Status.Mutex);
-  Status.CurrentFile = Platform::NamePart(path);
-  Status.CurrentFileSize = size;
-  Status.Log.push_back(LogText::FileLine(Status.CurrentFile));
-  Status.Log.push_back(LogText::LengthLine(size, attributes));
-  Status.CurrentFilePosition = 0;
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.CurrentFile = Platform::NamePart(path);
+    Status.CurrentFileSize = size;
+    Status.CurrentFilePosition = 0;
+  }
+  Notify([&](TVerifyObserver& o) { o.FileStarted(path, size, attributes); });
 }
 
 bool TVerifier::ReadingInterrupted() const {
@@ -108,10 +119,12 @@ bool TVerifier::ReadingInterrupted() const {
 bool TVerifier::ReadOne(TReadFile& file, std::int64_t count, TFileCheck& check) {
   std::int64_t done = 0;
   const int code = file.Read(Status.ReadBuffer, count, done);
+  check.Record.BytesRead += done;
   if (code == 0 && done == count) return true;
   Status.FileError = true;
-  check.FailureMessage = LogText::ReadErrorMessage(Status.CurrentFilePosition);
-  check.ErrorCode = code;
+  check.Record.Outcome = TFileOutcome::ReadFailure;
+  check.Record.ErrorPosition = Status.CurrentFilePosition;
+  check.Record.ErrorCode = code;
   return false;
 }
 
@@ -137,49 +150,44 @@ void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check)
   Status.CurrentFilePosition = size;
 }
 
-void TVerifier::RecordError(const std::string& path, const TFileCheck& check) {
-  using namespace LogText;
+void TVerifier::RecordError(const std::string& path, TFileCheck& check) {
+  check.Record.ErrorText = Platform::SystemErrorText(check.Record.ErrorCode);
+  TMutexLock hold(Status.Mutex);
   Status.FileError = false;
   ++Status.FilesError;
   Status.LastErrorFile = path;
-  Status.LastErrorMessage = check.FailureMessage;
-  const std::string text = Platform::SystemErrorText(check.ErrorCode);
-  Status.Log.push_back(LogFailureLine(check.FailureMessage));
-  Status.Log.push_back(LogErrorCodeLine(check.ErrorCode));
-  Status.Log.push_back(LogSystemTextLine(text));
-  Status.ErrorList.push_back(ErrorListEntry(check.FailureMessage, path));
-  Status.ErrorList.push_back(ErrorListCodeLine(check.ErrorCode));
-  Status.ErrorList.push_back(ErrorListSystemTextLine(text));
+  Status.LastErrorMessage = LogText::FailureMessage(check.Record);
 }
 
-void TVerifier::RecordOutcome(const std::string& path, const TFileCheck& check) {
-  TMutexLock hold(Status.Mutex);
+// Counts the file in the status, then hands its record to the observers.
+void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
+  TFileRecord& record = check.Record;
+  record.Seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - check.Start).count();
   if (Status.FileError) {
     RecordError(path, check);
-  } else if (Status.SkipFile) {
-    Status.SkipFile = false;
-    ++Status.FilesSkipped;
-    Status.Log.emplace_back(LogText::FileSkipped);
-  } else if (Status.SkipDirectory || check.CutShortByStop) {
-    // SkipDirectory stays set: the walk consumes it.
-    ++Status.FilesSkipped;
-    Status.Log.emplace_back(LogText::FileSkipped);
   } else {
-    ++Status.FilesOk;
-    Status.LastOkFile = path;
-    Status.TotalBytes += Status.CurrentFileSize;
-    Status.Log.emplace_back(LogText::FileCorrect);
+    TMutexLock hold(Status.Mutex);
+    if (Status.SkipFile) {
+      Status.SkipFile = false;
+      ++Status.FilesSkipped;
+      record.Outcome = TFileOutcome::Skipped;
+    } else if (Status.SkipDirectory || check.CutShortByStop) {
+      // SkipDirectory stays set: the walk consumes it.
+      ++Status.FilesSkipped;
+      record.Outcome = check.CutShortByStop && !Status.SkipDirectory
+                           ? TFileOutcome::Stopped
+                           : TFileOutcome::DirectorySkipped;
+    } else {
+      ++Status.FilesOk;
+      Status.LastOkFile = path;
+      Status.TotalBytes += Status.CurrentFileSize;
+    }
   }
+  Notify([&](TVerifyObserver& o) { o.FileFinished(record); });
 }
 
 // ---- the run ---------------------------------------------------------------
-
-void TVerifier::AppendLog(std::string_view line) {
-  // Every line goes in under the lock, so a window may read the log at any
-  // moment without a race.
-  TMutexLock hold(Status.Mutex);
-  Status.Log.emplace_back(line);
-}
 
 void TVerifier::Execute(TBufferAllocator allocate) {
   OpenLog();
@@ -198,7 +206,7 @@ void TVerifier::Execute(TBufferAllocator allocate) {
     Status.ReadBuffer = nullptr;
     Status.ReadBufferSize = 0;
   } else {
-    AppendLog(LogText::BufferFailure(size));
+    Notify([&](TVerifyObserver& o) { o.BufferFailed(size); });
   }
   buffer.reset();
   CloseLog();
@@ -213,16 +221,16 @@ TReadAheadPlan TVerifier::ReadAheadPlan() const {
 }
 
 void TVerifier::OpenLog() {
-  TMutexLock hold(Status.Mutex);
-  Status.Idle = false;
-  Status.Log.clear();
-  Status.Log.push_back(LogText::TitleLine(GetFullVersion()));
-  Status.Log.emplace_back();
-  Status.Log.emplace_back(LogText::Rule);
-  Status.Log.emplace_back(LogText::LogHeading);
-  Status.ErrorList.clear();
-  Status.SearchFailures.clear();
-  Status.StartTime = NowAsDays();
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.Idle = false;
+    Status.Log.clear();
+    Status.ErrorList.clear();
+    Status.SearchFailures.clear();
+    Status.Stopped = false;
+    Status.StartTime = NowAsDays();
+  }
+  Notify([](TVerifyObserver& o) { o.RunStarted(); });
 }
 
 void TVerifier::VerifyItems() {
@@ -230,31 +238,34 @@ void TVerifier::VerifyItems() {
   for (std::size_t i = 0; i < count; ++i) {
     const std::string item = Setup.VerifyList[i];
     if (Ahead) Ahead->BeginItem(i);
-    AppendLog(LogText::ItemStartLine(item));
+    Notify([&](TVerifyObserver& o) { o.ItemStarted(item); });
     ScanDirectory(item);
     if (Terminated()) {
-      AppendLog(LogText::Stopped);
+      {
+        TMutexLock hold(Status.Mutex);
+        Status.Stopped = true;
+      }
+      Notify([](TVerifyObserver& o) { o.RunStopped(); });
       break;
     }
     Status.WaitWhilePaused();
   }
 }
 
+TRunTotals TVerifier::Totals() {
+  TMutexLock hold(Status.Mutex);
+  Status.EndTime = NowAsDays();
+  return {Status.FilesOk,     Status.FilesError, Status.FilesSkipped,
+          Status.DirsSkipped, Status.TotalBytes, Status.EndTime - Status.StartTime};
+}
+
 void TVerifier::CloseLog() {
+  const TRunTotals totals = Totals();
+  Notify([&](TVerifyObserver& o) { o.RunFinished(totals); });
+  // Finished only now, under one hold with Idle: whoever sees it finds the
+  // closing lines written.
   TMutexLock hold(Status.Mutex);
   Status.Finished = true;
-  Status.EndTime = NowAsDays();
-  auto& log = Status.Log;
-  if (!Status.ErrorList.empty()) {
-    log.emplace_back(LogText::Rule);
-    log.emplace_back(LogText::ErrorListHeading);
-    log.insert(log.end(), Status.ErrorList.begin(), Status.ErrorList.end());
-  }
-  log.emplace_back(LogText::Rule);
-  log.emplace_back(LogText::SubtotalHeading);
-  for (auto& line : LogText::CountLines(Status)) log.push_back(std::move(line));
-  log.push_back(LogText::TimeLine(FormatTimeOfDay(Status.EndTime - Status.StartTime,
-                                                  LongTimeFormat())));
   Status.Idle = true;
 }
 
@@ -294,7 +305,7 @@ std::vector<std::string> TVerifier::ScanLevel(const std::string& path,
     TMutexLock hold(Status.Mutex);
     Status.CurrentDirectory = directory;
   }
-  AppendLog(LogText::ScanLine(path, LogText::AttributeLetters(FileAttributeSet())));
+  Notify([&](TVerifyObserver& o) { o.DirectoryStarted(path, FileAttributeSet()); });
   const bool skipped = ScanFiles(path, directory, chain);
   // Tested here too, so that a stopped run does not descend any further.
   if (skipped || !Setup.AllSubdirectories || Terminated()) return {};
@@ -309,7 +320,7 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
   TDirSearch search(chain, NamePart(path), FileAttributeSet());
   TSearchEntry entry;
   if (!search.Next(entry)) {
-    AppendLog(LogText::NoMatch);
+    Notify([](TVerifyObserver& o) { o.NoMatchingFiles(); });
   } else {
     do {
       CheckFile(&chain, directory + entry.Name, entry.Size, entry.Attributes);
@@ -320,10 +331,12 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
   NoteSearchFailure(path, search.Error());
   if (!Status.SkipDirectory) return false;
   if (Ahead) Ahead->SkippedDirectory(directory);
-  TMutexLock hold(Status.Mutex);
-  Status.SkipDirectory = false;
-  ++Status.DirsSkipped;
-  Status.Log.emplace_back(LogText::DirectorySkipped);
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.SkipDirectory = false;
+    ++Status.DirsSkipped;
+  }
+  Notify([](TVerifyObserver& o) { o.DirectorySkipped(); });
   return true;
 }
 
@@ -331,10 +344,17 @@ void TVerifier::NoteSearchFailure(const std::string& path, int code) {
   if (code == 0) return;
   std::string directory = DirectoryPart(path);
   if (directory.empty()) directory = ".";
-  TMutexLock hold(Status.Mutex);
-  auto& failures = Status.SearchFailures;
-  // The file and the subdirectory phase of one directory, or two items in
-  // one directory, fail alike: the directory is listed once.
-  if (!failures.empty() && failures.back().Directory == directory) return;
-  failures.push_back({directory, code});
+  {
+    TMutexLock hold(Status.Mutex);
+    auto& failures = Status.SearchFailures;
+    // The file and the subdirectory phase of one directory, or two items in
+    // one directory, fail alike: the directory is listed once.
+    if (!failures.empty() && failures.back().Directory == directory) return;
+    failures.push_back({directory, code});
+  }
+  TFileRecord record{.Path = directory,
+                     .Outcome = TFileOutcome::SearchFailure,
+                     .ErrorCode = code,
+                     .ErrorText = Platform::SystemErrorText(code)};
+  Notify([&](TVerifyObserver& o) { o.FileFinished(record); });
 }

@@ -15,6 +15,7 @@
 #include "CommonDataUnit.h"
 #include "DirectoryChain.h"
 #include "File.h"
+#include "LogWriter.h"
 #include "ReadAhead.h"
 
 // Raised when a run is asked for with options no run can use.
@@ -50,6 +51,9 @@ struct TRunOptions {
   // Asks the medium for the files that come next while one is read. It
   // changes nothing in what a run reports; off only to show that.
   bool ReadAhead = true;
+  // Who takes the run's events and file records. None: the log goes into
+  // the status, where the windows read it.
+  std::vector<TVerifyObserver*> Observers{};
 };
 
 class TVerifier {
@@ -89,7 +93,11 @@ class TVerifier {
   void OpenLog();
   void VerifyItems();
   void CloseLog();
-  void AppendLog(std::string_view line);
+  template <class TEvent>
+  void Notify(const TEvent& event) {
+    for (TVerifyObserver* observer : Observers) event(*observer);
+  }
+  TRunTotals Totals();
 
   Platform::TAttributes FileAttributeSet() const;
   std::vector<std::string> ScanLevel(const std::string& path,
@@ -107,12 +115,16 @@ class TVerifier {
   void ReadUnits(Platform::TReadFile& file, std::int64_t size, TFileCheck& check);
   bool ReadOne(Platform::TReadFile& file, std::int64_t count, TFileCheck& check);
   bool ReadingInterrupted() const;
-  void RecordOutcome(const std::string& path, const TFileCheck& check);
-  void RecordError(const std::string& path, const TFileCheck& check);
+  void RecordOutcome(const std::string& path, TFileCheck& check);
+  void RecordError(const std::string& path, TFileCheck& check);
 
   TVerifyStatus& Status;
   TVerifySetupInfo& Setup;
   const TRunOptions Options;
+  // The log in the status, when the caller names no observers.
+  std::unique_ptr<TStatusLines> StatusLines;
+  std::unique_ptr<TLogWriter> StatusLog;
+  std::vector<TVerifyObserver*> Observers;
   // The run's read-ahead helper; used by the worker thread only.
   std::unique_ptr<TReadAhead> Ahead;
   std::stop_source StopSource;
