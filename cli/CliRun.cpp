@@ -13,8 +13,9 @@
 #include "CommandLine.h"
 #include "EventPipe.h"
 #include "Locale.h"
-#include "LogFile.h"
+#include "LogOutput.h"
 #include "LogText.h"
+#include "LogWriter.h"
 #include "OpenItems.h"
 #include "Progress.h"
 #include "SystemError.h"
@@ -68,14 +69,16 @@ std::optional<int> ApplyArguments(const TCliArguments& args, TVerifySetupInfo& s
 // SIGINT or SIGTERM on as a stop request; a second one ends the program at
 // once.
 void MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
-                TProgressDisplay& progress) {
+                TProgressDisplay& progress, TLogOutput& log) {
   std::jthread waiter([&] {
     verifier.WaitFor();
     events.PostRunOver();
   });
   bool stopRequested = false;
   for (;;) {
-    for (const int event : events.Wait(progress.MillisecondsUntilDue())) {
+    const int progressDue = progress.MillisecondsUntilDue();
+    const int logDue = log.MillisecondsUntilDue();
+    for (const int event : events.Wait(progressDue < 0 ? logDue : std::min(progressDue, logDue))) {
       if (event == TEventPipe::RunOver) {
         progress.Clear();
         return;
@@ -88,36 +91,29 @@ void MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
       verifier.Terminate();
     }
     progress.Refresh(status);
+    log.FlushIfDue();
   }
 }
 
 // The run itself; the signals are caught only while it goes on.
-void Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args) {
+// The log goes out while the run goes on; only the error list, printed
+// at its end, is kept, compactly.
+void Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args,
+            TLogOutput& log) {
   TEventPipe events;
-  TVerifier verifier(status, setup, TRunOptions{.Cached = args.Cached});
+  TLogStore errorList;
+  TLogWriter writer(log, errorList);
+  TVerifier verifier(status, setup, TRunOptions{.Cached = args.Cached, .Observers = {&writer}});
   TProgressDisplay progress(stderr, !args.Quiet && isatty(STDERR_FILENO) == 1);
-  MonitorRun(verifier, status, events, progress);
+  MonitorRun(verifier, status, events, progress, log);
 }
 
-bool WriteLogToStandardOutput(const TStringList& log) {
-  for (const std::string& line : log) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-  }
-  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
-  Complain("不能写标准输出: " + Platform::SystemErrorText(errno));
-  return false;
-}
-
-bool WriteLog(const TStringList& log, const std::optional<std::string>& logFile) {
-  if (!logFile) return WriteLogToStandardOutput(log);
-  try {
-    SaveLogFile(log, *logFile);
-    return true;
-  } catch (const ELogFileError& error) {
-    Complain(std::string(error.what()) + ".");
-    return false;
-  }
+std::unique_ptr<TLogOutput> OpenLog(const std::optional<std::string>& logFile) {
+  if (!logFile) return StandardOutputLog();
+  std::string failure;
+  auto log = LogFileOutput(*logFile, failure);
+  if (!log) Complain(failure);
+  return log;
 }
 
 // The log shows a directory that could not be searched only as one without
@@ -132,17 +128,13 @@ void ReportSearchFailures(const TVerifyStatus& status) {
 int Run(const TCliArguments& args) {
   TVerifySetupInfo setup;
   if (const auto status = ApplyArguments(args, setup)) return *status;
-  if (args.LogFile) {
-    try {
-      CheckLogFileCreatable(*args.LogFile);
-    } catch (const ELogFileError& error) {
-      Complain(std::string(error.what()) + ".");
-      return ExitUsage;
-    }
-  }
+  const std::unique_ptr<TLogOutput> log = OpenLog(args.LogFile);
+  if (!log) return ExitUsage;
   TVerifyStatus status;
-  Verify(setup, status, args);
-  const bool written = WriteLog(status.Log, args.LogFile);
+  Verify(setup, status, args, *log);
+  const std::optional<std::string> failure = log->Commit();
+  if (failure) Complain(*failure);
+  const bool written = !failure;
   ReportSearchFailures(status);
   std::fprintf(stderr, "%s\n", SummaryLine(status).c_str());
   return written ? ExitStatusOf(status) : ExitUsage;

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace Platform {
 
@@ -121,6 +122,53 @@ TWriteResult ReplaceFileContent(const std::string& fileName, const TContentProdu
   if (result && std::rename(tempName.c_str(), target.c_str()) != 0)
     result = Failure(TWriteStage::Create, errno);
   if (!result) unlink(tempName.c_str());
+  return result;
+}
+
+TReplacingFile::~TReplacingFile() {
+  if (Fd < 0) return;
+  close(Fd);
+  if (!TempName.empty()) unlink(TempName.c_str());
+}
+
+TWriteResult TReplacingFile::Create(const std::string& fileName) {
+  Target = FinalPath(fileName);
+  struct stat original {};
+  HadOriginal = stat(Target.c_str(), &original) == 0;
+  OriginalMode = original.st_mode & 07777;
+  if (HadOriginal && S_ISDIR(original.st_mode)) return Failure(TWriteStage::Create, EISDIR);
+  const bool replaceable = !HadOriginal || S_ISREG(original.st_mode);
+  if (replaceable) Fd = CreateTemporaryBeside(Target, TempName);
+  if (Fd < 0) {
+    const int error = errno;
+    const bool dirRefuses = error == EACCES || error == EPERM;
+    TempName.clear();
+    if (replaceable && !(HadOriginal && dirRefuses && access(Target.c_str(), W_OK) == 0))
+      return Failure(TWriteStage::Create, error);
+    do {
+      Fd = open(Target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    } while (Fd < 0 && errno == EINTR);
+    if (Fd < 0) return Failure(TWriteStage::Create, errno);
+    fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) & ~O_NONBLOCK);
+  }
+  return {};
+}
+
+TWriteResult TReplacingFile::Write(std::string_view data) {
+  const int error = WriteAll(Fd, data);
+  return error ? Failure(TWriteStage::Write, error) : TWriteResult{};
+}
+
+TWriteResult TReplacingFile::Commit() {
+  TWriteResult result;
+  if (!TempName.empty()) {
+    if (HadOriginal && fchmod(Fd, OriginalMode) != 0) result = Failure(TWriteStage::Create, errno);
+    if (result && fdatasync(Fd) != 0) result = Failure(TWriteStage::Write, errno);
+  }
+  result = CloseAfterWrite(std::exchange(Fd, -1), result);
+  if (!TempName.empty() && result && std::rename(TempName.c_str(), Target.c_str()) != 0)
+    result = Failure(TWriteStage::Create, errno);
+  if (!result && !TempName.empty()) unlink(TempName.c_str());
   return result;
 }
 

@@ -38,6 +38,32 @@ TWriteResult ReplaceFileContent(const std::string& fileName, std::string_view co
 using TContentProducer = std::function<bool(std::string& piece)>;
 TWriteResult ReplaceFileContent(const std::string& fileName, const TContentProducer& produce);
 
+// A file written a piece at a time over a long while (a run's log), that
+// takes fileName's place only when Commit is called: until then an older
+// file of that name stays as it was, and a writer that ends without
+// committing leaves nothing behind. What cannot be replaced (a device, a
+// FIFO, a file in a directory that refuses new entries) is written in place.
+class TReplacingFile {
+ public:
+  TReplacingFile() = default;
+  ~TReplacingFile();
+  TReplacingFile(const TReplacingFile&) = delete;
+  TReplacingFile& operator=(const TReplacingFile&) = delete;
+
+  TWriteResult Create(const std::string& fileName);
+  TWriteResult Write(std::string_view data);
+  // Puts the written file in place (mode of the file it replaces, on the
+  // disk first) and closes it.
+  TWriteResult Commit();
+
+ private:
+  int Fd = -1;
+  std::string Target;
+  std::string TempName;  // empty when writing in place
+  bool HadOriginal = false;
+  unsigned OriginalMode = 0;
+};
+
 // Writes all of data, retrying short writes and EINTR; 0 or the errno of the
 // failing write (ENOSPC for a write that makes no progress).
 int WriteAll(int fd, std::string_view data);
