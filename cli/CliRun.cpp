@@ -85,6 +85,7 @@ void MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
       }
       if (stopRequested) {
         progress.Clear();
+        log.Abandon();
         TEventPipe::EndBySignal(event);
       }
       stopRequested = true;

@@ -38,6 +38,7 @@ class TFileLog : public TLogOutput {
  public:
   explicit TFileLog(std::string fileName) : TLogOutput("\r\n", false), FileName(std::move(fileName)) {}
   bool Create() { return static_cast<bool>(File.Create(FileName)); }
+  void Abandon() override { File.Abandon(); }
 
  protected:
   bool Put(const std::string& text) override {

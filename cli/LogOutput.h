@@ -29,6 +29,9 @@ class TLogOutput : public TLineSink {
   // Writes the rest and puts the log where it belongs. On failure, the
   // message for the user.
   std::optional<std::string> Commit();
+  // For a program about to die of a signal: leaves no half-written file
+  // behind (an older log stays as it was). Safe while the run still writes.
+  virtual void Abandon() {}
 
  protected:
   // lineByLine: every line is written as it comes (a terminal).

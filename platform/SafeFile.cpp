@@ -154,6 +154,10 @@ TWriteResult TReplacingFile::Create(const std::string& fileName) {
   return {};
 }
 
+void TReplacingFile::Abandon() const {
+  if (!TempName.empty()) unlink(TempName.c_str());
+}
+
 TWriteResult TReplacingFile::Write(std::string_view data) {
   const int error = WriteAll(Fd, data);
   return error ? Failure(TWriteStage::Write, error) : TWriteResult{};

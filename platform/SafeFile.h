@@ -55,6 +55,9 @@ class TReplacingFile {
   // Puts the written file in place (mode of the file it replaces, on the
   // disk first) and closes it.
   TWriteResult Commit();
+  // Removes the temporary file at once, for a program about to die; safe
+  // while another thread writes.
+  void Abandon() const;
 
  private:
   int Fd = -1;
