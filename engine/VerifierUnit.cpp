@@ -184,6 +184,10 @@ void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
       Status.TotalBytes += Status.CurrentFileSize;
     }
   }
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.BytesDone += record.Size;
+  }
   Notify([&](TVerifyObserver& o) { o.FileFinished(record); });
 }
 
@@ -201,7 +205,12 @@ void TVerifier::Execute(TBufferAllocator allocate) {
     Status.ReadBufferSize = size;
     if (Options.ReadAhead)
       Ahead = std::make_unique<TReadAhead>(ReadAheadPlan(), Status, StopSource.get_token());
+    if (Options.Count)
+      Counting = std::make_unique<TCountingWalk>(
+          TCountPlan{Setup.VerifyList, Setup.AllSubdirectories, FileAttributeSet()}, Status,
+          StopSource.get_token());
     VerifyItems();
+    Counting.reset();
     Ahead.reset();
     Status.ReadBuffer = nullptr;
     Status.ReadBufferSize = 0;

@@ -13,6 +13,7 @@
 
 #include "Attributes.h"
 #include "CommonDataUnit.h"
+#include "CountingWalk.h"
 #include "DirectoryChain.h"
 #include "File.h"
 #include "LogWriter.h"
@@ -51,6 +52,9 @@ struct TRunOptions {
   // Asks the medium for the files that come next while one is read. It
   // changes nothing in what a run reports; off only to show that.
   bool ReadAhead = true;
+  // Adds up the run's files and bytes beside it, so that the fronts can
+  // show the whole run's progress and the time left.
+  bool Count = true;
   // Who takes the run's events and file records. None: the log goes into
   // the status, where the windows read it.
   std::vector<TVerifyObserver*> Observers{};
@@ -127,6 +131,7 @@ class TVerifier {
   std::vector<TVerifyObserver*> Observers;
   // The run's read-ahead helper; used by the worker thread only.
   std::unique_ptr<TReadAhead> Ahead;
+  std::unique_ptr<TCountingWalk> Counting;
   std::stop_source StopSource;
   std::jthread Thread;
 };
