@@ -48,7 +48,7 @@ class TVerifyStatus {
   std::string LastOkFile;
   std::string LastErrorFile;
   std::string LastErrorMessage;
-  // The listed sizes of the files the run is through with, whatever their
+  // The listed sizes of the files before the current one, whatever their
   // outcome: with CurrentFilePosition, how far the run has come.
   std::int64_t BytesDone = 0;
 

@@ -102,6 +102,7 @@ void TVerifier::CheckFile(const TDirectoryChain* directory, const std::string& p
 void TVerifier::AnnounceFile(const std::string& path, std::int64_t size, TAttributes attributes) {
   {
     TMutexLock hold(Status.Mutex);
+    Status.BytesDone += Status.CurrentFileSize;
     Status.CurrentFile = Platform::NamePart(path);
     Status.CurrentFileSize = size;
     Status.CurrentFilePosition = 0;
@@ -183,10 +184,6 @@ void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
       Status.LastOkFile = path;
       Status.TotalBytes += Status.CurrentFileSize;
     }
-  }
-  {
-    TMutexLock hold(Status.Mutex);
-    Status.BytesDone += record.Size;
   }
   Notify([&](TVerifyObserver& o) { o.FileFinished(record); });
 }
