@@ -18,6 +18,7 @@
 #include "LogWriter.h"
 #include "OpenItems.h"
 #include "Progress.h"
+#include "SpilledLines.h"
 #include "SystemError.h"
 #include "TextEncoding.h"
 #include "VerifierUnit.h"
@@ -102,7 +103,7 @@ void MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
 void Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args,
             TLogOutput& log) {
   TEventPipe events;
-  TLogStore errorList;
+  TSpilledLines errorList;
   TLogWriter writer(log, errorList);
   TVerifier verifier(status, setup, TRunOptions{.Cached = args.Cached, .Observers = {&writer}});
   TProgressDisplay progress(stderr, !args.Quiet && isatty(STDERR_FILENO) == 1);

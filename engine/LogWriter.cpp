@@ -50,9 +50,9 @@ void TLogWriter::FileFinished(const TFileRecord& record) {
   Log.Append(LogFailureLine(message));
   Log.Append(LogErrorCodeLine(record.ErrorCode));
   Log.Append(LogSystemTextLine(record.ErrorText));
-  ErrorList.push_back(ErrorListEntry(message, record.Path));
-  ErrorList.push_back(ErrorListCodeLine(record.ErrorCode));
-  ErrorList.push_back(ErrorListSystemTextLine(record.ErrorText));
+  ErrorList.Append(ErrorListEntry(message, record.Path));
+  ErrorList.Append(ErrorListCodeLine(record.ErrorCode));
+  ErrorList.Append(ErrorListSystemTextLine(record.ErrorText));
 }
 
 void TLogWriter::DirectorySkipped() { Log.Append(LogText::DirectorySkipped); }
@@ -60,10 +60,10 @@ void TLogWriter::DirectorySkipped() { Log.Append(LogText::DirectorySkipped); }
 void TLogWriter::RunStopped() { Log.Append(Stopped); }
 
 void TLogWriter::RunFinished(const TRunTotals& totals) {
-  if (!ErrorList.empty()) {
+  if (!ErrorList.Empty()) {
     Log.Append(Rule);
     Log.Append(ErrorListHeading);
-    for (const std::string_view line : ErrorList) Log.Append(line);
+    ErrorList.ForEach([this](std::string_view line) { Log.Append(line); });
   }
   Log.Append(Rule);
   Log.Append(SubtotalHeading);

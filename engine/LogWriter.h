@@ -9,8 +9,8 @@
 
 class TLogWriter : public TVerifyObserver {
  public:
-  // errorList is written by the run's thread only.
-  TLogWriter(TLineSink& log, TLogStore& errorList) : Log(log), ErrorList(errorList) {}
+  // errorList is used by the run's thread only.
+  TLogWriter(TLineSink& log, TLineList& errorList) : Log(log), ErrorList(errorList) {}
 
   void RunStarted() override;
   void BufferFailed(std::size_t size) override;
@@ -26,7 +26,21 @@ class TLogWriter : public TVerifyObserver {
 
  private:
   TLineSink& Log;
-  TLogStore& ErrorList;
+  TLineList& ErrorList;
+};
+
+// A line store as a line list.
+class TStoreLines : public TLineList {
+ public:
+  explicit TStoreLines(TLogStore& store) : Store(store) {}
+  void Append(std::string_view line) override { Store.push_back(line); }
+  bool Empty() const override { return Store.empty(); }
+  void ForEach(const std::function<void(std::string_view line)>& take) override {
+    for (const std::string_view line : Store) take(line);
+  }
+
+ private:
+  TLogStore& Store;
 };
 
 // The status's own log, which the windows read: every line goes in under

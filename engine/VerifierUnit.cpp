@@ -30,7 +30,8 @@ TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread,
     : Status(status), Setup(setup), Options(std::move(options)), Observers(Options.Observers) {
   if (Observers.empty()) {
     StatusLines = std::make_unique<TStatusLines>(Status);
-    StatusLog = std::make_unique<TLogWriter>(*StatusLines, Status.ErrorList);
+    StatusErrorList = std::make_unique<TStoreLines>(Status.ErrorList);
+    StatusLog = std::make_unique<TLogWriter>(*StatusLines, *StatusErrorList);
     Observers.push_back(StatusLog.get());
   }
 }

@@ -127,6 +127,7 @@ class TVerifier {
   const TRunOptions Options;
   // The log in the status, when the caller names no observers.
   std::unique_ptr<TStatusLines> StatusLines;
+  std::unique_ptr<TStoreLines> StatusErrorList;
   std::unique_ptr<TLogWriter> StatusLog;
   std::vector<TVerifyObserver*> Observers;
   // The run's read-ahead helper; used by the worker thread only.

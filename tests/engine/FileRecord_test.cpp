@@ -43,7 +43,8 @@ TEST(FileRecord, OneRecordPerFileAndTheLogMadeFromIt) {
   TRecordCollector records;
   TStoreSink log;
   TLogStore errorList;
-  TLogWriter writer(log, errorList);
+  TStoreLines errorLines(errorList);
+  TLogWriter writer(log, errorLines);
   TVerifyStatus status;
   TVerifier(status, setup, TRunOptions{.Observers = {&records, &writer}}).WaitFor();
 
