@@ -19,25 +19,9 @@ namespace {
 
 const std::string Cli = KORVANE_CLI_PATH;
 
-// Needs root; false where the caches cannot be dropped.
-bool DropCaches() {
-  sync();
-  const int fd = open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool done = write(fd, "3", 1) == 1;
-  close(fd);
-  return done;
-}
-
 double ColdSeconds(const std::string& command) {
   if (!DropCaches()) std::abort();
   return SecondsOf([&] { Shell(command + " > /dev/null 2>&1"); });
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 // Runs the commands in turn, rounds times, starting each round with the

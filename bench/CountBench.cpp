@@ -13,24 +13,6 @@
 #include "BenchUtil.h"
 #include "VerifierUnit.h"
 
-namespace {
-
-bool DropCaches() {
-  sync();
-  const int fd = open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool done = write(fd, "3", 1) == 1;
-  close(fd);
-  return done;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   const std::string scratch = argc > 1 ? argv[1] : "/tmp";
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;

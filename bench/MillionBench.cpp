@@ -19,13 +19,7 @@ namespace {
 
 const std::string Cli = KORVANE_CLI_PATH;
 
-long PeakKib(const std::vector<std::string>& arguments) {
-  std::vector<std::string> argv = {Cli};
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  rusage usage{};
-  RunQuietly(argv, &usage);
-  return usage.ru_maxrss;
-}
+long PeakKib(const std::vector<std::string>& arguments) { return ::PeakKib(Cli, arguments); }
 
 bool CliMemory(const std::string& root, const std::string& scratch) {
   const std::string items = root + "/*.*";
