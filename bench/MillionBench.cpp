@@ -119,9 +119,10 @@ int main(int argc, char** argv) {
   // shares this process's memory until it runs the program, and its peak
   // would include what this process has grown to.
   bool ok = CliMemory(root, scratch);
+  // Before the store's run: memory this process freed would hide growth.
+  ok &= ErrorListMemory();
   ok &= CliTime(root);
   ok &= StoreMemory(root, scratch);
-  ok &= ErrorListMemory();
   if (!keep) std::filesystem::remove_all(root);
   return ok ? 0 : 1;
 }
