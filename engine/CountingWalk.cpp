@@ -23,7 +23,7 @@ bool TCountingWalk::Stopping() const { return RunStop.stop_requested() || OwnSto
 
 void TCountingWalk::Run(std::stop_token own) {
   OwnStop = std::move(own);
-  LowerThreadPriority();
+  LowerThreadIoPriority();
   for (const std::string& item : Plan.Items) {
     if (Stopping()) return;
     TDirectoryChain chain(DirectoryPart(item));

@@ -2,8 +2,8 @@
 // Adds up the files and bytes a run will read, on a thread of its own and
 // ahead of it, so that the fronts can say how much of the run is done and
 // how long is left. It walks the items exactly as the run does (masks,
-// attributes, subdirectories) but never opens a file, and it runs at the
-// lowest disk and CPU priority: counting must not slow the run.
+// attributes, subdirectories) but never opens a file, and its disk
+// requests go at idle priority: counting must not slow the run.
 #include <atomic>
 #include <cstdint>
 #include <stop_token>
