@@ -75,8 +75,11 @@ void TLogOutput::FlushIfDue() {
 }
 
 int TLogOutput::MillisecondsUntilDue() const {
-  std::lock_guard hold(Lock);
-  if (Pending.empty()) return static_cast<int>(std::chrono::milliseconds(FlushInterval).count());
+  // A write in progress may hang on a stalled pipe: the main thread must
+  // not wait for it, or a signal would go unanswered.
+  std::unique_lock hold(Lock, std::try_to_lock);
+  if (!hold.owns_lock() || Pending.empty())
+    return static_cast<int>(std::chrono::milliseconds(FlushInterval).count());
   const auto due = LastWrite + FlushInterval - TClock::now();
   return static_cast<int>(
       std::max<std::int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(due).count()));

@@ -43,9 +43,11 @@ std::vector<std::filesystem::path> Temporaries(const TTempDir& dir) {
   return found;
 }
 
+// Without reaping it: Finish still needs its status.
 bool Running(const TCliProcess& cli) {
-  int status = 0;
-  return waitpid(cli.Pid(), &status, WNOHANG) == 0;
+  siginfo_t info{};
+  return waitid(P_PID, static_cast<id_t>(cli.Pid()), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == 0;
 }
 
 }  // namespace
@@ -122,4 +124,20 @@ TEST(CliStreaming, ASecondSigintLeavesTheOlderLogAndNoTemporaryFile) {
   EXPECT_EQ(cli.Finish().Signal, SIGINT);
   EXPECT_EQ(ReadBytes(logPath), "older log");
   EXPECT_TRUE(Temporaries(out).empty());
+}
+
+TEST(CliStreaming, SignalsAreAnsweredWhileTheLogWaitsForAStalledPipe) {
+  // About 150 KiB of log: more than a pipe holds, and nobody reads it
+  // until the program has ended.
+  TTempDir tree;
+  for (int i = 0; i < 2000; ++i) ASSERT_TRUE(tree.WriteFile("f" + std::to_string(i), "x"));
+  TCliProcess cli({"--cached", "-P-", tree.PathOf("*")});
+  std::this_thread::sleep_for(1s);
+  kill(cli.Pid(), SIGINT);
+  std::this_thread::sleep_for(200ms);
+  kill(cli.Pid(), SIGINT);
+  std::this_thread::sleep_for(500ms);
+  // Ended by the second signal, not by the reading that Finish does.
+  EXPECT_FALSE(Running(cli));
+  EXPECT_EQ(cli.Finish().Signal, SIGINT);
 }
