@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -61,6 +62,34 @@ inline void RunQuietly(std::vector<std::string> argv, rusage* usage = nullptr) {
   int status = 0;
   rusage ignored{};
   wait4(child, &status, 0, usage != nullptr ? usage : &ignored);
+}
+
+// Peak resident memory of one run of a program, in KiB, taken from that
+// child alone (wait4), output thrown away. The child shares this process's
+// memory until it starts the program: measure before this process grows.
+inline long PeakKib(const std::string& program, const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv = {program};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  rusage usage{};
+  RunQuietly(argv, &usage);
+  return usage.ru_maxrss;
+}
+
+// Drops the system's caches, so that what is read next comes from the
+// medium; needs root, false where that is refused.
+inline bool DropCaches() {
+  sync();
+  const int fd = open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool done = write(fd, "3", 1) == 1;
+  close(fd);
+  return done;
+}
+
+inline double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 inline void Shell(const std::string& command) {

@@ -21,15 +21,7 @@ std::string MakeFile(const std::string& scratch) {
   return path;
 }
 
-// Peak resident memory of one korvane-cli run, in KiB, taken from that
-// child alone (wait4), output thrown away.
-long PeakKib(const std::vector<std::string>& arguments) {
-  std::vector<std::string> argv = {Cli};
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  rusage usage{};
-  RunQuietly(argv, &usage);
-  return usage.ru_maxrss;
-}
+long PeakKib(const std::vector<std::string>& arguments) { return ::PeakKib(Cli, arguments); }
 
 bool CompareFile(const std::string& file, const std::string& unit, const std::string& ddBlock,
                  double limit) {

@@ -1,9 +1,6 @@
 #pragma once
 // Runs from the medium: the system's caches dropped before each timed run,
 // commands taking turns, the median of each.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <string>
@@ -11,25 +8,9 @@
 
 #include "BenchUtil.h"
 
-// Needs root; false where the caches cannot be dropped.
-inline bool DropCaches() {
-  sync();
-  const int fd = open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool done = write(fd, "3", 1) == 1;
-  close(fd);
-  return done;
-}
-
 inline double ColdSeconds(const std::string& command) {
   if (!DropCaches()) std::abort();
   return SecondsOf([&] { Shell(command + " > /dev/null 2>&1"); });
-}
-
-inline double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 // Runs the commands in turn, rounds times, starting each round with the

@@ -17,12 +17,6 @@ long MaxRssKib() {
   return usage.ru_maxrss;
 }
 
-std::size_t LogBytes(const TStringList& log) {
-  std::size_t bytes = log.capacity() * sizeof(std::string);
-  for (const auto& line : log) bytes += line.capacity() > 15 ? line.capacity() + 1 : 0;
-  return bytes;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -49,7 +43,7 @@ int main(int argc, char** argv) {
   const bool ok = ReportRatio("run over 20,000 files vs find -exec cat", seconds, baseline, 1.0);
   std::printf("%-58s %d\n", "  files correct", files);
   std::printf("%-58s %.0f bytes\n", "  log memory per file",
-              static_cast<double>(LogBytes(status.Log)) / files);
+              static_cast<double>(status.Log.BytesUsed()) / files);
   std::printf("%-58s %.0f bytes\n", "  peak RSS growth per file",
               static_cast<double>(MaxRssKib() - rssBefore) * 1024 / files);
   return ok && files == BenchTree::Files ? 0 : 1;

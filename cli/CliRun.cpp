@@ -15,9 +15,12 @@
 #include "EventPipe.h"
 #include "Locale.h"
 #include "LogFile.h"
+#include "LogOutput.h"
 #include "LogText.h"
+#include "LogWriter.h"
 #include "OpenItems.h"
 #include "Progress.h"
+#include "SpilledLines.h"
 #include "SumsRun.h"
 #include "SystemError.h"
 #include "TextEncoding.h"
@@ -78,65 +81,56 @@ std::optional<int> ApplyArguments(const TCliArguments& args, TVerifySetupInfo& s
 // signal on as a stop request; a second one ends the program at once.
 // Returns the signal that stopped the run, 0 for none.
 int MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
-               TProgressDisplay& progress) {
+               TProgressDisplay& progress, TLogOutput& log) {
   std::jthread waiter([&] {
     verifier.WaitFor();
     events.PostRunOver();
   });
   int stopSignal = 0;
   for (;;) {
-    for (const int event : events.Wait(progress.MillisecondsUntilDue())) {
+    const int progressDue = progress.MillisecondsUntilDue();
+    const int logDue = log.MillisecondsUntilDue();
+    for (const int event : events.Wait(progressDue < 0 ? logDue : std::min(progressDue, logDue))) {
       if (event == TEventPipe::RunOver) {
         progress.Clear();
         return stopSignal;
       }
       if (stopSignal != 0) {
         progress.Clear();
+        log.Abandon();
         TEventPipe::EndBySignal(event);
       }
       stopSignal = event;
       verifier.Terminate();
     }
     progress.Refresh(status);
+    log.FlushIfDue();
   }
 }
 
-// The run itself; the signals are caught only while it goes on.
-// Returns the signal that stopped the run, 0 for none.
+// The run itself; the signals are caught only while it goes on. The log
+// goes out while the run goes on; only the error list, printed at its end,
+// is kept, compactly. Returns the signal that stopped the run, 0 for none.
 int Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args,
-           TContentCheck* contents) {
+           TContentCheck* contents, TLogOutput& log) {
   TEventPipe events;
-  TVerifier verifier(status, setup, TRunOptions{.Cached = args.Cached, .Contents = contents});
+  TSpilledLines errorList;
+  TLogWriter writer(log, errorList);
+  TVerifier verifier(status, setup,
+                     TRunOptions{.Cached = args.Cached, .Contents = contents, .Observers = {&writer}});
   TProgressDisplay progress(stderr, !args.Quiet && isatty(STDERR_FILENO) == 1);
-  return MonitorRun(verifier, status, events, progress);
+  return MonitorRun(verifier, status, events, progress, log);
 }
 
-bool WriteLogToStandardOutput(const TStringList& log) {
-  for (const std::string& line : log) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-  }
-  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
-  Complain("不能写标准输出: " + Platform::SystemErrorText(errno));
-  return false;
-}
-
-void ComplainOfLogFile(const ELogFileError& error) {
-  std::string text = std::string(error.what()) + ".";
-  if (error.Code() != 0) text += " " + Platform::SystemErrorText(error.Code());
-  Complain(text);
-}
-
-bool WriteLog(const TStringList& log, std::optional<TLogFileWriter>& logFile) {
-  if (!logFile) return WriteLogToStandardOutput(log);
-  try {
-    for (const std::string& line : log) logFile->AppendLine(line);
-    logFile->Commit();
-    return true;
-  } catch (const ELogFileError& error) {
-    ComplainOfLogFile(error);
-    return false;
-  }
+// Opened before the run, so that a log that cannot be written is refused
+// before hours of reading (a FIFO's reader is there from the start); an
+// older log stays until the new one is complete.
+std::unique_ptr<TLogOutput> OpenLog(const std::optional<std::string>& logFile) {
+  if (!logFile) return StandardOutputLog();
+  std::string failure;
+  auto log = LogFileOutput(*logFile, failure);
+  if (!log) Complain(failure);
+  return log;
 }
 
 // The log shows a directory that could not be searched only as one without
@@ -158,19 +152,13 @@ int Run(const TCliArguments& args) {
   if (const auto status = sums.Load(args)) return *status;
   if (const auto status = ApplyArguments(args, setup, sums.Checking())) return *status;
   sums.ChooseItems(setup);
-  // The log file is opened before the run, so that a log that cannot be
-  // written is refused before hours of reading (a FIFO's reader is there
-  // from the start), and the old one stays until the new log is complete.
-  std::optional<TLogFileWriter> logFile;
-  try {
-    if (args.LogFile) logFile.emplace(*args.LogFile);
-  } catch (const ELogFileError& error) {
-    ComplainOfLogFile(error);
-    return ExitUsage;
-  }
+  const std::unique_ptr<TLogOutput> log = OpenLog(args.LogFile);
+  if (!log) return ExitUsage;
   TVerifyStatus status;
-  const int stopSignal = Verify(setup, status, args, sums.Contents());
-  const bool written = WriteLog(status.Log, logFile);
+  const int stopSignal = Verify(setup, status, args, sums.Contents(), *log);
+  const std::optional<std::string> failure = log->Commit();
+  if (failure) Complain(*failure);
+  const bool written = !failure;
   ReportSearchFailures(status);
   const bool sumsWritten = sums.Finish(ExitStatusOf(status) == ExitStopped);
   std::fputs(Platform::InLocaleCodeset(SummaryLine(status) + "\n").c_str(), stderr);
@@ -192,8 +180,7 @@ int RunCli(const TStringList& arguments) {
 }
 
 int ExitStatusOf(const TVerifyStatus& status) {
-  const auto& log = status.Log;
-  if (std::find(log.begin(), log.end(), LogText::Stopped) != log.end()) return ExitStopped;
+  if (status.Stopped) return ExitStopped;
   const bool failed =
       status.FilesError > 0 || !status.SearchFailures.empty() || !status.MissingItems.empty();
   return failed ? ExitFileErrors : ExitAllCorrect;

@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <iterator>
 
 #include "Locale.h"
+#include "OverallProgress.h"
 #include "TerminalText.h"
 
 namespace {
@@ -18,32 +18,17 @@ constexpr const char* ClearLine = "\r\x1b[K";
 }  // namespace
 
 std::string FormatBytes(std::int64_t bytes) {
-  static constexpr const char* Units[] = {"KiB", "MiB", "GiB", "TiB", "PiB"};
-  if (bytes < 1024) return std::to_string(bytes) + " B";
-  double value = static_cast<double>(bytes) / 1024;
-  std::size_t unit = 0;
-  while (value >= 1024 && unit + 1 < std::size(Units)) {
-    value /= 1024;
-    ++unit;
-  }
+  const TByteUnit unit = ByteUnitOf(bytes);
+  if (unit.Divisor == 1) return std::to_string(bytes) + " B";
   char text[32];
-  std::snprintf(text, sizeof text, "%.1f %s", value, Units[unit]);
+  std::snprintf(text, sizeof text, "%.1f %s", static_cast<double>(bytes) / unit.Divisor, unit.Name);
   return text;
 }
 
 std::string ProgressLine(const TStatusSnapshot& s, double seconds, std::size_t columns) {
-  const double percent =
-      s.CurrentFileSize > 0
-          ? 100.0 * static_cast<double>(s.CurrentFilePosition) / static_cast<double>(s.CurrentFileSize)
-          : 100.0;
-  const double bytesRead = static_cast<double>(s.TotalBytes + s.CurrentFilePosition);
-  const auto rate = static_cast<std::int64_t>(seconds > 0 ? bytesRead / seconds : 0);
-  char head[32];
-  std::snprintf(head, sizeof head, "%5.1f%% ", percent);
-  const std::string numbers = head + FormatBytes(s.CurrentFilePosition) + "/" + FormatBytes(s.CurrentFileSize) +
-                              "  正确 " + Platform::FormatCount(s.FilesOk) + "  错误 " +
-                              Platform::FormatCount(s.FilesError) + "  共 " +
-                              FormatBytes(s.TotalBytes) + "  " + FormatBytes(rate) + "/s  ";
+  std::string numbers = OverallText(OverallProgress(s, seconds));
+  if (s.FilesError > 0) numbers += " 错误 " + Platform::FormatCount(s.FilesError);
+  numbers += " 当前: ";
   const std::size_t used = DisplayWidth(numbers);
   if (used >= columns) return FitToWidth(numbers, columns);
   return numbers + FitToWidth(PrintableText(s.CurrentFile), columns - used);

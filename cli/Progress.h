@@ -11,7 +11,8 @@
 std::string FormatBytes(std::int64_t bytes);
 
 // The line for a snapshot taken seconds after the start, at most columns
-// wide: the numbers first, the file name last, cut to what room is left.
+// wide: the whole run's progress first, the current file last, cut to what
+// room is left.
 std::string ProgressLine(const TStatusSnapshot& snapshot, double seconds, std::size_t columns);
 
 class TProgressDisplay {

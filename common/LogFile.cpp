@@ -16,11 +16,12 @@ constexpr std::size_t PieceSize = 1u << 20;
 // The saved bytes a piece at a time: lines joined up to about a megabyte
 // and converted together, so that neither the whole text nor a converter
 // call per line is needed.
-Platform::TContentProducer LogPieces(const TStringList& log) {
-  return [&log, next = std::size_t{0}, utf8 = std::string()](std::string& piece) mutable {
-    if (next == log.size()) return false;
+template <class TLines>
+Platform::TContentProducer LogPieces(const TLines& log) {
+  return [&log, next = log.begin(), utf8 = std::string()](std::string& piece) mutable {
+    if (next == log.end()) return false;
     utf8.clear();
-    for (; next < log.size() && utf8.size() < PieceSize; ++next) utf8.append(log[next]).append("\r\n");
+    for (; next != log.end() && utf8.size() < PieceSize; ++next) utf8.append(*next).append("\r\n");
     piece = Platform::Utf8ToGb18030(utf8);
     return true;
   };
@@ -35,11 +36,19 @@ std::string LogFileText(const TStringList& log) {
   return text;
 }
 
-void SaveLogFile(const TStringList& log, const std::string& fileName) {
+namespace {
+
+template <class TLines>
+void Save(const TLines& log, const std::string& fileName) {
   TLogFileWriter writer(fileName);
-  for (const std::string& line : log) writer.AppendLine(line);
+  for (const std::string_view line : log) writer.AppendLine(line);
   writer.Commit();
 }
+
+}  // namespace
+
+void SaveLogFile(const TStringList& log, const std::string& fileName) { Save(log, fileName); }
+void SaveLogFile(const TLogStore& log, const std::string& fileName) { Save(log, fileName); }
 
 TLogFileWriter::TLogFileWriter(const std::string& fileName) : FileName(fileName) {
   Check(Output.Open(fileName));

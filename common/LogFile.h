@@ -44,6 +44,7 @@ std::string LogFileText(const TStringList& log);
 // Throws ELogFileError when the file cannot be created, EStreamWriteError
 // when it cannot be written in full.
 void SaveLogFile(const TStringList& log, const std::string& fileName);
+void SaveLogFile(const TLogStore& log, const std::string& fileName);
 
 // The log written to its file as its lines come (rules in OutputFile.h:
 // /dev/stdout, FIFOs and devices as streams, regular files replaced only

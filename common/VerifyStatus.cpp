@@ -18,11 +18,16 @@ void TVerifyStatus::Reset() {
   LastOkFile.clear();
   LastErrorFile.clear();
   LastErrorMessage.clear();
+  BytesDone = 0;
+  CountedFiles = 0;
+  CountedBytes = 0;
+  CountComplete = false;
   ReadBuffer = nullptr;
   ReadBufferSize = 0;
   FileError = false;
   Log.clear();
   ErrorList.clear();
+  Stopped = false;
   SearchFailures.clear();
   MissingItems.clear();
   PagesKeptFiles.clear();
@@ -47,8 +52,10 @@ void TVerifyStatus::WaitWhilePaused() const {
 
 TStatusSnapshot TakeSnapshot(TVerifyStatus& status) {
   TMutexLock hold(status.Mutex);
-  return {status.CurrentDirectory, status.CurrentFile,   status.CurrentFileSize,
-          status.CurrentFilePosition, status.TotalBytes, status.FilesOk,
-          status.FilesError,       status.LastOkFile,    status.LastErrorFile,
-          status.LastErrorMessage, status.Finished.load()};
+  return {status.CurrentDirectory,  status.CurrentFile,         status.CurrentFileSize,
+          status.CurrentFilePosition, status.TotalBytes,          status.FilesOk,
+          status.FilesError,        status.FilesSkipped,        status.BytesDone,
+          status.CountedFiles.load(), status.CountedBytes.load(), status.CountComplete.load(),
+          status.LastOkFile,        status.LastErrorFile,       status.LastErrorMessage,
+          status.Finished.load()};
 }

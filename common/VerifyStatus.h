@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "LogStore.h"
 #include "Mutex.h"
 
 using TStringList = std::vector<std::string>;
@@ -55,14 +56,19 @@ class TVerifyStatus {
   std::string LastOkFile;
   std::string LastErrorFile;
   std::string LastErrorMessage;
+  // The listed sizes of the files before the current one, whatever their
+  // outcome: with CurrentFilePosition, how far the run has come.
+  std::int64_t BytesDone = 0;
 
   // The run's read buffer: owned by the run, used by the worker only.
   std::byte* ReadBuffer = nullptr;
   std::size_t ReadBufferSize = 0;
   bool FileError = false;
 
-  TStringList Log;
-  TStringList ErrorList;
+  TLogStore Log;
+  TLogStore ErrorList;
+  // The user stopped the run before it was through.
+  bool Stopped = false;
   std::vector<TSearchFailure> SearchFailures;
   std::vector<TMissingItem> MissingItems;
   // Files whose pages stayed in memory after the drop (another process has
@@ -75,6 +81,11 @@ class TVerifyStatus {
   std::atomic<bool> SkipDirectory{false};
   std::atomic<bool> Paused{false};
   std::atomic<bool> Idle{true};
+  // What the run's counting walk has found so far: the files and bytes the
+  // run will read, lower bounds until CountComplete.
+  std::atomic<std::int64_t> CountedFiles{0};
+  std::atomic<std::int64_t> CountedBytes{0};
+  std::atomic<bool> CountComplete{false};
 
   // Days since 30 December 1899, local time; 0 = not set.
   double StartTime = 0;
@@ -93,6 +104,11 @@ struct TStatusSnapshot {
   std::int64_t TotalBytes = 0;
   std::int32_t FilesOk = 0;
   std::int32_t FilesError = 0;
+  std::int32_t FilesSkipped = 0;
+  std::int64_t BytesDone = 0;
+  std::int64_t CountedFiles = 0;
+  std::int64_t CountedBytes = 0;
+  bool CountComplete = false;
   std::string LastOkFile{};
   std::string LastErrorFile{};
   std::string LastErrorMessage{};

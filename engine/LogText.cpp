@@ -39,6 +39,13 @@ std::string ReadErrorMessage(std::int64_t position) {
   return std::string(ReadErrorStart) + FormatCount(position) + "字节处.";
 }
 
+std::string FailureMessage(const TFileRecord& record) {
+  if (record.Outcome == TFileOutcome::OpenFailure) return std::string(CannotOpen);
+  if (record.Outcome == TFileOutcome::SearchFailure) return std::string(CannotSearch);
+  if (record.Content) return record.Content->Message;
+  return ReadErrorMessage(record.ErrorPosition);
+}
+
 std::string LogFailureLine(std::string_view message) { return "     " + std::string(message); }
 
 std::string LogErrorCodeLine(int code) { return "     文件错误代码e=" + std::to_string(code); }
@@ -81,8 +88,8 @@ std::string BufferFailure(std::size_t size) {
   return "不能分配" + FormatCount(static_cast<std::int64_t>(size)) + "字节的读缓冲区.";
 }
 
-std::vector<std::string> CountLines(const TVerifyStatus& s) {
-  const std::int64_t verified = std::int64_t{s.FilesOk} + s.FilesError + s.FilesSkipped;
+std::vector<std::string> CountLines(const TRunTotals& s) {
+  const std::int64_t verified = s.FilesOk + s.FilesError + s.FilesSkipped;
   return {
       "总计校验文件数: " + FormatCount(verified),
       "总计正确文件数: " + FormatCount(s.FilesOk),

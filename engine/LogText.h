@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Attributes.h"
-#include "VerifyStatus.h"
+#include "FileRecord.h"
 
 namespace LogText {
 
@@ -36,6 +36,8 @@ std::string AttributeLetters(Platform::TAttributes attributes);
 std::string FileLine(std::string_view fileName);
 std::string LengthLine(std::int64_t size, Platform::TAttributes attributes);
 std::string ReadErrorMessage(std::int64_t position);
+// The failure line's text for a failed file's record.
+std::string FailureMessage(const TFileRecord& record);
 
 // A failed file's lines: under the file in the log, and in the error list.
 std::string LogFailureLine(std::string_view message);
@@ -55,7 +57,7 @@ std::string ItemStartLine(std::string_view item);
 std::string ScanLine(std::string_view path, std::string_view attributeLetters);
 std::string BufferFailure(std::size_t size);
 // The six totals under the subtotal heading.
-std::vector<std::string> CountLines(const TVerifyStatus& status);
+std::vector<std::string> CountLines(const TRunTotals& totals);
 std::string TimeLine(std::string_view elapsed);
 
 }  // namespace LogText

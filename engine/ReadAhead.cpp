@@ -47,6 +47,8 @@ void TReadAhead::BeginItem(std::size_t item) {
 std::optional<TReadAhead::TDropped> TReadAhead::Reached(const std::string& path) {
   std::unique_lock lock(Mutex);
   const std::int64_t index = WorkerIndex++;
+  const bool checkedJustBefore = path == WorkerLastPath;
+  WorkerLastPath = path;
   Changed.notify_all();
   while (!Queue.empty() && Queue.front().Index < index) PopFront();
   if (Queue.empty() || Queue.front().Index != index) return std::nullopt;
@@ -59,7 +61,10 @@ std::optional<TReadAhead::TDropped> TReadAhead::Reached(const std::string& path)
     // is as short as the worker's own, and one that ended during the
     // worker's read would make the medium deliver the file twice.
     Changed.wait(lock, [&] { return Queue.front().State != TState::Dropping; });
-    if (Queue.front().State == TState::Dropped) dropped = Queue.front().Dropped;
+    // A file named twice in a row (two items, one file) may have been
+    // dropped for its second check while the first still read it back into
+    // the cache: only the worker's own drop then makes it come from the medium.
+    if (Queue.front().State == TState::Dropped && !checkedJustBefore) dropped = Queue.front().Dropped;
   }
   PopFront();
   return dropped;

@@ -128,6 +128,7 @@ class TReadAhead {
   std::int64_t PlanIndex = 0;    // files of the sequence the helper has listed
   std::int64_t WorkerIndex = 0;  // files of the sequence the worker has reached
   std::size_t WorkerItem = 0;
+  std::string WorkerLastPath;  // the file the worker checked last
   std::uint64_t NextSerial = 0;
 
   // The run's stop request reaches the helper's own.

@@ -1,6 +1,7 @@
 #include "VerifierUnit.h"
 
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 #include "DepthFirstWalk.h"
@@ -14,10 +15,10 @@ using namespace Platform;
 
 // What one file check carries from its reads to its outcome.
 struct TVerifier::TFileCheck {
-  std::string FailureMessage;
-  int ErrorCode = 0;
+  TFileRecord Record;
   bool CutShortByStop = false;
   TDataSink* Sink = nullptr;  // where the bytes read go besides the buffer
+  std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
 };
 
 TReadBuffer AllocateReadBuffer(std::size_t size) {
@@ -27,11 +28,18 @@ TReadBuffer AllocateReadBuffer(std::size_t size) {
 
 TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread,
                      TRunOptions options)
-    : Status(status), Setup(setup), Options(options) {}
+    : Status(status), Setup(setup), Options(std::move(options)), Observers(Options.Observers) {
+  if (Observers.empty()) {
+    StatusLines = std::make_unique<TStatusLines>(Status);
+    StatusErrorList = std::make_unique<TStoreLines>(Status.ErrorList);
+    StatusLog = std::make_unique<TLogWriter>(*StatusLines, *StatusErrorList);
+    Observers.push_back(StatusLog.get());
+  }
+}
 
 TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions options,
                      TBufferAllocator allocate)
-    : Status(status), Setup(setup), Options(options) {
+    : TVerifier(status, setup, TNoThread{}, std::move(options)) {
   if (Setup.PositionError && !IsValidReadUnit(Setup.ReadUnit))
     throw EVerifyError("读取单位必须在 1 至 1048576 之间.");
   Thread = std::jthread([this, allocate](std::stop_token token) {
@@ -69,11 +77,15 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
     throw std::logic_error("VerifyFile needs a read unit of 1..1048576 and a buffer that long");
 
   TFileCheck check;
+  check.Record.Path = path;
+  check.Record.Size = size;
+  check.Record.Attributes = attributes;
   if (Options.Contents != nullptr) check.Sink = Options.Contents->BeginFile(path);
   // A device, FIFO or socket has no bytes a check could read, and opening
   // one has effects of its own (a watchdog starts, a serial line toggles):
   // it is never opened, and is correct as a file of length 0.
   if ((attributes & faSysFile) != 0) {
+    check.Record.Size = 0;
     AnnounceFile(path, 0, attributes);
     if (Ahead) Ahead->Reached(path);
     RecordOutcome(path, check);
@@ -86,8 +98,8 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
   if (code != 0) {
     if (Ahead) Ahead->Reached(path);
     Status.FileError = true;
-    check.FailureMessage = LogText::CannotOpen;
-    check.ErrorCode = code;
+    check.Record.Outcome = TFileOutcome::OpenFailure;
+    check.Record.ErrorCode = code;
   } else {
     DropUnlessDroppedAhead(file, path);
     ReadUnits(file, size, check);
@@ -117,12 +129,14 @@ void TVerifier::DropUnlessDroppedAhead(TReadFile& file, const std::string& path)
 }
 
 void TVerifier::AnnounceFile(const std::string& path, std::int64_t size, TAttributes attributes) {
-  TMutexLock hold(Status.Mutex);
-  Status.CurrentFile = Platform::NamePart(path);
-  Status.CurrentFileSize = size;
-  Status.Log.push_back(LogText::FileLine(Status.CurrentFile));
-  Status.Log.push_back(LogText::LengthLine(size, attributes));
-  Status.CurrentFilePosition = 0;
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.BytesDone += Status.CurrentFileSize;
+    Status.CurrentFile = Platform::NamePart(path);
+    Status.CurrentFileSize = size;
+    Status.CurrentFilePosition = 0;
+  }
+  Notify([&](TVerifyObserver& o) { o.FileStarted(path, size, attributes); });
 }
 
 bool TVerifier::ReadingInterrupted() const {
@@ -135,12 +149,14 @@ bool TVerifier::ReadingInterrupted() const {
 bool TVerifier::ReadOne(TReadFile& file, std::int64_t count, TFileCheck& check) {
   std::int64_t done = 0;
   const int code = file.Read(Status.ReadBuffer, count, done);
+  check.Record.BytesRead += done;
   if (check.Sink != nullptr && done > 0)
     check.Sink->Data(Status.ReadBuffer, static_cast<std::size_t>(done));
   if (code == 0 && done == count) return true;
   Status.FileError = true;
-  check.FailureMessage = LogText::ReadErrorMessage(Status.CurrentFilePosition);
-  check.ErrorCode = code;
+  check.Record.Outcome = TFileOutcome::ReadFailure;
+  check.Record.ErrorPosition = Status.CurrentFilePosition;
+  check.Record.ErrorCode = code;
   return false;
 }
 
@@ -185,86 +201,77 @@ void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check)
 // The one place where bytes of a file count as read without a read: a hole
 // of the given length, all zeros. False, with the failure recorded as for
 // a read, when the position cannot be moved.
+// The one place where bytes of a file count as read without a read: a hole
+// of the given length, all zeros. False, with the failure recorded as for
+// a read, when the position cannot be moved.
 bool TVerifier::PassOverHole(TReadFile& file, std::int64_t bytes, TFileCheck& check) {
   const int code = file.SkipForward(bytes);
   if (code == 0) {
+    check.Record.BytesRead += bytes;
     if (check.Sink != nullptr) check.Sink->Zeros(static_cast<std::uint64_t>(bytes));
     return true;
   }
   Status.FileError = true;
-  check.FailureMessage = LogText::ReadErrorMessage(Status.CurrentFilePosition);
-  check.ErrorCode = code;
+  check.Record.Outcome = TFileOutcome::ReadFailure;
+  check.Record.ErrorPosition = Status.CurrentFilePosition;
+  check.Record.ErrorCode = code;
   return false;
 }
 
-void TVerifier::RecordError(const std::string& path, const TFileCheck& check) {
-  using namespace LogText;
+void TVerifier::RecordError(const std::string& path, TFileCheck& check) {
+  check.Record.ErrorText = Platform::SystemErrorText(check.Record.ErrorCode);
+  TMutexLock hold(Status.Mutex);
   Status.FileError = false;
   ++Status.FilesError;
-  AppendFailure(LogFailureLine(check.FailureMessage), check.FailureMessage, path,
-                check.ErrorCode);
-}
-
-// A failure's lines in the log and the error list, and the last-error
-// fields; the caller holds the status lock.
-void TVerifier::AppendFailure(std::string logLine, const std::string& message,
-                              const std::string& path, int code) {
-  using namespace LogText;
   Status.LastErrorFile = path;
-  Status.LastErrorMessage = message;
-  const std::string text = Platform::SystemErrorText(code);
-  Status.Log.push_back(std::move(logLine));
-  Status.Log.push_back(LogErrorCodeLine(code));
-  Status.Log.push_back(LogSystemTextLine(text));
-  Status.ErrorList.push_back(ErrorListEntry(message, path));
-  Status.ErrorList.push_back(ErrorListCodeLine(code));
-  Status.ErrorList.push_back(ErrorListSystemTextLine(text));
+  Status.LastErrorMessage = LogText::FailureMessage(check.Record);
 }
 
-void TVerifier::RecordOutcome(const std::string& path, const TFileCheck& check) {
-  TMutexLock hold(Status.Mutex);
+// Counts the file in the status, then hands its record to the observers.
+void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
+  TFileRecord& record = check.Record;
+  record.Seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - check.Start).count();
   if (Status.FileError) {
     RecordError(path, check);
-  } else if (Status.SkipFile) {
-    Status.SkipFile = false;
-    ++Status.FilesSkipped;
-    Status.Log.emplace_back(LogText::FileSkipped);
-  } else if (Status.SkipDirectory || check.CutShortByStop) {
-    // SkipDirectory stays set: the walk consumes it.
-    ++Status.FilesSkipped;
-    Status.Log.emplace_back(LogText::FileSkipped);
-  } else if (!RecordContentFailure(path)) {
-    ++Status.FilesOk;
-    Status.LastOkFile = path;
-    Status.TotalBytes += Status.CurrentFileSize;
-    Status.Log.emplace_back(LogText::FileCorrect);
+  } else {
+    TMutexLock hold(Status.Mutex);
+    if (Status.SkipFile) {
+      Status.SkipFile = false;
+      ++Status.FilesSkipped;
+      record.Outcome = TFileOutcome::Skipped;
+    } else if (Status.SkipDirectory || check.CutShortByStop) {
+      // SkipDirectory stays set: the walk consumes it.
+      ++Status.FilesSkipped;
+      record.Outcome = check.CutShortByStop && !Status.SkipDirectory
+                           ? TFileOutcome::Stopped
+                           : TFileOutcome::DirectorySkipped;
+    } else if (!RecordContentFailure(check)) {
+      ++Status.FilesOk;
+      Status.LastOkFile = path;
+      Status.TotalBytes += Status.CurrentFileSize;
+    }
   }
+  Notify([&](TVerifyObserver& o) { o.FileFinished(record); });
 }
 
 // A file read to its end whose contents disagree with what is expected of
-// it fails like a file that could not be read; true when it did.
-bool TVerifier::RecordContentFailure(const std::string& path) {
+// it fails like a file that could not be read; true when it did. The
+// caller holds the status lock.
+bool TVerifier::RecordContentFailure(TFileCheck& check) {
   if (Options.Contents == nullptr) return false;
-  const std::optional<TContentFailure> failure = Options.Contents->FileRead(path);
+  TFileRecord& record = check.Record;
+  std::optional<TContentFailure> failure = Options.Contents->FileRead(record.Path);
   if (!failure) return false;
   ++Status.FilesError;
-  Status.LastErrorFile = path;
+  Status.LastErrorFile = record.Path;
   Status.LastErrorMessage = failure->Message;
-  for (auto& line : LogText::ContentFailureLogLines(*failure))
-    Status.Log.push_back(std::move(line));
-  for (auto& line : LogText::ContentFailureErrorList(*failure, path))
-    Status.ErrorList.push_back(std::move(line));
+  record.Outcome = TFileOutcome::ContentMismatch;
+  record.Content = std::move(*failure);
   return true;
 }
 
 // ---- the run ---------------------------------------------------------------
-
-void TVerifier::AppendLog(std::string_view line) {
-  // Every line goes in under the lock, so a window may read the log at any
-  // moment without a race.
-  TMutexLock hold(Status.Mutex);
-  Status.Log.emplace_back(line);
-}
 
 void TVerifier::Execute(TBufferAllocator allocate) {
   OpenLog();
@@ -278,12 +285,17 @@ void TVerifier::Execute(TBufferAllocator allocate) {
     Status.ReadBufferSize = size;
     if (Options.ReadAhead)
       Ahead = std::make_unique<TReadAhead>(ReadAheadPlan(), Status, StopSource.get_token());
+    if (Options.Count)
+      Counting = std::make_unique<TCountingWalk>(
+          TCountPlan{Setup.VerifyList, Setup.AllSubdirectories, FileAttributeSet()}, Status,
+          StopSource.get_token());
     VerifyItems();
+    Counting.reset();
     Ahead.reset();
     Status.ReadBuffer = nullptr;
     Status.ReadBufferSize = 0;
   } else {
-    AppendLog(LogText::BufferFailure(size));
+    Notify([&](TVerifyObserver& o) { o.BufferFailed(size); });
   }
   buffer.reset();
   CloseLog();
@@ -299,18 +311,18 @@ TReadAheadPlan TVerifier::ReadAheadPlan() const {
 }
 
 void TVerifier::OpenLog() {
-  TMutexLock hold(Status.Mutex);
-  Status.Idle = false;
-  Status.Log.clear();
-  Status.Log.push_back(LogText::TitleLine(GetFullVersion()));
-  Status.Log.emplace_back();
-  Status.Log.emplace_back(LogText::Rule);
-  Status.Log.emplace_back(LogText::LogHeading);
-  Status.ErrorList.clear();
-  Status.SearchFailures.clear();
-  Status.MissingItems.clear();
-  Status.PagesKeptFiles.clear();
-  Status.StartTime = NowAsDays();
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.Idle = false;
+    Status.Log.clear();
+    Status.ErrorList.clear();
+    Status.SearchFailures.clear();
+    Status.MissingItems.clear();
+    Status.PagesKeptFiles.clear();
+    Status.Stopped = false;
+    Status.StartTime = NowAsDays();
+  }
+  Notify([](TVerifyObserver& o) { o.RunStarted(); });
 }
 
 void TVerifier::VerifyItems() {
@@ -318,15 +330,23 @@ void TVerifier::VerifyItems() {
   for (std::size_t i = 0; i < count; ++i) {
     const std::string item = Setup.VerifyList[i];
     if (Ahead) Ahead->BeginItem(i);
-    AppendLog(LogText::ItemStartLine(item));
+    Notify([&](TVerifyObserver& o) { o.ItemStarted(item); });
     VerifyItem(item);
     if (Terminated()) {
-      AppendLog(LogText::Stopped);
-      break;
+      NoteStopped();
+      return;
     }
     Status.WaitWhilePaused();
   }
-  if (!Terminated()) VerifyFilesNotMet();
+  VerifyFilesNotMet();
+}
+
+void TVerifier::NoteStopped() {
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.Stopped = true;
+  }
+  Notify([](TVerifyObserver& o) { o.RunStopped(); });
 }
 
 // Files the content check still expects after the walks: each is checked as
@@ -335,14 +355,14 @@ void TVerifier::VerifyItems() {
 void TVerifier::VerifyFilesNotMet() {
   if (Options.Contents == nullptr) return;
   for (const std::string& path : Options.Contents->FilesNotMet()) {
-    AppendLog(LogText::ItemStartLine(path));
+    Notify([&](TVerifyObserver& o) { o.ItemStarted(path); });
     TSearchEntry entry;
     TDirSearch search(path, faReadOnly | faArchive | faHidden | faSysFile);
     // A name with wildcards may match others: only the file itself counts.
     while (search.Next(entry) && entry.Name != NamePart(path)) entry = {};
     CheckFile(nullptr, path, entry.Size, entry.Attributes);
     if (Terminated()) {
-      AppendLog(LogText::Stopped);
+      NoteStopped();
       break;
     }
     Status.WaitWhilePaused();
@@ -372,21 +392,20 @@ void TVerifier::VerifyItem(const std::string& item) {
   }
 }
 
+TRunTotals TVerifier::Totals() {
+  TMutexLock hold(Status.Mutex);
+  Status.EndTime = NowAsDays();
+  return {Status.FilesOk,     Status.FilesError, Status.FilesSkipped,
+          Status.DirsSkipped, Status.TotalBytes, Status.EndTime - Status.StartTime};
+}
+
 void TVerifier::CloseLog() {
+  const TRunTotals totals = Totals();
+  Notify([&](TVerifyObserver& o) { o.RunFinished(totals); });
+  // Finished only now, under one hold with Idle: whoever sees it finds the
+  // closing lines written.
   TMutexLock hold(Status.Mutex);
   Status.Finished = true;
-  Status.EndTime = NowAsDays();
-  auto& log = Status.Log;
-  if (!Status.ErrorList.empty()) {
-    log.emplace_back(LogText::Rule);
-    log.emplace_back(LogText::ErrorListHeading);
-    log.insert(log.end(), Status.ErrorList.begin(), Status.ErrorList.end());
-  }
-  log.emplace_back(LogText::Rule);
-  log.emplace_back(LogText::SubtotalHeading);
-  for (auto& line : LogText::CountLines(Status)) log.push_back(std::move(line));
-  log.push_back(LogText::TimeLine(FormatTimeOfDay(Status.EndTime - Status.StartTime,
-                                                  LongTimeFormat())));
   Status.Idle = true;
 }
 
@@ -428,7 +447,7 @@ std::vector<std::string> TVerifier::ScanLevel(const std::string& path, TDirector
     TMutexLock hold(Status.Mutex);
     Status.CurrentDirectory = directory;
   }
-  AppendLog(LogText::ScanLine(path, LogText::AttributeLetters(FileAttributeSet())));
+  Notify([&](TVerifyObserver& o) { o.DirectoryStarted(path, FileAttributeSet()); });
   const bool skipped = ScanFiles(path, directory, chain);
   // Tested here too, so that a stopped run does not descend any further.
   if (skipped || ItemIsLiteral || !Setup.AllSubdirectories || Terminated()) return {};
@@ -445,7 +464,7 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
   TSearchEntry entry;
   if (!search.Next(entry)) {
     // A directory that could not be searched is not one without matches.
-    if (search.Error() == 0) AppendLog(LogText::NoMatch);
+    if (search.Error() == 0) Notify([](TVerifyObserver& o) { o.NoMatchingFiles(); });
   } else {
     do {
       const std::string file = directory + entry.Name;
@@ -463,10 +482,12 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
   NoteSearchFailure(path, search.Error());
   if (!Status.SkipDirectory) return false;
   if (Ahead) Ahead->SkippedDirectory(directory);
-  TMutexLock hold(Status.Mutex);
-  Status.SkipDirectory = false;
-  ++Status.DirsSkipped;
-  Status.Log.emplace_back(LogText::DirectorySkipped);
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.SkipDirectory = false;
+    ++Status.DirsSkipped;
+  }
+  Notify([](TVerifyObserver& o) { o.DirectorySkipped(); });
   return true;
 }
 
@@ -474,15 +495,22 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
 // its scan line, an entry in the error list, the last-error fields. The
 // counts stay the files' own.
 void TVerifier::NoteSearchFailure(const std::string& path, int code) {
-  using LogText::CannotSearch, LogText::CannotSearchLine;
   if (code == 0) return;
   std::string directory = DirectoryPart(path);
   if (directory.empty()) directory = ".";
-  TMutexLock hold(Status.Mutex);
-  auto& failures = Status.SearchFailures;
-  // The file and the subdirectory phase of one directory, or two items in
-  // one directory, fail alike: the directory is listed once.
-  if (!failures.empty() && failures.back().Directory == directory) return;
-  failures.push_back({directory, code});
-  AppendFailure(std::string(CannotSearchLine), std::string(CannotSearch), directory, code);
+  {
+    TMutexLock hold(Status.Mutex);
+    auto& failures = Status.SearchFailures;
+    // The file and the subdirectory phase of one directory, or two items in
+    // one directory, fail alike: the directory is listed once.
+    if (!failures.empty() && failures.back().Directory == directory) return;
+    failures.push_back({directory, code});
+    Status.LastErrorFile = directory;
+    Status.LastErrorMessage = LogText::CannotSearch;
+  }
+  TFileRecord record{.Path = directory,
+                     .Outcome = TFileOutcome::SearchFailure,
+                     .ErrorCode = code,
+                     .ErrorText = Platform::SystemErrorText(code)};
+  Notify([&](TVerifyObserver& o) { o.FileFinished(record); });
 }

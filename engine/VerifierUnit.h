@@ -14,9 +14,11 @@
 #include "Attributes.h"
 #include "CommonDataUnit.h"
 #include "ContentCheck.h"
+#include "CountingWalk.h"
 #include "DepthFirstWalk.h"
 #include "DirectoryChain.h"
 #include "File.h"
+#include "LogWriter.h"
 #include "ReadAhead.h"
 
 // Raised when a run is asked for with options no run can use.
@@ -55,6 +57,12 @@ struct TRunOptions {
   // Sees every byte the run reads and may fail a file for its contents;
   // owned by the caller and used by the worker thread only. Null: none.
   TContentCheck* Contents = nullptr;
+  // Adds up the run's files and bytes beside it, so that the fronts can
+  // show the whole run's progress and the time left.
+  bool Count = true;
+  // Who takes the run's events and file records. None: the log goes into
+  // the status, where the windows read it.
+  std::vector<TVerifyObserver*> Observers{};
 };
 
 class TVerifier {
@@ -95,10 +103,15 @@ class TVerifier {
   void OpenLog();
   void VerifyItems();
   void CloseLog();
-  void AppendLog(std::string_view line);
+  template <class TEvent>
+  void Notify(const TEvent& event) {
+    for (TVerifyObserver* observer : Observers) event(*observer);
+  }
+  TRunTotals Totals();
 
   Platform::TAttributes FileAttributeSet() const;
   void VerifyItem(const std::string& item);
+  void NoteStopped();
   std::vector<std::string> ScanLevel(const std::string& path, Platform::TDirectoryChain& chain);
   bool ScanFiles(const std::string& path, const std::string& directory,
                  Platform::TDirectoryChain& chain);
@@ -115,22 +128,26 @@ class TVerifier {
   bool PassOverHole(Platform::TReadFile& file, std::int64_t bytes, TFileCheck& check);
   bool ReadOne(Platform::TReadFile& file, std::int64_t count, TFileCheck& check);
   bool ReadingInterrupted() const;
-  void RecordOutcome(const std::string& path, const TFileCheck& check);
-  void RecordError(const std::string& path, const TFileCheck& check);
-  bool RecordContentFailure(const std::string& path);
+  void RecordOutcome(const std::string& path, TFileCheck& check);
+  void RecordError(const std::string& path, TFileCheck& check);
+  bool RecordContentFailure(TFileCheck& check);
   void VerifyFilesNotMet();
-  void AppendFailure(std::string logLine, const std::string& message, const std::string& path,
-                     int code);
 
   TVerifyStatus& Status;
   TVerifySetupInfo& Setup;
   const TRunOptions Options;
+  // The log in the status, when the caller names no observers.
+  std::unique_ptr<TStatusLines> StatusLines;
+  std::unique_ptr<TStoreLines> StatusErrorList;
+  std::unique_ptr<TLogWriter> StatusLog;
+  std::vector<TVerifyObserver*> Observers;
   // The run's read-ahead helper; used by the worker thread only.
   std::unique_ptr<TReadAhead> Ahead;
   // Used by the worker thread only.
   TSubdirectoryCache Subdirectories;
   std::unique_ptr<Platform::TDirectoryChain> ItemChain;
   bool ItemIsLiteral = false;
+  std::unique_ptr<TCountingWalk> Counting;
   std::stop_source StopSource;
   std::jthread Thread;
 };

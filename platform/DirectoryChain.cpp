@@ -67,10 +67,11 @@ TFileIdentity TDirectoryChain::Identity() const { return IdentityOf(Descriptor()
 std::size_t TDirectoryChain::OpenLimitWithin(std::size_t wanted) {
   rlimit limit {};
   if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return wanted;
-  // The worker's chain and the helper's share what is left, a half each at
-  // most, and each keeps at least its innermost directory.
+  // The worker's chain, the read-ahead helper's and the counting walk's
+  // share what is left, a third each at most, and each keeps at least its
+  // innermost directory.
   const rlim_t spare = limit.rlim_cur > ReservedDescriptors ? limit.rlim_cur - ReservedDescriptors : 0;
-  return std::clamp<std::size_t>(static_cast<std::size_t>(spare / 2), 1, wanted);
+  return std::clamp<std::size_t>(static_cast<std::size_t>(spare / 3), 1, wanted);
 }
 
 bool TDirectoryChain::GiveBackDescriptors() { return GiveBackAbove(Levels.size() - 1); }
@@ -88,7 +89,7 @@ bool TDirectoryChain::GiveBackAbove(std::size_t keep) {
 }
 
 TDirectoryChain::TDirectoryChain(std::string_view path, std::size_t openLimit)
-    : OpenLimit(std::max<std::size_t>(openLimit, 1)), StartPath(path) {
+    : StartPath(path), OpenLimit(std::max<std::size_t>(openLimit, 1)) {
   TLevel& start = Levels.emplace_back();
   start.Error = OpenStart(path, start.Fd);
   struct stat info {};

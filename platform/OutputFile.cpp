@@ -91,6 +91,10 @@ std::string FinalPath(const std::string& fileName) {
   return resolved ? std::string(resolved.get()) : fileName;
 }
 
+void TOutputFile::RemoveTemporary() const {
+  if (Mode == TMode::Replace && !TempName.empty()) unlink(TempName.c_str());
+}
+
 TWriteResult TOutputFile::Fail(TWriteStage stage, int error) {
   Abandon();
   return {stage, error};

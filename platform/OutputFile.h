@@ -40,6 +40,9 @@ class TOutputFile {
   // Closes without putting anything in place; a replaced file stays as it
   // was. Nothing happens after Commit.
   void Abandon();
+  // Removes a named temporary file at once, for a program about to die of a
+  // signal; safe while another thread appends.
+  void RemoveTemporary() const;
 
   bool IsStream() const { return Mode == TMode::Stream; }
 

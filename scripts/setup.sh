@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev qt6-svg-dev qt6-translations-l10n
   xvfb fonts-noto-cjk fonts-liberation
   trayer  # a notification area on Xvfb for the tray tests
+  dbus-daemon dbus-bin  # a private session bus and its monitor for the task-bar test
   # Installing and packaging: menu icons rendered from the drawing, the
   # validators of the desktop files, the manual reader, and what cpack's
   # Debian generator calls (file, dpkg-shlibdeps).

@@ -16,32 +16,32 @@ namespace {
 const QColor FailureColor(0x80, 0, 0);
 constexpr int TextMargin = 3;
 
-QString DisplayText(const std::string& line) {
+QString DisplayText(std::string_view line) {
   return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
 }
 
 // The longest lines in bytes: the widest line is almost always among them,
 // and measuring only these keeps a log of millions of lines quick to show.
-std::vector<const std::string*> LongestLines(const TStringList& lines, std::size_t count) {
-  auto shorter = [](const std::string* a, const std::string* b) { return a->size() > b->size(); };
-  std::priority_queue<const std::string*, std::vector<const std::string*>, decltype(shorter)> top(
+std::vector<std::string_view> LongestLines(const TLogStore& lines, std::size_t count) {
+  auto shorter = [](std::string_view a, std::string_view b) { return a.size() > b.size(); };
+  std::priority_queue<std::string_view, std::vector<std::string_view>, decltype(shorter)> top(
       shorter);
-  for (const std::string& line : lines) {
+  for (const std::string_view line : lines) {
     if (top.size() < count) {
-      top.push(&line);
-    } else if (line.size() > top.top()->size()) {
+      top.push(line);
+    } else if (line.size() > top.top().size()) {
       top.pop();
-      top.push(&line);
+      top.push(line);
     }
   }
-  std::vector<const std::string*> result;
+  std::vector<std::string_view> result;
   for (; !top.empty(); top.pop()) result.push_back(top.top());
   return result;
 }
 
 }  // namespace
 
-void TLogListModel::SetLines(const TStringList* lines) {
+void TLogListModel::SetLines(const TLogStore* lines) {
   beginResetModel();
   FLines = lines;
   endResetModel();
@@ -54,7 +54,7 @@ int TLogListModel::rowCount(const QModelIndex& parent) const {
 
 QVariant TLogListModel::data(const QModelIndex& index, int role) const {
   if (!FLines || !index.isValid() || index.row() >= rowCount()) return {};
-  const std::string& line = (*FLines)[static_cast<std::size_t>(index.row())];
+  const std::string_view line = (*FLines)[static_cast<std::size_t>(index.row())];
   if (role == Qt::DisplayRole) return DisplayText(line);
   if (role == Qt::ForegroundRole && LogText::IsFailureLine(line)) return FailureColor;
   return {};
@@ -69,11 +69,11 @@ class TLogLineDelegate : public QStyledItemDelegate {
   TLogLineDelegate(QWidget* view, std::function<void()> widthGrew)
       : QStyledItemDelegate(view), FView(view), FWidthGrew(std::move(widthGrew)) {}
 
-  void Measure(const TStringList* lines) {
+  void Measure(const TLogStore* lines) {
     FWidth = 0;
     if (!lines) return;
-    for (const std::string* line : LongestLines(*lines, 64))
-      FWidth = std::max(FWidth, WidthOf(DisplayText(*line)));
+    for (const std::string_view line : LongestLines(*lines, 64))
+      FWidth = std::max(FWidth, WidthOf(DisplayText(line)));
   }
 
   QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
@@ -132,7 +132,7 @@ TLogListBox::TLogListBox(QWidget* parent) : QListView(parent) {
   setTextElideMode(Qt::ElideNone);
 }
 
-void TLogListBox::SetLines(const TStringList* lines) {
+void TLogListBox::SetLines(const TLogStore* lines) {
   FDelegate->Measure(lines);
   FModel->SetLines(lines);
 }

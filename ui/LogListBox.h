@@ -19,14 +19,14 @@ class TLogListModel : public QAbstractListModel {
   using QAbstractListModel::QAbstractListModel;
 
   // The lines to show, or nullptr for none; they must not change while shown.
-  void SetLines(const TStringList* lines);
-  const TStringList* Lines() const { return FLines; }
+  void SetLines(const TLogStore* lines);
+  const TLogStore* Lines() const { return FLines; }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
 
  private:
-  const TStringList* FLines = nullptr;
+  const TLogStore* FLines = nullptr;
 };
 
 class TLogListBox : public QListView {
@@ -37,7 +37,7 @@ class TLogListBox : public QListView {
 
   explicit TLogListBox(QWidget* parent = nullptr);
 
-  void SetLines(const TStringList* lines);
+  void SetLines(const TLogStore* lines);
   int Count() const { return FModel->rowCount(); }
   TLogListModel* Model() const { return FModel; }
 

@@ -19,6 +19,7 @@
 #include "KorvaneApplication.h"
 #include "ListEntry.h"
 #include "OpenItems.h"
+#include "OverallProgressLine.h"
 #include "ResourceUnit.h"
 #include "SearchAnimation.h"
 #include "VerifierUnit.h"
@@ -75,6 +76,8 @@ TMainForm::TMainForm(TMainFormStart start, QWidget* parent) : QWidget(parent) {
   layout->addWidget(BuildFilePanel());
   layout->addWidget(BuildCountPanel());
   layout->addWidget(BuildButtons());
+  OverallLine = new TOverallProgressLine(this);
+  layout->addWidget(OverallLine);
   layout->addStretch(1);
   resize(OuterSize);
 
@@ -332,6 +335,7 @@ void TMainForm::StartVerify() {
   Verifier.reset();
   FShown.reset();
   Verifier = std::make_unique<TVerifier>(*FVerifyStatus, *FSetupInfo);
+  OverallLine->RunStarted();
   ResumeVerify();
   PauseButton->setFocus();
   // The run is followed and steered from here: the window takes the
@@ -368,6 +372,7 @@ void TMainForm::StopVerify() {
     Verifier->Terminate();
     Verifier->WaitFor();
   }
+  OverallLine->RunEnded();
   RefreshTrayIcon();
 }
 
@@ -375,6 +380,7 @@ void TMainForm::TimerTimer() {
   // The lock is held only while the values are copied.
   const TStatusSnapshot shot = TakeSnapshot(*FVerifyStatus);
   ShowStatus(shot);
+  OverallLine->Show(shot);
   UpdateTrayIcon(shot.CurrentFile);
   if (shot.Finished) RunFinished();
 }
@@ -410,6 +416,7 @@ void TMainForm::ShowBar(const TStatusSnapshot& shot) {
 }
 
 void TMainForm::RunFinished() {
+  OverallLine->RunEnded();
   Animate->Stop();
   Timer->stop();
   // The worker has left its closing section; its thread ends at once.

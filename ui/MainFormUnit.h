@@ -25,6 +25,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class TCubicLabel;
+class TOverallProgressLine;
 class TSearchAnimation;
 class TVerifier;
 
@@ -101,6 +102,9 @@ class TMainForm : public QWidget {
   QPushButton* PauseButton;
   QPushButton* SkipButton;
   QPushButton* SkipDirButton;
+  // Not among the designed controls: the whole run's progress, in the
+  // empty band under the buttons.
+  TOverallProgressLine* OverallLine;
   QTimer* Timer;
   QSystemTrayIcon* TrayIcon;
 

@@ -107,8 +107,20 @@ bool TCliProcess::HasOpen(const std::string& path) const {
   return false;
 }
 
+std::string TCliProcess::ReadOutputUntil(const std::string& text, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (EarlyOut.find(text) == std::string::npos) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    pollfd out{OutFd, POLLIN, 0};
+    if (poll(&out, 1, static_cast<int>(left.count())) > 0 && !Drain(OutFd, EarlyOut)) break;
+  }
+  return EarlyOut;
+}
+
 TCliResult TCliProcess::Finish() {
   TCliResult result;
+  result.Out = std::move(EarlyOut);
   std::vector<pollfd> open = {{OutFd, POLLIN, 0}, {ErrFd, POLLIN, 0}};
   while (!open.empty()) {
     if (poll(open.data(), open.size(), -1) < 0 && errno != EINTR) break;

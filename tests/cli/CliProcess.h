@@ -16,7 +16,7 @@ struct TCliResult {
 
 struct TCliOptions {
   std::string Program = KORVANE_CLI_PATH;
-  std::string WorkDir;            // empty: the test's own
+  std::string WorkDir{};          // empty: the test's own
   bool ErrorToTerminal = false;   // standard error on a pseudo-terminal of 80 columns
   std::string Locale = "C.UTF-8";  // LC_ALL
 };
@@ -34,6 +34,9 @@ class TCliProcess {
   pid_t Pid() const { return Child; }
   // True once the program holds the file open (it is reading it).
   bool HasOpen(const std::string& path) const;
+  // Reads standard output while the program runs, until text has come or
+  // the time is up; returns all read so far (Finish includes it too).
+  std::string ReadOutputUntil(const std::string& text, std::chrono::milliseconds limit);
   // Reads all output until the program ends, and reaps it.
   TCliResult Finish();
 
@@ -41,6 +44,7 @@ class TCliProcess {
   pid_t Child = -1;
   int OutFd = -1;
   int ErrFd = -1;
+  std::string EarlyOut;
 };
 
 TCliResult RunCli(const std::vector<std::string>& arguments, const TCliOptions& options = {});

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "CliOptions.h"
+#include "OverallProgress.h"
 #include "Progress.h"
 #include "TerminalText.h"
 
@@ -52,17 +53,38 @@ TEST(CliOptions, OpenTakesEveryFollowingWordAsAPath) {
   EXPECT_TRUE(literal.OpenPaths.empty());
 }
 
-TEST(CliProgress, LineFitsTheTerminalAndShowsNamesSafely) {
-  const TStatusSnapshot half{
-      .CurrentFile = "a.bin", .CurrentFileSize = 1024, .CurrentFilePosition = 512, .TotalBytes = 2048, .FilesOk = 3, .FilesError = 1};
-  EXPECT_EQ(ProgressLine(half, 1.0, 200),
-            " 50.0% 512 B/1.0 KiB  正确 3  错误 1  共 2.0 KiB  2.5 KiB/s  a.bin");
-  EXPECT_TRUE(ProgressLine({.CurrentFile = "e"}, 0, 200).starts_with("100.0% 0 B/0 B"));
-  const TStatusSnapshot big{.CurrentFile = "x", .CurrentFileSize = 6LL << 40, .CurrentFilePosition = 3LL << 40,
-                           .TotalBytes = 5LL << 30, .FilesOk = 1234567};
-  EXPECT_EQ(ProgressLine(big, 2.0, 200),
-            " 50.0% 3.0 TiB/6.0 TiB  正确 1,234,567  错误 0  共 5.0 GiB  1.5 TiB/s  x");
+TEST(CliProgress, LineShowsTheWholeRunAndTimeLeftOnceTheCountIsDone) {
+  const std::int64_t GiB = std::int64_t{1} << 30;
+  const auto at = [&](bool complete, std::int64_t countedFiles, std::int32_t errors) {
+    return TStatusSnapshot{.CurrentFile = "a.bin", .CurrentFileSize = GiB, .CurrentFilePosition = GiB / 2,
+                           .FilesOk = 12345 - errors, .FilesError = errors, .BytesDone = GiB / 2,
+                           .CountedFiles = countedFiles, .CountedBytes = 4 * GiB, .CountComplete = complete};
+  };
+  const struct {
+    TStatusSnapshot Snapshot;
+    double Seconds;
+    std::string Line;
+  } cases[] = {
+      {at(true, 40000, 0), 40, "25% 1.0/4.0 GiB 12,345/40,000 个文件 27 MB/s 剩余 2 分 0 秒 当前: a.bin"},
+      // Totals still growing: lower bounds, no percentage, no time left.
+      {at(false, 40000, 0), 40, "1.0/≥4.0 GiB 12,345/≥40,000 个文件 27 MB/s 当前: a.bin"},
+      // Too early for an estimate.
+      {at(true, 40000, 0), 1.5, "25% 1.0/4.0 GiB 12,345/40,000 个文件 716 MB/s 当前: a.bin"},
+      // A count behind the run never shows less than what is done.
+      {at(false, 10, 2), 40, "1.0/≥4.0 GiB 12,345/≥12,345 个文件 27 MB/s 错误 2 当前: a.bin"},
+      {{.CurrentFile = "e", .FilesOk = 1, .BytesDone = 500, .CountedFiles = 2, .CountedBytes = 1000,
+        .CountComplete = true},
+       4, "50% 500/1000 B 1/2 个文件 125 B/s 剩余 4 秒 当前: e"},
+      // Empty files only: the fraction of the files.
+      {{.CurrentFile = "e", .FilesOk = 3, .CountedFiles = 4, .CountComplete = true}, 3,
+       "75% 0/0 B 3/4 个文件 0 B/s 剩余 1 秒 当前: e"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ProgressLine(c.Snapshot, c.Seconds, 200), c.Line);
+  for (const auto& [seconds, text] : {std::pair{45.0, "45 秒"}, {130.0, "2 分 10 秒"}, {3900.0, "1 小时 5 分"}})
+    EXPECT_EQ(TimeLeftText(seconds), text);
+}
 
+TEST(CliProgress, LineFitsTheTerminalAndShowsNamesSafely) {
   const std::string longName = "很长的文件名" + std::string(100, 'n') + ".bin";
   const std::string nasty = "evil\n\x1b[2Jname\xFF";
   const auto reading = [](const std::string& name) {

@@ -205,10 +205,10 @@ TEST(MakeSums, CoreutilsAcceptWhatIsWritten) {
   for (std::size_t i = 0; i < names.size(); ++i)
     dir.WriteFile("d/" + names[i], std::string(i * 1000, 'q'));
   // Holes are passed over, not read: their zeros must still be hashed.
-  const auto [made, madeStatus] =
+  const auto [sparseOut, sparseStatus] =
       Shell("cd " + Quoted(dir.PathOf("d")) + " && truncate -s 8M sparse && " +
             "printf data | dd of=sparse bs=1 seek=3000000 conv=notrunc status=none");
-  ASSERT_EQ(madeStatus, 0) << made;
+  ASSERT_EQ(sparseStatus, 0) << sparseOut;
   // Units of 512 bytes: every file but the empty one is hashed across reads.
   const TCliResult plain = RunIn(dir, {"--quiet", "-S", "-P512", "d/*"});
   const struct {

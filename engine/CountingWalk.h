@@ -1,0 +1,44 @@
+#pragma once
+// Adds up the files and bytes a run will read, on a thread of its own and
+// ahead of it, so that the fronts can say how much of the run is done and
+// how long is left. It walks the items exactly as the run does (masks,
+// attributes, subdirectories) but never opens a file, and its disk
+// requests go at idle priority: counting must not slow the run.
+#include <atomic>
+#include <cstdint>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Attributes.h"
+#include "DirectoryChain.h"
+#include "VerifyStatus.h"
+
+struct TCountPlan {
+  std::vector<std::string> Items;
+  bool AllSubdirectories = false;
+  Platform::TAttributes FileAttributeSet = 0;
+};
+
+class TCountingWalk {
+ public:
+  // Starts at once; writes its totals into status's Counted fields. Ends
+  // when done, when stop is requested, or when this object goes.
+  TCountingWalk(TCountPlan plan, TVerifyStatus& status, std::stop_token stop);
+  ~TCountingWalk();
+  TCountingWalk(const TCountingWalk&) = delete;
+  TCountingWalk& operator=(const TCountingWalk&) = delete;
+
+ private:
+  void Run(std::stop_token own);
+  std::vector<std::string> CountLevel(const std::string& path,
+                                      const Platform::TDirectoryChain& chain);
+  bool Stopping() const;
+
+  const TCountPlan Plan;
+  TVerifyStatus& Status;
+  std::stop_token RunStop;
+  std::stop_token OwnStop;
+  std::jthread Thread;
+};

@@ -1,0 +1,54 @@
+#pragma once
+// What one file check found: one record per file, made once and handed to
+// every consumer of a run's results (the log text, the windows, the
+// terminal), so that none of them has to read another's output.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "Attributes.h"
+#include "ContentCheck.h"
+
+enum class TFileOutcome {
+  Correct,
+  OpenFailure,
+  ReadFailure,       // including a file that ended before its listed size
+  Skipped,           // the user skipped the file
+  DirectorySkipped,  // the user skipped the file's directory while it was read
+  Stopped,           // the run was stopped before the file was read through
+  SearchFailure,     // Path is a directory that could not be searched
+  ContentMismatch,   // read to its end, but not what its checksum says
+};
+
+struct TFileRecord {
+  std::string Path;
+  std::int64_t Size = 0;
+  Platform::TAttributes Attributes = 0;
+  TFileOutcome Outcome = TFileOutcome::Correct;
+  // The first failure: the position of the read unit that failed (0 for a
+  // file that could not be opened), the system's code (0 for a file that
+  // ended early) and its text.
+  std::int64_t ErrorPosition = 0;
+  int ErrorCode = 0;
+  std::string ErrorText;
+  // For ContentMismatch: the expected and the actual digest.
+  std::optional<TContentFailure> Content{};
+  std::int64_t BytesRead = 0;
+  double Seconds = 0;
+
+  bool Failed() const {
+    return Outcome == TFileOutcome::OpenFailure || Outcome == TFileOutcome::ReadFailure ||
+           Outcome == TFileOutcome::ContentMismatch;
+  }
+};
+
+// The run's counts when it ends.
+struct TRunTotals {
+  std::int64_t FilesOk = 0;
+  std::int64_t FilesError = 0;
+  std::int64_t FilesSkipped = 0;
+  std::int64_t DirsSkipped = 0;
+  std::int64_t TotalBytes = 0;
+  // Days, as the status's start and end times.
+  double Elapsed = 0;
+};

@@ -1,0 +1,29 @@
+#pragma once
+// The run's overall fraction on the task bar's button, for the desktops
+// that show it (KDE Plasma, dash-to-dock and the like): they listen on the
+// session bus for com.canonical.Unity.LauncherEntry's Update signal. A
+// signal costs nothing where no one listens, and without a session bus
+// nothing is sent at all.
+#include <QDBusConnection>
+#include <QString>
+
+class TLauncherEntry {
+ public:
+  static constexpr const char* Interface = "com.canonical.Unity.LauncherEntry";
+  // The desktop file the task bar knows the program by.
+  static constexpr const char* ApplicationUri = "application://korvane.desktop";
+
+  explicit TLauncherEntry(QDBusConnection bus = QDBusConnection::sessionBus());
+
+  // fraction in 0..1; sent only when it has changed by a thousandth, so that
+  // a run of millions of files does not flood the bus.
+  void ShowProgress(double fraction);
+  void HideProgress();
+
+ private:
+  void Send(double fraction, bool visible);
+
+  QDBusConnection Bus;
+  int SentPermille = -1;
+  bool Visible = false;
+};
