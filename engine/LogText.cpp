@@ -39,6 +39,10 @@ std::string ReadErrorMessage(std::int64_t position) {
   return std::string(ReadErrorStart) + FormatCount(position) + "字节处.";
 }
 
+std::string ShortFileText(std::int64_t endedAt) {
+  return "文件在" + FormatCount(endedAt) + "字节处结束,短于其长度";
+}
+
 std::string LogFailureLine(std::string_view message) { return "     " + std::string(message); }
 
 std::string LogErrorCodeLine(int code) { return "     文件错误代码e=" + std::to_string(code); }

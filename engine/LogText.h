@@ -31,6 +31,9 @@ std::string AttributeLetters(Platform::TAttributes attributes);
 std::string FileLine(std::string_view fileName);
 std::string LengthLine(std::int64_t size, Platform::TAttributes attributes);
 std::string ReadErrorMessage(std::int64_t position);
+// The system-text line of a file whose data ended before its listed size:
+// no call failed, so there is no system text to show.
+std::string ShortFileText(std::int64_t endedAt);
 
 // A failed file's lines: under the file in the log, and in the error list.
 std::string LogFailureLine(std::string_view message);

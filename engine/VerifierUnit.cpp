@@ -16,6 +16,8 @@ using namespace Platform;
 struct TVerifier::TFileCheck {
   std::string FailureMessage;
   int ErrorCode = 0;
+  // Where the data of a file shorter than its listed size ended; -1 otherwise.
+  std::int64_t EndedAt = -1;
   bool CutShortByStop = false;
 };
 
@@ -112,6 +114,7 @@ bool TVerifier::ReadOne(TReadFile& file, std::int64_t count, TFileCheck& check) 
   Status.FileError = true;
   check.FailureMessage = LogText::ReadErrorMessage(Status.CurrentFilePosition);
   check.ErrorCode = code;
+  if (code == 0) check.EndedAt = Status.CurrentFilePosition + done;
   return false;
 }
 
@@ -133,6 +136,9 @@ void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check)
   }
   // A stop that kept bytes from being read must not pass the file as correct.
   check.CutShortByStop = !readToEnd && !Status.FileError && Terminated() && remaining > 0;
+  // A failed file stays at the unit that failed: a full count would look
+  // like a file read to its end.
+  if (Status.FileError) return;
   TMutexLock hold(Status.Mutex);
   Status.CurrentFilePosition = size;
 }
@@ -143,7 +149,8 @@ void TVerifier::RecordError(const std::string& path, const TFileCheck& check) {
   ++Status.FilesError;
   Status.LastErrorFile = path;
   Status.LastErrorMessage = check.FailureMessage;
-  const std::string text = Platform::SystemErrorText(check.ErrorCode);
+  const std::string text = check.EndedAt >= 0 ? ShortFileText(check.EndedAt)
+                                              : Platform::SystemErrorText(check.ErrorCode);
   Status.Log.push_back(LogFailureLine(check.FailureMessage));
   Status.Log.push_back(LogErrorCodeLine(check.ErrorCode));
   Status.Log.push_back(LogSystemTextLine(text));
