@@ -39,6 +39,7 @@ void TakeLongOption(const TStringList& arguments, std::size_t& i, TCliArguments&
   else if (name == "version") TakeFlag(name, value, result.Version, result.Errors);
   else if (name == "quiet") TakeFlag(name, value, result.Quiet, result.Errors);
   else if (name == "cached") TakeFlag(name, value, result.Cached, result.Errors);
+  else if (name == "no-inhibit") TakeFlag(name, value, result.NoInhibit, result.Errors);
   else if (name != "log") result.Errors.push_back("无法识别的选项 '" + arguments[i] + "'");
   else TakeLogFile(arguments, i, value, result);
 }
@@ -81,6 +82,7 @@ std::string UsageText() {
       "  --quiet       不显示进度\n"
       "  --cached      允许从系统缓存读取数据: 较快, 但只证明数据在内存中,\n"
       "                不证明介质能读出 (刚复制的文件仍在缓存中)\n"
+      "  --no-inhibit  校验时允许系统休眠 (默认阻止休眠)\n"
       "  --            其后的参数都是文件名, 即使以 '-' 开头\n"
       "  --open 路径...\n"
       "                其后的参数都是路径 (即使以 '-' 开头), 如同文件管理器打开\n"

@@ -13,6 +13,7 @@ struct TCliArguments {
   bool Version = false;
   bool Quiet = false;
   bool Cached = false;
+  bool NoInhibit = false;  // let the machine sleep during the run
   std::optional<std::string> LogFile;
   TStringList Parameters;    // switches and items, for the switch parser
   TStringList LiteralItems;  // after "--": items even when they begin with '-'

@@ -17,6 +17,7 @@
 #include "LogText.h"
 #include "OpenItems.h"
 #include "Progress.h"
+#include "SleepInhibitor.h"
 #include "SystemError.h"
 #include "TextEncoding.h"
 #include "VerifierUnit.h"
@@ -94,6 +95,9 @@ void MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
 // The run itself; the signals are caught only while it goes on.
 void Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args) {
   TEventPipe events;
+  // A machine that goes to sleep mid-run would break off the reads.
+  Platform::TSleepInhibitor awake;
+  if (!args.NoInhibit) awake.Acquire("Korvane", "校验文件");
   TVerifier verifier(status, setup, TRunOptions{.Cached = args.Cached});
   TProgressDisplay progress(stderr, !args.Quiet && isatty(STDERR_FILENO) == 1);
   MonitorRun(verifier, status, events, progress);
