@@ -3,10 +3,15 @@
 #include <fstream>
 
 #include "SafeFile.h"
+#include "SystemError.h"
 #include "TextEncoding.h"
 
-ELogFileError::ELogFileError(const std::string& fileName)
-    : std::runtime_error("Cannot create file " + fileName) {}
+ELogFileError::ELogFileError(const std::string& fileName, int code)
+    : std::runtime_error("Cannot create file " + fileName),
+      FReason(Platform::SystemErrorText(code)) {}
+
+ELogFileError::ELogFileError(TText text, int code)
+    : std::runtime_error(text.Message), FReason(Platform::SystemErrorText(code)) {}
 
 namespace {
 
@@ -34,8 +39,8 @@ std::string LogFileText(const TStringList& log) {
 
 void SaveLogFile(const TStringList& log, const std::string& fileName) {
   const Platform::TWriteResult result = Platform::ReplaceFileContent(fileName, LogPieces(log));
-  if (result.Failed == Platform::TWriteStage::Create) throw ELogFileError(fileName);
-  if (result.Failed == Platform::TWriteStage::Write) throw EStreamWriteError();
+  if (result.Failed == Platform::TWriteStage::Create) throw ELogFileError(fileName, result.Error);
+  if (result.Failed == Platform::TWriteStage::Write) throw EStreamWriteError(result.Error);
 }
 
 void CheckLogFileCreatable(const std::string& fileName) {

@@ -13,19 +13,27 @@
 // added. This one is "Cannot create file " + the file's name.
 class ELogFileError : public std::runtime_error {
  public:
-  explicit ELogFileError(const std::string& fileName);
+  // code: the errno of the failing call, 0 when none is known.
+  explicit ELogFileError(const std::string& fileName, int code = 0);
+
+  // The system's text for why it failed (权限不够, 设备上没有空间); empty
+  // when no call gave a reason.
+  const std::string& Reason() const { return FReason; }
 
  protected:
   struct TText {
     const char* Message;
   };
-  explicit ELogFileError(TText text) : std::runtime_error(text.Message) {}
+  ELogFileError(TText text, int code);
+
+ private:
+  std::string FReason;
 };
 
 // The file was made, but not every byte of the log reached it (a full disk).
 class EStreamWriteError : public ELogFileError {
  public:
-  EStreamWriteError() : ELogFileError(TText{"Stream write error"}) {}
+  explicit EStreamWriteError(int code = 0) : ELogFileError(TText{"Stream write error"}, code) {}
 };
 
 // The bytes of the saved log.
