@@ -1,8 +1,8 @@
 #pragma once
-// The progress window: the program's main window. It owns the settings and
-// the shared status, starts, pauses and stops the worker, shows the run by
-// polling the status on a timer, and hides behind a tray icon when the
-// program is minimised.
+// The progress window: the program's main window. It owns the settings,
+// the shared status and the run controller, steers the run through the
+// controller, shows the run by polling the status on a timer, and hides
+// behind a tray icon when the program is minimised.
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,6 +15,7 @@
 
 #include "MessageBoxes.h"
 #include "ProgressView.h"
+#include "RunController.h"
 #include "VerifySetupInfo.h"
 #include "VerifyStatus.h"
 
@@ -25,8 +26,11 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class TCubicLabel;
+class TCountPanel;
+class TDesktopNotice;
+class TFilePanel;
 class TSearchAnimation;
-class TVerifier;
+class TTrayEntry;
 
 // Every message box the progress window shows goes through one of these,
 // so that a test can answer it; true means Yes.
@@ -54,8 +58,10 @@ class TMainForm : public QWidget {
 
   TVerifySetupInfo& Setup() { return *FSetupInfo; }
   TVerifyStatus& Status() { return *FVerifyStatus; }
+  TRunController& Run() { return *FRun; }
 
-  // The run's control, all on the UI thread.
+  // The run's control, all on the UI thread; none of them waits for the
+  // worker. A stop is followed by the subtotal once the worker has ended.
   void StartVerify();
   void PauseVerify();
   void ResumeVerify();
@@ -71,8 +77,10 @@ class TMainForm : public QWidget {
   // A press on the tray icon: the left button toggles the pause, the right
   // one brings the window back.
   void WMTrayIcon(QSystemTrayIcon::ActivationReason reason);
-  bool TrayIconAdded = false;
-  QString TrayIconName;  // the resource name of the icon the entry shows
+  // Shows the window, out of the tray or the task bar, with every window
+  // of this program that went with it, the topmost modal one on top. The
+  // one way this program brings its window to the user.
+  void BringBack();
 
   // The windows this one opens, set by the start sequence (tests set their own).
   std::function<void()> ShowSelection;
@@ -102,7 +110,8 @@ class TMainForm : public QWidget {
   QPushButton* SkipButton;
   QPushButton* SkipDirButton;
   QTimer* Timer;
-  QSystemTrayIcon* TrayIcon;
+  TTrayEntry* Tray;
+  TDesktopNotice* Notice;
 
   // The display timer's interval: about the rate at which a screen changes.
   static constexpr int TimerInterval = 16;
@@ -127,26 +136,22 @@ class TMainForm : public QWidget {
   void TitleLabelMouseDown();
   void TitleLabelMouseUp();
 
-  QFrame* BuildHeader();
-  QFrame* BuildFilePanel();
-  QFrame* BuildCountPanel();
-  QWidget* BuildButtons();
-  QGridLayout* AddPanel(QFrame*& panel);
-  QLabel* AddRow(QGridLayout* grid, const char* caption, bool fixed);
   void ClearLabels();
   void ShowStatus(const TStatusSnapshot& shot);
-  void ShowBar(const TStatusSnapshot& shot);
-  void RunFinished();
+  void RunStateChanged(TRunState state);
+  void RunEnded(bool stopped);
   bool Ask(const char* question);
   void ApplyOuterSize();
 
   std::unique_ptr<TVerifySetupInfo> FSetupInfo;
   std::unique_ptr<TVerifyStatus> FVerifyStatus;
-  std::unique_ptr<TVerifier> Verifier;
+  TRunController* FRun = nullptr;
+  TFilePanel* FFilePanel;
+  TCountPanel* FCountPanel;
   // What the labels show now; empty when they must all be rewritten.
   std::optional<TStatusSnapshot> FShown;
-  QString FTrayTip;
   bool FAsking = false;     // a stop or close question is open
+  bool FClosing = false;    // the program ends once the worker has
   bool FSelecting = false;  // FormShow's help or selection dialog is open
   bool FSized = false;
 };

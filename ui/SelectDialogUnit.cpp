@@ -64,9 +64,8 @@ std::optional<std::int32_t> ReadUnitOf(const QString& text) {
 
 }  // namespace
 
-TSelectDialog::TSelectDialog(TVerifySetupInfo& setupInfo, TVerifyStatus& verifyStatus,
-                             QWidget* parent)
-    : QDialog(parent), SetupInfo(setupInfo), VerifyStatus(verifyStatus) {
+TSelectDialog::TSelectDialog(TVerifySetupInfo& setupInfo, QWidget* parent)
+    : QDialog(parent), SetupInfo(setupInfo) {
   const QString caption = QStringLiteral("选择要校验的文件");
   SetUpForm(*this, caption, MakeFont(QStringLiteral("宋体"), 12), QSize(521, 443));
   // A fixed frame without title-bar buttons: the dialog is left through
@@ -290,6 +289,9 @@ bool TSelectDialog::eventFilter(QObject* watched, QEvent* event) {
 void TSelectDialog::keyPressEvent(QKeyEvent* event) {
   // No button answers Escape.
   if (event->key() == Qt::Key_Escape) return event->ignore();
+  // Enter in the mask field applies the mask; it never starts a run.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && focusWidget() == MaskEdit) return ListFiles();
   QDialog::keyPressEvent(event);
 }
 
@@ -399,7 +401,7 @@ void TSelectDialog::OkButtonClick() {
   if (!readUnit) return;
   accept();
   StoreSelection(*readUnit);
-  VerifyStatus.Reset();
+  // The run's start resets the status.
   if (StartVerify) StartVerify();
 }
 

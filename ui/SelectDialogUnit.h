@@ -29,8 +29,7 @@ class TSelectDialog : public QDialog {
   Q_OBJECT
 
  public:
-  TSelectDialog(TVerifySetupInfo& setupInfo, TVerifyStatus& verifyStatus,
-                QWidget* parent = nullptr);
+  explicit TSelectDialog(TVerifySetupInfo& setupInfo, QWidget* parent = nullptr);
   ~TSelectDialog() override;
 
   // Shows the dialog modally; returns when it has been closed (after the
@@ -111,7 +110,6 @@ class TSelectDialog : public QDialog {
   void StoreSelection(std::int32_t readUnit);
 
   TVerifySetupInfo& SetupInfo;
-  TVerifyStatus& VerifyStatus;
 };
 
 // The one selection dialog, created with the other windows at start.
