@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
@@ -279,7 +278,7 @@ void TMainForm::ShowStatus(const TStatusSnapshot& shot) {
 }
 
 void TMainForm::RunEnded(bool stopped) {
-  // The last values the worker wrote.
+  // The labels take the last values the worker wrote.
   TimerTimer();
   if (FClosing) {
     hide();
@@ -356,8 +355,9 @@ void TMainForm::AppRestore() { BringBack(); }
 
 void TMainForm::BringBack() {
   Tray->Remove();
-  setWindowState(windowState() & ~Qt::WindowMinimized);
   show();
+  // Also asks the window manager to restore a window it holds iconic.
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
   raise();
   // A box open when the window went away was made iconic with it.
   for (QWidget* window : QApplication::topLevelWidgets())

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -26,6 +25,7 @@
 #include "FormStyle.h"
 #include "KorvaneApplication.h"
 #include "MessageBoxes.h"
+#include "SelectPanels.h"
 
 TSelectDialog* SelectDialog = nullptr;
 
@@ -46,13 +46,6 @@ QPushButton* MakeButton(const char* caption, const char* hint, QWidget* parent) 
   auto* button = new QPushButton(QString::fromUtf8(caption), parent);
   if (hint) button->setToolTip(QString::fromUtf8(hint));
   return button;
-}
-
-QCheckBox* MakeCheckBox(const char* caption, const char* hint, QWidget* parent) {
-  auto* box = new QCheckBox(QString::fromUtf8(caption), parent);
-  box->setToolTip(QString::fromUtf8(hint));
-  box->setChecked(true);
-  return box;
 }
 
 // A whole number with blanks around it allowed, in the range a run reads in.
@@ -79,8 +72,25 @@ TSelectDialog::TSelectDialog(TVerifySetupInfo& setupInfo, QWidget* parent)
   layout->addWidget(BuildTitlePanel());
   auto* middle = new QHBoxLayout;
   middle->setSpacing(4);
-  middle->addWidget(BuildFilePanel(), 1);
-  middle->addWidget(BuildOptionsPanel());
+  auto* files = new TSelectFilePanel(this);
+  FilePanel = files;
+  DriveComboBox = files->DriveComboBox;
+  DirListBox = files->DirListBox;
+  Label1 = files->Label1;
+  MaskEdit = files->MaskEdit;
+  FileListBox = files->FileListBox;
+  FileList = files->FileList;
+  auto* options = new TSelectOptionsPanel(this);
+  OptionsPanel = options;
+  AllSubdirectoriesCheckBox = options->AllSubdirectoriesCheckBox;
+  AllFileAttributesCheckBox = options->AllFileAttributesCheckBox;
+  PositionErrorCheckBox = options->PositionErrorCheckBox;
+  ReadUnitGroupBox = options->ReadUnitGroupBox;
+  ReadUnitEdit = options->ReadUnitEdit;
+  BytesLabel = options->BytesLabel;
+  DefaultButton = options->DefaultButton;
+  middle->addWidget(FilePanel, 1);
+  middle->addWidget(OptionsPanel);
   layout->addLayout(middle);
   layout->addLayout(BuildButtonRow());
   layout->addWidget(BuildListPanel(), 1);
@@ -114,68 +124,6 @@ QFrame* TSelectDialog::BuildTitlePanel() {
   CubicLabel1->SetFontColor(clNavy);
   row->addWidget(CubicLabel1);
   return Panel4;
-}
-
-QFrame* TSelectDialog::BuildFilePanel() {
-  FilePanel = MakePanel(this);
-  auto* grid = new QGridLayout(FilePanel);
-  grid->setContentsMargins(6, 6, 6, 6);
-  grid->setSpacing(4);
-  DriveComboBox = new TDriveComboBox(FilePanel);
-  DirListBox = new TDirectoryTree(FilePanel);
-  DriveComboBox->SetVolume(VolumeOf(QDir::currentPath()));
-  DirListBox->SetVolume(DriveComboBox->Volume(), QDir::currentPath());
-  Label1 = new QLabel(QStringLiteral("通配符:"), FilePanel);
-  MaskEdit = new QLineEdit(QStringLiteral("*.*"), FilePanel);
-  FileList = new TFileListModel(this);
-  FileListBox = new QListView(FilePanel);
-  FileListBox->setModel(FileList);
-  FileListBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  FileListBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  FileListBox->setUniformItemSizes(true);
-  auto* mask = new QHBoxLayout;
-  mask->addWidget(Label1);
-  mask->addWidget(MaskEdit, 1);
-  grid->addWidget(DriveComboBox, 0, 0);
-  grid->addWidget(DirListBox, 1, 0);
-  grid->addLayout(mask, 0, 1);
-  grid->addWidget(FileListBox, 1, 1);
-  // The tree takes a fixed share; the mask and the file list the rest.
-  DriveComboBox->setFixedWidth(170);
-  DirListBox->setFixedWidth(170);
-  return FilePanel;
-}
-
-QFrame* TSelectDialog::BuildOptionsPanel() {
-  OptionsPanel = MakePanel(this);
-  OptionsPanel->setFixedWidth(168);
-  auto* column = new QVBoxLayout(OptionsPanel);
-  column->setContentsMargins(8, 8, 8, 8);
-  column->setSpacing(6);
-  AllSubdirectoriesCheckBox =
-      MakeCheckBox("包含所有子目录(&S)", "Verify files in all subdirectories.", OptionsPanel);
-  AllFileAttributesCheckBox =
-      MakeCheckBox("包含所有文件属性(&A)", "Verify file with all attrubutes.", OptionsPanel);
-  PositionErrorCheckBox =
-      MakeCheckBox("指示错误位置(&P)", "Indicate error position in the file.", OptionsPanel);
-  ReadUnitGroupBox = new QGroupBox(QStringLiteral("读取单位(&R)"), OptionsPanel);
-  ReadUnitEdit = new QLineEdit(QStringLiteral("1024"), ReadUnitGroupBox);
-  ReadUnitEdit->setToolTip(QStringLiteral("Enter a number as the minimum unit to read. "));
-  BytesLabel = new QLabel(QStringLiteral("字节"), ReadUnitGroupBox);
-  auto* unit = new QHBoxLayout(ReadUnitGroupBox);
-  unit->addWidget(ReadUnitEdit, 1);
-  unit->addWidget(BytesLabel);
-  DefaultButton = MakeButton("设为默认值", nullptr, OptionsPanel);
-  column->addWidget(AllSubdirectoriesCheckBox);
-  column->addWidget(AllFileAttributesCheckBox);
-  column->addWidget(PositionErrorCheckBox);
-  auto* indented = new QHBoxLayout;
-  indented->addSpacing(16);
-  indented->addWidget(ReadUnitGroupBox, 1);
-  column->addLayout(indented);
-  column->addStretch(1);
-  column->addWidget(DefaultButton);
-  return OptionsPanel;
 }
 
 QLayout* TSelectDialog::BuildButtonRow() {

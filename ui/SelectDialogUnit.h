@@ -98,8 +98,6 @@ class TSelectDialog : public QDialog {
   void CubicLabel1MouseUp();
 
   QFrame* BuildTitlePanel();
-  QFrame* BuildFilePanel();
-  QFrame* BuildOptionsPanel();
   QLayout* BuildButtonRow();
   QFrame* BuildListPanel();
   void ConnectEvents();
