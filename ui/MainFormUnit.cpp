@@ -63,31 +63,11 @@ TMainForm::TMainForm(TMainFormStart start, QWidget* parent) : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(8, 6, 8, 8);
   layout->setSpacing(6);
-  auto* header = new TProgressHeader(this);
-  HeaderPanel = header;
-  Animate = header->Animate;
-  TitleLabel = header->TitleLabel;
-  CubicLabel2 = header->CubicLabel2;
-  FFilePanel = new TFilePanel(this);
-  FilePanel = FFilePanel;
-  CurrentDirectoryLabel = FFilePanel->CurrentDirectoryLabel;
-  CurrentFileLabel = FFilePanel->CurrentFileLabel;
-  FileSizeLabel = FFilePanel->FileSizeLabel;
-  ProgressBar = FFilePanel->ProgressBar;
-  FCountPanel = new TCountPanel(this);
-  CountPanel = FCountPanel;
-  FilesOkLabel = FCountPanel->FilesOkLabel;
-  TotalSizeLabel = FCountPanel->TotalSizeLabel;
-  FilesErrorLabel = FCountPanel->FilesErrorLabel;
-  LastOkFileLabel = FCountPanel->LastOkFileLabel;
-  LastErrorFileLabel = FCountPanel->LastErrorFileLabel;
-  LastErrorMessageLabel = FCountPanel->LastErrorMessageLabel;
-  auto* buttons = new TProgressButtons(this);
-  SkipDirButton = buttons->SkipDirButton;
-  SkipButton = buttons->SkipButton;
-  PauseButton = buttons->PauseButton;
-  StopButton = buttons->StopButton;
-  for (QWidget* part : std::initializer_list<QWidget*>{header, FilePanel, CountPanel, buttons})
+  HeaderPanel = new TProgressHeader(this, *this);
+  FilePanel = FFilePanel = new TFilePanel(this, *this);
+  CountPanel = FCountPanel = new TCountPanel(this, *this);
+  auto* buttons = new TProgressButtons(this, *this);
+  for (QWidget* part : std::initializer_list<QWidget*>{HeaderPanel, FilePanel, CountPanel, buttons})
     layout->addWidget(part);
   layout->addStretch(1);
   resize(OuterSize);

@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include "MessageBoxes.h"
+#include "ProgressPanels.h"
 #include "ProgressView.h"
 #include "RunController.h"
 #include "VerifySetupInfo.h"
@@ -49,7 +50,11 @@ struct TMainFormStart {
 extern TVerifySetupInfo* SetupInfo;
 extern TVerifyStatus* VerifyStatus;
 
-class TMainForm : public QWidget {
+class TMainForm : public QWidget,
+                  public THeaderControls,
+                  public TFilePanelControls,
+                  public TCountPanelControls,
+                  public TButtonControls {
   Q_OBJECT
 
  public:
@@ -89,26 +94,10 @@ class TMainForm : public QWidget {
   std::function<void()> ShowAbout;
   TMessageFunction Message;
 
+  // The panels; their controls are the fields of the bases above.
   QFrame* HeaderPanel;
-  TCubicLabel* TitleLabel;
-  TCubicLabel* CubicLabel2;
-  TSearchAnimation* Animate;
   QFrame* FilePanel;
-  QLabel* CurrentDirectoryLabel;
-  QLabel* CurrentFileLabel;
-  QLabel* FileSizeLabel;
-  QProgressBar* ProgressBar;
   QFrame* CountPanel;
-  QLabel* FilesOkLabel;
-  QLabel* TotalSizeLabel;
-  QLabel* FilesErrorLabel;
-  QLabel* LastOkFileLabel;
-  QLabel* LastErrorFileLabel;
-  QLabel* LastErrorMessageLabel;
-  QPushButton* StopButton;
-  QPushButton* PauseButton;
-  QPushButton* SkipButton;
-  QPushButton* SkipDirButton;
   QTimer* Timer;
   TTrayEntry* Tray;
   TDesktopNotice* Notice;

@@ -29,7 +29,8 @@ void ShowText(QLabel* label, const std::string& now, const std::string* before) 
 
 }  // namespace
 
-TProgressHeader::TProgressHeader(QWidget* parent) : QFrame(parent) {
+TProgressHeader::TProgressHeader(QWidget* parent, THeaderControls& controls) : QFrame(parent) {
+  auto& [Animate, TitleLabel, CubicLabel2] = controls;
   setFrameStyle(QFrame::Panel | QFrame::Sunken);
   setMinimumWidth(MinimumPanelWidth);
   auto* row = new QHBoxLayout(this);
@@ -80,7 +81,9 @@ QLabel* TStatusPanel::AddRow(const char* caption, bool fixed) {
   return value;
 }
 
-TFilePanel::TFilePanel(QWidget* parent) : TStatusPanel(parent) {
+TFilePanel::TFilePanel(QWidget* parent, TFilePanelControls& controls)
+    : TStatusPanel(parent), C(controls) {
+  auto& [CurrentDirectoryLabel, CurrentFileLabel, FileSizeLabel, ProgressBar] = C;
   CurrentDirectoryLabel = AddRow("当前目录:", true);
   CurrentFileLabel = AddRow("当前文件:", true);
   FileSizeLabel = AddRow("文件大小:", false);
@@ -93,26 +96,29 @@ TFilePanel::TFilePanel(QWidget* parent) : TStatusPanel(parent) {
 }
 
 void TFilePanel::Clear() {
-  CurrentDirectoryLabel->clear();
-  CurrentFileLabel->clear();
-  FileSizeLabel->setText(QStringLiteral("0 字节"));
-  ProgressBar->setRange(0, 100);
-  ProgressBar->setValue(0);
+  C.CurrentDirectoryLabel->clear();
+  C.CurrentFileLabel->clear();
+  C.FileSizeLabel->setText(QStringLiteral("0 字节"));
+  C.ProgressBar->setRange(0, 100);
+  C.ProgressBar->setValue(0);
 }
 
 void TFilePanel::Show(const TStatusSnapshot& shot, const TStatusSnapshot* was) {
-  ShowText(CurrentDirectoryLabel, shot.CurrentDirectory, was ? &was->CurrentDirectory : nullptr);
-  ShowText(CurrentFileLabel, shot.CurrentFile, was ? &was->CurrentFile : nullptr);
+  ShowText(C.CurrentDirectoryLabel, shot.CurrentDirectory, was ? &was->CurrentDirectory : nullptr);
+  ShowText(C.CurrentFileLabel, shot.CurrentFile, was ? &was->CurrentFile : nullptr);
   if (was && shot.CurrentFilePosition == was->CurrentFilePosition &&
       shot.CurrentFileSize == was->CurrentFileSize)
     return;
-  FileSizeLabel->setText(FileSizeText(shot.CurrentFilePosition, shot.CurrentFileSize));
+  C.FileSizeLabel->setText(FileSizeText(shot.CurrentFilePosition, shot.CurrentFileSize));
   const TBarValues bar = BarValues(shot.CurrentFilePosition, shot.CurrentFileSize);
-  ProgressBar->setRange(0, bar.Maximum);
-  ProgressBar->setValue(bar.Position);
+  C.ProgressBar->setRange(0, bar.Maximum);
+  C.ProgressBar->setValue(bar.Position);
 }
 
-TCountPanel::TCountPanel(QWidget* parent) : TStatusPanel(parent) {
+TCountPanel::TCountPanel(QWidget* parent, TCountPanelControls& controls)
+    : TStatusPanel(parent), C(controls) {
+  auto& [FilesOkLabel, TotalSizeLabel, FilesErrorLabel, LastOkFileLabel, LastErrorFileLabel,
+         LastErrorMessageLabel] = C;
   FilesOkLabel = AddRow("正确的文件数:", false);
   TotalSizeLabel = AddRow("总计文件大小:", false);
   FilesErrorLabel = AddRow("错误的文件数:", false);
@@ -122,24 +128,25 @@ TCountPanel::TCountPanel(QWidget* parent) : TStatusPanel(parent) {
 }
 
 void TCountPanel::Clear() {
-  for (QLabel* label : {FilesOkLabel, FilesErrorLabel, LastOkFileLabel, LastErrorFileLabel,
-                        LastErrorMessageLabel})
+  for (QLabel* label : {C.FilesOkLabel, C.FilesErrorLabel, C.LastOkFileLabel, C.LastErrorFileLabel,
+                        C.LastErrorMessageLabel})
     label->clear();
-  TotalSizeLabel->setText(QStringLiteral("0 字节"));
+  C.TotalSizeLabel->setText(QStringLiteral("0 字节"));
 }
 
 void TCountPanel::Show(const TStatusSnapshot& shot, const TStatusSnapshot* was) {
-  ShowText(LastOkFileLabel, shot.LastOkFile, was ? &was->LastOkFile : nullptr);
-  ShowText(LastErrorFileLabel, shot.LastErrorFile, was ? &was->LastErrorFile : nullptr);
-  ShowText(LastErrorMessageLabel, shot.LastErrorMessage, was ? &was->LastErrorMessage : nullptr);
-  if (!was || shot.FilesOk != was->FilesOk) FilesOkLabel->setText(CountText(shot.FilesOk));
+  ShowText(C.LastOkFileLabel, shot.LastOkFile, was ? &was->LastOkFile : nullptr);
+  ShowText(C.LastErrorFileLabel, shot.LastErrorFile, was ? &was->LastErrorFile : nullptr);
+  ShowText(C.LastErrorMessageLabel, shot.LastErrorMessage, was ? &was->LastErrorMessage : nullptr);
+  if (!was || shot.FilesOk != was->FilesOk) C.FilesOkLabel->setText(CountText(shot.FilesOk));
   if (!was || shot.TotalBytes != was->TotalBytes)
-    TotalSizeLabel->setText(TotalSizeText(shot.TotalBytes));
+    C.TotalSizeLabel->setText(TotalSizeText(shot.TotalBytes));
   if (!was || shot.FilesError != was->FilesError)
-    FilesErrorLabel->setText(CountText(shot.FilesError));
+    C.FilesErrorLabel->setText(CountText(shot.FilesError));
 }
 
-TProgressButtons::TProgressButtons(QWidget* parent) : QWidget(parent) {
+TProgressButtons::TProgressButtons(QWidget* parent, TButtonControls& controls) : QWidget(parent) {
+  auto& [SkipDirButton, SkipButton, PauseButton, StopButton] = controls;
   auto makeButton = [this](const char* caption, const char* hint) {
     auto* button = new QPushButton(Utf8(caption), this);
     button->setMinimumSize(108, 25);

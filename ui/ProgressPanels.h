@@ -1,7 +1,9 @@
 #pragma once
 // The parts of the progress window: the title band, the panel of the file
-// being read, the panel of counts, and the row of buttons. The two panels
-// copy a status snapshot into their labels, rewriting only what changed.
+// being read, the panel of counts, and the row of buttons. Each part fills
+// in the controls it makes, which the window holds under the names the
+// window is designed with; the two panels copy a status snapshot into their
+// labels, rewriting only what changed.
 #include <QFrame>
 
 #include "VerifyStatus.h"
@@ -16,15 +18,40 @@ class TSearchAnimation;
 // The panels take the window's width; below this the labels get too short.
 inline constexpr int MinimumPanelWidth = 440;
 
+struct THeaderControls {
+  TSearchAnimation* Animate;
+  TCubicLabel* TitleLabel;
+  TCubicLabel* CubicLabel2;
+};
+
+struct TFilePanelControls {
+  QLabel* CurrentDirectoryLabel;
+  QLabel* CurrentFileLabel;
+  QLabel* FileSizeLabel;
+  QProgressBar* ProgressBar;
+};
+
+struct TCountPanelControls {
+  QLabel* FilesOkLabel;
+  QLabel* TotalSizeLabel;
+  QLabel* FilesErrorLabel;
+  QLabel* LastOkFileLabel;
+  QLabel* LastErrorFileLabel;
+  QLabel* LastErrorMessageLabel;
+};
+
+struct TButtonControls {
+  QPushButton* SkipDirButton;
+  QPushButton* SkipButton;
+  QPushButton* PauseButton;
+  QPushButton* StopButton;
+};
+
 class TProgressHeader : public QFrame {
   Q_OBJECT
 
  public:
-  explicit TProgressHeader(QWidget* parent);
-
-  TSearchAnimation* Animate;
-  TCubicLabel* TitleLabel;
-  TCubicLabel* CubicLabel2;
+  TProgressHeader(QWidget* parent, THeaderControls& controls);
 };
 
 // A sunken panel as wide as the window, with a grid of caption and value.
@@ -44,41 +71,30 @@ class TFilePanel : public TStatusPanel {
   Q_OBJECT
 
  public:
-  explicit TFilePanel(QWidget* parent);
+  TFilePanel(QWidget* parent, TFilePanelControls& controls);
   void Clear();
   // was: what the labels show now, or nullptr to rewrite them all.
   void Show(const TStatusSnapshot& shot, const TStatusSnapshot* was);
 
-  QLabel* CurrentDirectoryLabel;
-  QLabel* CurrentFileLabel;
-  QLabel* FileSizeLabel;
-  QProgressBar* ProgressBar;
+ private:
+  TFilePanelControls& C;
 };
 
 class TCountPanel : public TStatusPanel {
   Q_OBJECT
 
  public:
-  explicit TCountPanel(QWidget* parent);
+  TCountPanel(QWidget* parent, TCountPanelControls& controls);
   void Clear();
   void Show(const TStatusSnapshot& shot, const TStatusSnapshot* was);
 
-  QLabel* FilesOkLabel;
-  QLabel* TotalSizeLabel;
-  QLabel* FilesErrorLabel;
-  QLabel* LastOkFileLabel;
-  QLabel* LastErrorFileLabel;
-  QLabel* LastErrorMessageLabel;
+ private:
+  TCountPanelControls& C;
 };
 
 class TProgressButtons : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TProgressButtons(QWidget* parent);
-
-  QPushButton* SkipDirButton;
-  QPushButton* SkipButton;
-  QPushButton* PauseButton;
-  QPushButton* StopButton;
+  TProgressButtons(QWidget* parent, TButtonControls& controls);
 };

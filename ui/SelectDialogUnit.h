@@ -10,6 +10,7 @@
 #include <QDialog>
 
 #include "CommonDataUnit.h"
+#include "SelectPanels.h"
 
 class QCheckBox;
 class QFrame;
@@ -25,7 +26,7 @@ class TDirectoryTree;
 class TDriveComboBox;
 class TFileListModel;
 
-class TSelectDialog : public QDialog {
+class TSelectDialog : public QDialog, public TBrowserControls, public TOptionControls {
   Q_OBJECT
 
  public:
@@ -45,21 +46,9 @@ class TSelectDialog : public QDialog {
 
   QFrame* Panel4;
   TCubicLabel* CubicLabel1;
+  // The browser's and the options' controls are the fields of the bases.
   QFrame* FilePanel;
-  TDriveComboBox* DriveComboBox;
-  TDirectoryTree* DirListBox;
-  QLabel* Label1;
-  QLineEdit* MaskEdit;
-  QListView* FileListBox;
-  TFileListModel* FileList;
   QFrame* OptionsPanel;
-  QCheckBox* AllSubdirectoriesCheckBox;
-  QCheckBox* AllFileAttributesCheckBox;
-  QCheckBox* PositionErrorCheckBox;
-  QGroupBox* ReadUnitGroupBox;
-  QLineEdit* ReadUnitEdit;
-  QLabel* BytesLabel;
-  QPushButton* DefaultButton;
   QPushButton* AddDirectoryButton;
   QPushButton* AddFilesButton;
   QPushButton* RemoveButton;

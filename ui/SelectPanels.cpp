@@ -26,7 +26,8 @@ QCheckBox* MakeCheckBox(const char* caption, const char* hint, QWidget* parent) 
 
 }  // namespace
 
-TSelectFilePanel::TSelectFilePanel(QWidget* parent) : QFrame(parent) {
+TSelectFilePanel::TSelectFilePanel(QWidget* parent, TBrowserControls& controls) : QFrame(parent) {
+  auto& [DriveComboBox, DirListBox, Label1, MaskEdit, FileListBox, FileList] = controls;
   setFrameStyle(QFrame::Panel | QFrame::Raised);
   auto* grid = new QGridLayout(this);
   grid->setContentsMargins(6, 6, 6, 6);
@@ -55,7 +56,10 @@ TSelectFilePanel::TSelectFilePanel(QWidget* parent) : QFrame(parent) {
   DirListBox->setFixedWidth(170);
 }
 
-TSelectOptionsPanel::TSelectOptionsPanel(QWidget* parent) : QFrame(parent) {
+TSelectOptionsPanel::TSelectOptionsPanel(QWidget* parent, TOptionControls& controls)
+    : QFrame(parent) {
+  auto& [AllSubdirectoriesCheckBox, AllFileAttributesCheckBox, PositionErrorCheckBox,
+         ReadUnitGroupBox, ReadUnitEdit, BytesLabel, DefaultButton] = controls;
   setFrameStyle(QFrame::Panel | QFrame::Raised);
   setFixedWidth(168);
   auto* column = new QVBoxLayout(this);

@@ -1,6 +1,8 @@
 #pragma once
 // The two middle panels of the selection dialog: the file browser (drive,
 // directory tree, mask and the files it matches) and the run's options.
+// Each fills in the controls it makes, which the dialog holds under the
+// names it is designed with.
 #include <QFrame>
 
 class QCheckBox;
@@ -13,12 +15,7 @@ class TDirectoryTree;
 class TDriveComboBox;
 class TFileListModel;
 
-class TSelectFilePanel : public QFrame {
-  Q_OBJECT
-
- public:
-  explicit TSelectFilePanel(QWidget* parent);
-
+struct TBrowserControls {
   TDriveComboBox* DriveComboBox;
   TDirectoryTree* DirListBox;
   QLabel* Label1;
@@ -27,12 +24,7 @@ class TSelectFilePanel : public QFrame {
   TFileListModel* FileList;
 };
 
-class TSelectOptionsPanel : public QFrame {
-  Q_OBJECT
-
- public:
-  explicit TSelectOptionsPanel(QWidget* parent);
-
+struct TOptionControls {
   QCheckBox* AllSubdirectoriesCheckBox;
   QCheckBox* AllFileAttributesCheckBox;
   QCheckBox* PositionErrorCheckBox;
@@ -40,4 +32,18 @@ class TSelectOptionsPanel : public QFrame {
   QLineEdit* ReadUnitEdit;
   QLabel* BytesLabel;
   QPushButton* DefaultButton;
+};
+
+class TSelectFilePanel : public QFrame {
+  Q_OBJECT
+
+ public:
+  TSelectFilePanel(QWidget* parent, TBrowserControls& controls);
+};
+
+class TSelectOptionsPanel : public QFrame {
+  Q_OBJECT
+
+ public:
+  TSelectOptionsPanel(QWidget* parent, TOptionControls& controls);
 };
