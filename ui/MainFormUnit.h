@@ -21,16 +21,8 @@
 #include "VerifyStatus.h"
 
 class QFrame;
-class QGridLayout;
-class QLabel;
-class QProgressBar;
-class QPushButton;
 class QTimer;
-class TCubicLabel;
-class TCountPanel;
 class TDesktopNotice;
-class TFilePanel;
-class TSearchAnimation;
 class TTrayEntry;
 
 // Every message box the progress window shows goes through one of these,

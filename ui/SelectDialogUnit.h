@@ -12,19 +12,11 @@
 #include "CommonDataUnit.h"
 #include "SelectPanels.h"
 
-class QCheckBox;
 class QFrame;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QListView;
 class QPushButton;
 class TChosenListModel;
 class TChosenListView;
 class TCubicLabel;
-class TDirectoryTree;
-class TDriveComboBox;
-class TFileListModel;
 
 class TSelectDialog : public QDialog, public TBrowserControls, public TOptionControls {
   Q_OBJECT
