@@ -27,6 +27,8 @@ TMainForm* MainForm = nullptr;
 namespace {
 
 constexpr QSize OuterSize(480, 414);
+// How long a window manager may take to report a restored window's state.
+constexpr int RestoreSettleMs = 250;
 
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
 
@@ -335,24 +337,27 @@ void TMainForm::AppRestore() { BringBack(); }
 
 void TMainForm::BringBack() {
   Tray->Remove();
-  show();
-  // Also asks the window manager to restore a window it holds iconic.
+  // Not minimised before it is mapped again, or it would be mapped iconic.
   setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  show();
   raise();
   // A box open when the window went away was made iconic with it.
   for (QWidget* window : QApplication::topLevelWidgets())
     if (window != this && window->isVisible() && window->isMinimized()) window->showNormal();
   if (QWidget* modal = QApplication::activeModalWidget()) modal->raise();
-  // Once the window system has mapped the window, and only if no other
-  // window of ours has come up over it since.
-  QTimer::singleShot(0, this, [this] {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-      modal->raise();
-      modal->activateWindow();
-    } else if (isVisible() && !isActiveWindow()) {
-      activateWindow();
-    }
-  });
+  // Once the window manager has mapped the window (a late note of the
+  // iconic state it had may still arrive), and only if no other window of
+  // ours has come up over it since.
+  for (const int delay : {0, RestoreSettleMs})
+    QTimer::singleShot(delay, this, [this] {
+      if (isVisible() && isMinimized()) showNormal();
+      if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+      } else if (isVisible() && !isActiveWindow()) {
+        activateWindow();
+      }
+    });
 }
 
 void TMainForm::UpdateTrayIcon(const std::string& fileName) {
