@@ -345,19 +345,20 @@ void TMainForm::BringBack() {
   for (QWidget* window : QApplication::topLevelWidgets())
     if (window != this && window->isVisible() && window->isMinimized()) window->showNormal();
   if (QWidget* modal = QApplication::activeModalWidget()) modal->raise();
-  // Once the window manager has mapped the window (a late note of the
-  // iconic state it had may still arrive), and only if no other window of
-  // ours has come up over it since.
-  for (const int delay : {0, RestoreSettleMs})
-    QTimer::singleShot(delay, this, [this] {
-      if (isVisible() && isMinimized()) showNormal();
-      if (QWidget* modal = QApplication::activeModalWidget()) {
-        modal->raise();
-        modal->activateWindow();
-      } else if (isVisible() && !isActiveWindow()) {
-        activateWindow();
-      }
-    });
+  // Once the window manager has mapped the window, and only if no other
+  // window of ours has come up over it since.
+  QTimer::singleShot(0, this, [this] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      modal->raise();
+      modal->activateWindow();
+    } else if (isVisible() && !isActiveWindow()) {
+      activateWindow();
+    }
+  });
+  // A late note of the iconic state the window had must not hide it again.
+  QTimer::singleShot(RestoreSettleMs, this, [this] {
+    if (isVisible() && isMinimized()) showNormal();
+  });
 }
 
 void TMainForm::UpdateTrayIcon(const std::string& fileName) {
