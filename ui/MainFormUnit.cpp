@@ -316,9 +316,13 @@ void TMainForm::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   if (event->type() != QEvent::WindowStateChange) return;
   const auto old = static_cast<QWindowStateChangeEvent*>(event)->oldState();
-  if ((windowState() & Qt::WindowMinimized) && !(old & Qt::WindowMinimized))
-    // Hiding from inside the state change would confuse the window system.
-    QTimer::singleShot(0, this, [this] { HandleEvent([this] { AppMinimize(); }); });
+  if (!(windowState() & Qt::WindowMinimized) || (old & Qt::WindowMinimized)) return;
+  // Hiding from inside the state change would confuse the window system.
+  // Just after a restore, it is the window manager's late note of the
+  // iconic state the window had: the window stays.
+  QTimer::singleShot(0, this, [this] {
+    HandleEvent([this] { FRestoring ? showNormal() : AppMinimize(); });
+  });
 }
 
 const char* TMainForm::StateIconName() const {
@@ -336,6 +340,7 @@ void TMainForm::AppMinimize() {
 void TMainForm::AppRestore() { BringBack(); }
 
 void TMainForm::BringBack() {
+  const bool away = Tray->Added() || isHidden() || isMinimized();
   Tray->Remove();
   // Not minimised before it is mapped again, or it would be mapped iconic.
   setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
@@ -355,8 +360,9 @@ void TMainForm::BringBack() {
       activateWindow();
     }
   });
-  // A late note of the iconic state the window had must not hide it again.
+  FRestoring = away;
   QTimer::singleShot(RestoreSettleMs, this, [this] {
+    FRestoring = false;
     if (isVisible() && isMinimized()) showNormal();
   });
 }

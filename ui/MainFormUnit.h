@@ -135,6 +135,7 @@ class TMainForm : public QWidget,
   bool FClosing = false;    // the program ends once the worker has
   bool FSelecting = false;  // FormShow's help or selection dialog is open
   bool FSized = false;
+  bool FRestoring = false;  // just brought back: a minimised state is stale
 };
 
 extern TMainForm* MainForm;

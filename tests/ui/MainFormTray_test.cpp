@@ -76,7 +76,7 @@ TEST_F(RealTray, PauseResumeRestoreAndARunThatEndsInTheTray) {
   EXPECT_TRUE(WaitFor([&] { return form.isVisible() && !form.isMinimized(); }));
   EXPECT_FALSE(form.Tray->Added());
   EXPECT_FALSE(form.Tray->Icon->isVisible());
-  QTest::qWait(50);
+  QTest::qWait(400);  // a user looks at the window before minimising it again
   EXPECT_EQ(std::count(Calls.begin(), Calls.end(), "selection"), 1);
 
   // Back in the tray, running: the end still shows "校验完成." and the
