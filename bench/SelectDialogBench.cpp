@@ -122,8 +122,7 @@ int main(int argc, char** argv) {
   const std::string hidden = MakeDirectory(root + "/hidden", Hidden);
 
   TVerifySetupInfo setup(root + "/KORVANE.INI");
-  TVerifyStatus status;
-  TSelectDialog dialog(setup, status);
+  TSelectDialog dialog(setup);
   dialog.show();
   bool ok = Measure(dialog, root, plain, true, Files, "100,000 files listed");
   ok &= Measure(dialog, root, hidden, false, Files - Hidden,

@@ -55,6 +55,7 @@ void TakeLongOption(const TStringList& arguments, std::size_t& i, TCliArguments&
   else if (name == "version") TakeFlag(name, value, result.Version, result.Errors);
   else if (name == "quiet") TakeFlag(name, value, result.Quiet, result.Errors);
   else if (name == "cached") TakeFlag(name, value, result.Cached, result.Errors);
+  else if (name == "no-inhibit") TakeFlag(name, value, result.NoInhibit, result.Errors);
   else if (TakeSumsOption(arguments, i, name, value, result)) {}
   else if (name != "log") result.Errors.push_back("无法识别的选项 '" + arguments[i] + "'");
   else if (auto file = TakeValue(arguments, i, name, value, result.Errors, "一个文件名"))
@@ -122,6 +123,7 @@ std::string UsageText() {
       "                *.md5/md5sum.txt, *.sha1, *.sha512, *.sfv, 其他 SHA-256)\n"
       "  --sum-type=类型\n"
       "                --make-sums 的算法: md5, sha1, sha256, sha512, xxh128, crc32\n"
+      "  --no-inhibit  校验时允许系统休眠 (默认阻止休眠)\n"
       "  --            其后的参数都是文件名, 即使以 '-' 开头\n"
       "  --open 路径...\n"
       "                其后的参数都是路径 (即使以 '-' 开头), 如同文件管理器打开\n"

@@ -14,6 +14,7 @@ struct TCliArguments {
   bool Version = false;
   bool Quiet = false;
   bool Cached = false;
+  bool NoInhibit = false;  // let the machine sleep during the run
   std::optional<std::string> LogFile;
   TStringList CheckSums;                 // --check-sums, in the order given
   std::optional<std::string> MakeSums;

@@ -22,6 +22,7 @@
 #include "Progress.h"
 #include "SpilledLines.h"
 #include "SumsRun.h"
+#include "SleepInhibitor.h"
 #include "SystemError.h"
 #include "TextEncoding.h"
 #include "VerifierUnit.h"
@@ -114,6 +115,9 @@ int MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
 int Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args,
            TContentCheck* contents, TLogOutput& log) {
   TEventPipe events;
+  // A machine that goes to sleep mid-run would break off the reads.
+  Platform::TSleepInhibitor awake;
+  if (!args.NoInhibit) awake.Acquire("Korvane", "校验文件");
   TSpilledLines errorList;
   TLogWriter writer(log, errorList);
   TVerifier verifier(status, setup,

@@ -3,10 +3,16 @@
 #include <fstream>
 
 #include "SafeFile.h"
+#include "SystemError.h"
 #include "TextEncoding.h"
 
 ELogFileError::ELogFileError(const std::string& fileName, int code)
-    : std::runtime_error("Cannot create file " + fileName), ErrorCode(code) {}
+    : std::runtime_error("Cannot create file " + fileName),
+      ErrorCode(code),
+      FReason(Platform::SystemErrorText(code)) {}
+
+ELogFileError::ELogFileError(TText text, int code)
+    : std::runtime_error(text.Message), ErrorCode(code), FReason(Platform::SystemErrorText(code)) {}
 
 namespace {
 

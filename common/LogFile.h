@@ -16,17 +16,23 @@
 // Code() is the system's code of the failing call (0: not known).
 class ELogFileError : public std::runtime_error {
  public:
+  // code: the errno of the failing call, 0 when none is known.
   explicit ELogFileError(const std::string& fileName, int code = 0);
+
   int Code() const { return ErrorCode; }
+  // The system's text for why it failed (权限不够, 设备上没有空间); empty
+  // when no call gave a reason.
+  const std::string& Reason() const { return FReason; }
 
  protected:
   struct TText {
     const char* Message;
   };
-  ELogFileError(TText text, int code) : std::runtime_error(text.Message), ErrorCode(code) {}
+  ELogFileError(TText text, int code);
 
  private:
   int ErrorCode = 0;
+  std::string FReason;
 };
 
 // The file was made, but not every byte of the log reached it (a full disk).

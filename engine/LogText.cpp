@@ -46,6 +46,10 @@ std::string FailureMessage(const TFileRecord& record) {
   return ReadErrorMessage(record.ErrorPosition);
 }
 
+std::string ShortFileText(std::int64_t endedAt) {
+  return "文件在" + FormatCount(endedAt) + "字节处结束,短于其长度";
+}
+
 std::string LogFailureLine(std::string_view message) { return "     " + std::string(message); }
 
 std::string LogErrorCodeLine(int code) { return "     文件错误代码e=" + std::to_string(code); }

@@ -39,6 +39,10 @@ std::string ReadErrorMessage(std::int64_t position);
 // The failure line's text for a failed file's record.
 std::string FailureMessage(const TFileRecord& record);
 
+// The system-text line of a file whose data ended before its listed size:
+// no call failed, so there is no system text to show.
+std::string ShortFileText(std::int64_t endedAt);
+
 // A failed file's lines: under the file in the log, and in the error list.
 std::string LogFailureLine(std::string_view message);
 std::string LogErrorCodeLine(int code);

@@ -16,6 +16,8 @@ using namespace Platform;
 // What one file check carries from its reads to its outcome.
 struct TVerifier::TFileCheck {
   TFileRecord Record;
+  // Where the data of a file shorter than its listed size ended; -1 otherwise.
+  std::int64_t EndedAt = -1;
   bool CutShortByStop = false;
   TDataSink* Sink = nullptr;  // where the bytes read go besides the buffer
   std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
@@ -157,6 +159,7 @@ bool TVerifier::ReadOne(TReadFile& file, std::int64_t count, TFileCheck& check) 
   check.Record.Outcome = TFileOutcome::ReadFailure;
   check.Record.ErrorPosition = Status.CurrentFilePosition;
   check.Record.ErrorCode = code;
+  if (code == 0) check.EndedAt = Status.CurrentFilePosition + done;
   return false;
 }
 
@@ -194,13 +197,13 @@ void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check)
   }
   // A stop that kept bytes from being read must not pass the file as correct.
   check.CutShortByStop = !readToEnd && !Status.FileError && Terminated() && remaining > 0;
+  // A failed file stays at the unit that failed: a full count would look
+  // like a file read to its end.
+  if (Status.FileError) return;
   TMutexLock hold(Status.Mutex);
   Status.CurrentFilePosition = size;
 }
 
-// The one place where bytes of a file count as read without a read: a hole
-// of the given length, all zeros. False, with the failure recorded as for
-// a read, when the position cannot be moved.
 // The one place where bytes of a file count as read without a read: a hole
 // of the given length, all zeros. False, with the failure recorded as for
 // a read, when the position cannot be moved.
@@ -219,7 +222,9 @@ bool TVerifier::PassOverHole(TReadFile& file, std::int64_t bytes, TFileCheck& ch
 }
 
 void TVerifier::RecordError(const std::string& path, TFileCheck& check) {
-  check.Record.ErrorText = Platform::SystemErrorText(check.Record.ErrorCode);
+  // A file that ended early failed no call: say what happened instead.
+  check.Record.ErrorText = check.EndedAt >= 0 ? LogText::ShortFileText(check.EndedAt)
+                                              : Platform::SystemErrorText(check.Record.ErrorCode);
   TMutexLock hold(Status.Mutex);
   Status.FileError = false;
   ++Status.FilesError;

@@ -12,7 +12,10 @@ packages=(
   qt6-base-dev qt6-svg-dev qt6-translations-l10n
   xvfb fonts-noto-cjk fonts-liberation
   trayer  # a notification area on Xvfb for the tray tests
-  dbus-daemon dbus-bin  # a private session bus and its monitor for the task-bar test
+  openbox xdotool  # a window manager and a user's clicks for the desktop test
+  libsystemd-dev  # sd-bus: the login manager's sleep lock
+  # A private bus with recording stand-ins for the desktop's services.
+  dbus-daemon dbus-bin python3-dbus python3-gi
   # Installing and packaging: menu icons rendered from the drawing, the
   # validators of the desktop files, the manual reader, and what cpack's
   # Debian generator calls (file, dpkg-shlibdeps).

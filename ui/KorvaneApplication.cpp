@@ -97,21 +97,22 @@ bool TKorvaneApplication::notify(QObject* receiver, QEvent* event) {
   }
 }
 
-QString TKorvaneApplication::ExceptionText(const std::exception& error) {
+QString TKorvaneApplication::ExceptionText(const std::exception& error, const std::string& reason) {
   QString text = QString::fromUtf8(error.what());
   // Messages that already end their sentence are not given a second stop.
   if (!text.endsWith(QLatin1Char('.'))) text += QLatin1Char('.');
+  if (!reason.empty()) text += QLatin1Char('\n') + QString::fromUtf8(reason.data(), qsizetype(reason.size()));
   return text;
 }
 
-void TKorvaneApplication::ShowException(const std::exception& error) {
-  ShowMessage(FTitle, ExceptionText(error), TMessageKind::Error);
+void TKorvaneApplication::ShowException(const std::exception& error, const std::string& reason) {
+  ShowMessage(FTitle, ExceptionText(error, reason), TMessageKind::Error);
 }
 
-void ShowApplicationException(const std::exception& error) {
+void ShowApplicationException(const std::exception& error, const std::string& reason) {
   if (TKorvaneApplication* application = TKorvaneApplication::Instance())
-    application->ShowException(error);
+    application->ShowException(error, reason);
   else
-    ShowMessage(QCoreApplication::applicationName(), TKorvaneApplication::ExceptionText(error),
-                TMessageKind::Error);
+    ShowMessage(QCoreApplication::applicationName(),
+                TKorvaneApplication::ExceptionText(error, reason), TMessageKind::Error);
 }

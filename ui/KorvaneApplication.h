@@ -4,6 +4,7 @@
 // texts for standard buttons, the resources, and the general error handler.
 #include <exception>
 #include <functional>
+#include <string>
 #include <type_traits>
 #include <utility>
 
@@ -53,10 +54,11 @@ class TKorvaneApplication : public QApplication {
   // already crossed Qt's frames (whose cleanup it skipped), but the program
   // goes on and the user is told.
   bool notify(QObject* receiver, QEvent* event) override;
-  void ShowException(const std::exception& error);
+  void ShowException(const std::exception& error, const std::string& reason = {});
 
-  // The error box's text: the message with a full stop added.
-  static QString ExceptionText(const std::exception& error);
+  // The error box's text: the message with a full stop added, then the
+  // reason, if any, on a second line.
+  static QString ExceptionText(const std::exception& error, const std::string& reason = {});
 
  private:
   QString FTitle = QStringLiteral("Korvane");
@@ -65,8 +67,9 @@ class TKorvaneApplication : public QApplication {
 };
 
 // Shows an exception in the general error box: the running application's
-// title as caption, the message with a full stop added.
-void ShowApplicationException(const std::exception& error);
+// title as caption, the message with a full stop added, then the system's
+// reason (权限不够, 设备上没有空间) when one is known.
+void ShowApplicationException(const std::exception& error, const std::string& reason = {});
 
 // The general error handler. Every event handler of a window runs its body
 // through it: an exception ends only that handler and is shown by

@@ -15,6 +15,9 @@ namespace {
 
 const QColor FailureColor(0x80, 0, 0);
 constexpr int TextMargin = 3;
+// Above and below a line's text: glyphs may reach a little beyond the
+// font's ascent and descent.
+constexpr int RowAir = 1;
 
 QString DisplayText(std::string_view line) {
   return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
@@ -77,13 +80,12 @@ class TLogLineDelegate : public QStyledItemDelegate {
   }
 
   QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
-    return {FWidth, TLogListBox::RowHeight};
+    return {FWidth, static_cast<const TLogListBox*>(FView)->RowHeight()};
   }
 
-  // Drawn by hand rather than by the style: the rows are only 12 pixels,
-  // less than the font's line height, and the style would cut every
-  // descender off. The baseline sits where an ideograph fills the row, and
-  // descenders may reach a pixel or two into the row below.
+  // Drawn by hand rather than by the style, so that the baseline sits at
+  // the font's ascent below a pixel of air at the top of the row: neither a
+  // CJK glyph nor a descender reaches into the next row.
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
     const QString text = index.data().toString();
@@ -96,7 +98,7 @@ class TLogLineDelegate : public QStyledItemDelegate {
                                            : option.palette.color(QPalette::Text));
     painter->setFont(option.font);
     painter->drawText(QPoint(option.rect.left() + TextMargin,
-                             option.rect.top() + TLogListBox::RowHeight * 5 / 6),
+                             option.rect.top() + RowAir + FView->fontMetrics().ascent()),
                       text);
     painter->restore();
     if (option.state & QStyle::State_HasFocus) {
@@ -131,6 +133,8 @@ TLogListBox::TLogListBox(QWidget* parent) : QListView(parent) {
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setTextElideMode(Qt::ElideNone);
 }
+
+int TLogListBox::RowHeight() const { return fontMetrics().lineSpacing() + 2 * RowAir; }
 
 void TLogListBox::SetLines(const TLogStore* lines) {
   FDelegate->Measure(lines);

@@ -1,6 +1,6 @@
 #pragma once
-// The list that shows the verification log: one row per line, 12 pixels
-// high, single selection, Ctrl+C copies the selected line.
+// The list that shows the verification log: one row per line, as high as
+// the font needs, single selection, Ctrl+C copies the selected line.
 //
 // A log can hold millions of lines, so the rows are a model over the log
 // itself: nothing is copied, and a line becomes display text only when its
@@ -33,12 +33,13 @@ class TLogListBox : public QListView {
   Q_OBJECT
 
  public:
-  static constexpr int RowHeight = 12;
-
   explicit TLogListBox(QWidget* parent = nullptr);
 
   void SetLines(const TLogStore* lines);
   int Count() const { return FModel->rowCount(); }
+  // The height of every row: the font's line spacing and a little air, at
+  // any scale.
+  int RowHeight() const;
   TLogListModel* Model() const { return FModel; }
 
  private:

@@ -2,27 +2,23 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QFrame>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "CommandLine.h"
 #include "CubicLabel.h"
+#include "DesktopNotice.h"
 #include "FormStyle.h"
 #include "KorvaneApplication.h"
 #include "ListEntry.h"
 #include "OpenItems.h"
 #include "OverallProgressLine.h"
+#include "ProgressPanels.h"
 #include "ResourceUnit.h"
 #include "SearchAnimation.h"
-#include "VerifierUnit.h"
+#include "TrayEntry.h"
 #include "VersionInfo.h"
 
 TVerifySetupInfo* SetupInfo = nullptr;
@@ -32,10 +28,8 @@ TMainForm* MainForm = nullptr;
 namespace {
 
 constexpr QSize OuterSize(480, 414);
-// The panels take the window's width; below this the labels get too short.
-constexpr int MinimumPanelWidth = 440;
-constexpr int CaptionWidth = 128;
-constexpr int RowHeight = 19;
+// How long a window manager may take to report a restored window's state.
+constexpr int RestoreSettleMs = 250;
 
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
 
@@ -72,10 +66,12 @@ TMainForm::TMainForm(TMainFormStart start, QWidget* parent) : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(8, 6, 8, 8);
   layout->setSpacing(6);
-  layout->addWidget(BuildHeader());
-  layout->addWidget(BuildFilePanel());
-  layout->addWidget(BuildCountPanel());
-  layout->addWidget(BuildButtons());
+  HeaderPanel = new TProgressHeader(this, *this);
+  FilePanel = FFilePanel = new TFilePanel(this, *this);
+  CountPanel = FCountPanel = new TCountPanel(this, *this);
+  auto* buttons = new TProgressButtons(this, *this);
+  for (QWidget* part : std::initializer_list<QWidget*>{HeaderPanel, FilePanel, CountPanel, buttons})
+    layout->addWidget(part);
   OverallLine = new TOverallProgressLine(this);
   layout->addWidget(OverallLine);
   layout->addStretch(1);
@@ -83,7 +79,8 @@ TMainForm::TMainForm(TMainFormStart start, QWidget* parent) : QWidget(parent) {
 
   Timer = new QTimer(this);
   Timer->setInterval(TimerInterval);
-  TrayIcon = new QSystemTrayIcon(this);
+  Tray = new TTrayEntry(this);
+  Notice = new TDesktopNotice(this);
 
   ConnectEvent(Timer, &QTimer::timeout, this, &TMainForm::TimerTimer);
   ConnectEvent(PauseButton, &QPushButton::clicked, this, &TMainForm::PauseButtonClick);
@@ -93,128 +90,12 @@ TMainForm::TMainForm(TMainFormStart start, QWidget* parent) : QWidget(parent) {
   ConnectEvent(TitleLabel, &TCubicLabel::Click, this, &TMainForm::TitleLabelClick);
   ConnectEvent(TitleLabel, &TCubicLabel::MouseDown, this, &TMainForm::TitleLabelMouseDown);
   ConnectEvent(TitleLabel, &TCubicLabel::MouseUp, this, &TMainForm::TitleLabelMouseUp);
-  ConnectEvent(TrayIcon, &QSystemTrayIcon::activated, this, &TMainForm::WMTrayIcon);
+  ConnectEvent(Tray, &TTrayEntry::Clicked, this, &TMainForm::WMTrayIcon);
+  ConnectEvent(Notice, &TDesktopNotice::Clicked, this, &TMainForm::BringBack);
   FormCreate(start);
 }
 
 TMainForm::~TMainForm() { FormDestroy(); }
-
-// ---- building the window ---------------------------------------------------
-
-QFrame* TMainForm::BuildHeader() {
-  HeaderPanel = new QFrame(this);
-  HeaderPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  HeaderPanel->setMinimumWidth(MinimumPanelWidth);
-  auto* row = new QHBoxLayout(HeaderPanel);
-  row->setContentsMargins(6, 4, 6, 4);
-  Animate = new TSearchAnimation(HeaderPanel);
-  Animate->setFixedSize(Animate->sizeHint());
-  row->addWidget(Animate);
-
-  auto* titles = new QVBoxLayout;
-  titles->setSpacing(0);
-  TitleLabel = new TCubicLabel(HeaderPanel);
-  TitleLabel->setFont(MakeFont(QStringLiteral("Times New Roman"), 24, true));
-  CubicLabel2 = new TCubicLabel(HeaderPanel);
-  CubicLabel2->setFont(MakeFont(QStringLiteral("Times New Roman"), 14));
-  CubicLabel2->setText(QString::fromUtf8(CopyrightNotice.data(),
-                                         static_cast<qsizetype>(CopyrightNotice.size())));
-  for (TCubicLabel* label : {TitleLabel, CubicLabel2}) {
-    label->SetCubicFace(cfRaised);
-    label->SetFontColor(clNavy);
-    label->setAlignment(Qt::AlignCenter);
-    titles->addWidget(label);
-  }
-  row->addLayout(titles, 1);
-  // Balances the animation so that the titles stand in the middle.
-  row->addSpacing(Animate->width());
-  return HeaderPanel;
-}
-
-QLabel* TMainForm::AddRow(QGridLayout* grid, const char* caption, bool fixed) {
-  const int row = grid->rowCount();
-  auto* captionLabel = new QLabel(Utf8(caption), grid->parentWidget());
-  captionLabel->setFixedWidth(CaptionWidth);
-  grid->addWidget(captionLabel, row, 0);
-  auto* value = new QLabel(grid->parentWidget());
-  // Names and messages come from the disk: never markup.
-  value->setTextFormat(Qt::PlainText);
-  value->setFixedHeight(RowHeight);
-  // A fixed label clips a long name instead of widening the window.
-  if (fixed) value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-  grid->addWidget(value, row, 1);
-  return value;
-}
-
-// A sunken panel as wide as the window, with a grid of caption and value.
-QGridLayout* TMainForm::AddPanel(QFrame*& panel) {
-  panel = new QFrame(this);
-  panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  panel->setMinimumWidth(MinimumPanelWidth);
-  auto* grid = new QGridLayout(panel);
-  grid->setContentsMargins(8, 6, 8, 6);
-  grid->setVerticalSpacing(2);
-  return grid;
-}
-
-QFrame* TMainForm::BuildFilePanel() {
-  QGridLayout* grid = AddPanel(FilePanel);
-  CurrentDirectoryLabel = AddRow(grid, "当前目录:", true);
-  CurrentFileLabel = AddRow(grid, "当前文件:", true);
-  FileSizeLabel = AddRow(grid, "文件大小:", false);
-  const int row = grid->rowCount();
-  grid->addWidget(new QLabel(Utf8("进程:"), FilePanel), row, 0);
-  ProgressBar = new QProgressBar(FilePanel);
-  ProgressBar->setTextVisible(false);
-  ProgressBar->setFixedHeight(16);
-  grid->addWidget(ProgressBar, row, 1);
-  return FilePanel;
-}
-
-QFrame* TMainForm::BuildCountPanel() {
-  QGridLayout* grid = AddPanel(CountPanel);
-  FilesOkLabel = AddRow(grid, "正确的文件数:", false);
-  TotalSizeLabel = AddRow(grid, "总计文件大小:", false);
-  FilesErrorLabel = AddRow(grid, "错误的文件数:", false);
-  LastOkFileLabel = AddRow(grid, "最后一个正确的文件:", true);
-  LastErrorFileLabel = AddRow(grid, "最后一个错误的文件:", true);
-  LastErrorMessageLabel = AddRow(grid, "最后的错误信息:", true);
-  return CountPanel;
-}
-
-QWidget* TMainForm::BuildButtons() {
-  auto makeButton = [this](const char* caption, const char* hint) {
-    auto* button = new QPushButton(Utf8(caption), this);
-    button->setMinimumSize(108, 25);
-    // The hints are kept with their buttons; this window never shows hints.
-    if (hint) button->setStatusTip(Utf8(hint));
-    return button;
-  };
-  SkipDirButton = makeButton("跳过当前目录(&D)", nullptr);
-  SkipButton = makeButton("跳过当前文件(&F)", "Skip current file.");
-  PauseButton = makeButton("暂停(&P)", "Pause process.");
-  StopButton = makeButton("停止(&T)", "Stop the process.");
-  PauseButton->setDefault(true);
-  // Enter presses the focused button, as on the desktop the window was
-  // designed for; each run starts with the focus on the pause button.
-  for (QPushButton* button : {SkipDirButton, SkipButton, PauseButton, StopButton})
-    button->setAutoDefault(true);
-  auto* row = new QHBoxLayout;
-  row->setSpacing(8);
-  row->addStretch(1);
-  // Left to right, so that from the right they read Stop, Pause, Skip file,
-  // Skip directory.
-  for (QPushButton* button : {SkipDirButton, SkipButton, PauseButton, StopButton})
-    row->addWidget(button);
-  setTabOrder(SkipButton, PauseButton);
-  setTabOrder(PauseButton, StopButton);
-  setTabOrder(StopButton, SkipDirButton);
-  auto* holder = new QWidget(this);
-  holder->setMinimumWidth(MinimumPanelWidth);
-  holder->setLayout(row);
-  row->setContentsMargins(0, 2, 0, 0);
-  return holder;
-}
 
 // ---- creation, showing, closing, destruction --------------------------------
 
@@ -223,7 +104,6 @@ void TMainForm::FormCreate(TMainFormStart& start) {
                       QStringLiteral("版"));
   setWindowTitle(TitleLabel->text());
   // No error-mode call: POSIX hands I/O errors of absent media to the caller.
-  TrayIconAdded = false;
   Message = std::move(start.Message);
   FSetupInfo = start.IniFileName.empty()
                    ? std::make_unique<TVerifySetupInfo>()
@@ -231,6 +111,9 @@ void TMainForm::FormCreate(TMainFormStart& start) {
   FVerifyStatus = std::make_unique<TVerifyStatus>();
   SetupInfo = FSetupInfo.get();
   VerifyStatus = FVerifyStatus.get();
+  FRun = new TRunController(*FVerifyStatus, *FSetupInfo, this);
+  ConnectEvent(FRun, &TRunController::StateChanged, this, &TMainForm::RunStateChanged);
+  ConnectEvent(FRun, &TRunController::Ended, this, &TMainForm::RunEnded);
   // A file manager's paths follow "--open"; the switch parser never sees them.
   const TOpenArguments arguments = SplitOpenArguments(start.Parameters);
   ParseCommandLine(arguments.Parameters, *FSetupInfo, [this](const std::string& text) {
@@ -242,13 +125,8 @@ void TMainForm::FormCreate(TMainFormStart& start) {
 }
 
 void TMainForm::ClearLabels() {
-  for (QLabel* label : {CurrentDirectoryLabel, CurrentFileLabel, FilesOkLabel, FilesErrorLabel,
-                        LastOkFileLabel, LastErrorFileLabel, LastErrorMessageLabel})
-    label->clear();
-  FileSizeLabel->setText(QStringLiteral("0 字节"));
-  TotalSizeLabel->setText(QStringLiteral("0 字节"));
-  ProgressBar->setRange(0, 100);
-  ProgressBar->setValue(0);
+  FFilePanel->Clear();
+  FCountPanel->Clear();
   FShown.reset();
 }
 
@@ -307,20 +185,25 @@ void TMainForm::FormClose(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  StopVerify();
+  if (FRun->Active()) {
+    event->ignore();
+    // The program ends when the worker has: a hanging read must not
+    // freeze the window meanwhile.
+    FClosing = true;
+    StopVerify();
+    return;
+  }
   event->accept();
   QCoreApplication::exit(0);
 }
 
 void TMainForm::FormDestroy() {
   Timer->stop();
-  // A worker still running is stopped and joined before the status it
-  // writes into goes away.
-  Verifier.reset();
-  if (TrayIconAdded) {
-    TrayIcon->hide();
-    TrayIconAdded = false;
-  }
+  // The controller goes first: a worker still running is stopped and joined
+  // before the status it writes into goes away.
+  delete FRun;
+  FRun = nullptr;
+  Tray->Remove();
   if (SetupInfo == FSetupInfo.get()) SetupInfo = nullptr;
   if (VerifyStatus == FVerifyStatus.get()) VerifyStatus = nullptr;
   FSetupInfo.reset();
@@ -330,49 +213,39 @@ void TMainForm::FormDestroy() {
 // ---- the run ---------------------------------------------------------------
 
 void TMainForm::StartVerify() {
-  // The last run's worker has ended (its thread was joined when the run
-  // was seen to finish or was stopped); this frees it.
-  Verifier.reset();
   FShown.reset();
-  Verifier = std::make_unique<TVerifier>(*FVerifyStatus, *FSetupInfo);
+  FRun->Start();
   OverallLine->RunStarted();
-  ResumeVerify();
   PauseButton->setFocus();
-  // The run is followed and steered from here: the window takes the
-  // keyboard from the closed selection, so that Enter pauses; once that
-  // has gone, and only if no other window of ours has come up since.
-  QTimer::singleShot(0, this, [this] {
-    if (isVisible() && !QApplication::activeModalWidget() && !isActiveWindow()) activateWindow();
-  });
+  // A run never starts unseen, also when it is started from the tray.
+  BringBack();
 }
 
-void TMainForm::PauseVerify() {
-  PauseButton->setText(QStringLiteral("恢复(&R)"));
-  FVerifyStatus->SetPaused(true);
-  Timer->stop();
+void TMainForm::PauseVerify() { FRun->Pause(); }
+
+void TMainForm::ResumeVerify() { FRun->Resume(); }
+
+void TMainForm::StopVerify() { FRun->Stop(); }
+
+void TMainForm::RunStateChanged(TRunState state) {
+  const bool running = state == TRunState::Running;
+  const bool paused = state == TRunState::Paused;
+  PauseButton->setText(paused ? QStringLiteral("恢复(&R)") : QStringLiteral("暂停(&P)"));
+  // While stopping, the buttons have nothing left to act on.
+  const bool stopping = state == TRunState::Stopping;
+  for (QPushButton* button : {SkipDirButton, SkipButton, PauseButton, StopButton})
+    button->setEnabled(!stopping);
+  setWindowTitle(stopping ? TitleLabel->text() + QStringLiteral(" - 正在停止...")
+                          : TitleLabel->text());
+  if (running || stopping)
+    Timer->start();
+  else
+    Timer->stop();
   Animate->Stop();
-  RefreshTrayIcon();
-}
-
-void TMainForm::ResumeVerify() {
-  PauseButton->setText(QStringLiteral("暂停(&P)"));
-  FVerifyStatus->SetPaused(false);
-  Timer->start();
-  Animate->SetFrame(0);
-  Animate->Play();
-  RefreshTrayIcon();
-}
-
-void TMainForm::StopVerify() {
-  FVerifyStatus->SetPaused(false);
-  Timer->stop();
-  Animate->Stop();
-  if (Verifier) {
-    // Harmless when the worker has already ended: the thread is joined once.
-    Verifier->Terminate();
-    Verifier->WaitFor();
+  if (running) {
+    Animate->SetFrame(0);
+    Animate->Play();
   }
-  OverallLine->RunEnded();
   RefreshTrayIcon();
 }
 
@@ -382,59 +255,35 @@ void TMainForm::TimerTimer() {
   ShowStatus(shot);
   OverallLine->Show(shot);
   UpdateTrayIcon(shot.CurrentFile);
-  if (shot.Finished) RunFinished();
 }
 
 void TMainForm::ShowStatus(const TStatusSnapshot& shot) {
-  const bool all = !FShown;
-  const TStatusSnapshot& was = all ? shot : *FShown;
-  auto text = [&](QLabel* label, const std::string& now, const std::string& before) {
-    if (all || now != before) label->setText(DisplayText(now));
-  };
-  text(CurrentDirectoryLabel, shot.CurrentDirectory, was.CurrentDirectory);
-  text(CurrentFileLabel, shot.CurrentFile, was.CurrentFile);
-  text(LastOkFileLabel, shot.LastOkFile, was.LastOkFile);
-  text(LastErrorFileLabel, shot.LastErrorFile, was.LastErrorFile);
-  text(LastErrorMessageLabel, shot.LastErrorMessage, was.LastErrorMessage);
-  if (all || shot.CurrentFilePosition != was.CurrentFilePosition ||
-      shot.CurrentFileSize != was.CurrentFileSize) {
-    FileSizeLabel->setText(FileSizeText(shot.CurrentFilePosition, shot.CurrentFileSize));
-    ShowBar(shot);
-  }
-  if (all || shot.FilesOk != was.FilesOk) FilesOkLabel->setText(CountText(shot.FilesOk));
-  if (all || shot.TotalBytes != was.TotalBytes)
-    TotalSizeLabel->setText(TotalSizeText(shot.TotalBytes));
-  if (all || shot.FilesError != was.FilesError)
-    FilesErrorLabel->setText(CountText(shot.FilesError));
+  const TStatusSnapshot* was = FShown ? &*FShown : nullptr;
+  FFilePanel->Show(shot, was);
+  FCountPanel->Show(shot, was);
   FShown = shot;
 }
 
-void TMainForm::ShowBar(const TStatusSnapshot& shot) {
-  const TBarValues bar = BarValues(shot.CurrentFilePosition, shot.CurrentFileSize);
-  ProgressBar->setRange(0, bar.Maximum);
-  ProgressBar->setValue(bar.Position);
-}
-
-void TMainForm::RunFinished() {
+void TMainForm::RunEnded(bool stopped) {
+  // The labels take the last values the worker wrote.
+  TimerTimer();
   OverallLine->RunEnded();
-  Animate->Stop();
-  Timer->stop();
-  // The worker has left its closing section; its thread ends at once.
-  // Joining it here means the next run's reset cannot meet its last steps.
-  if (Verifier) Verifier->WaitFor();
-  Message(QStringLiteral("信息"), QStringLiteral("校验完成."), TMessageKind::Information);
+  if (FClosing) {
+    hide();
+    QCoreApplication::exit(0);
+    return;
+  }
+  if (!stopped) {
+    // The user may be elsewhere: the desktop tells them too.
+    if (!isActiveWindow()) Notice->RunDone(FVerifyStatus->FilesOk, FVerifyStatus->FilesError);
+    Message(QStringLiteral("信息"), QStringLiteral("校验完成."), TMessageKind::Information);
+  }
   if (ShowSubtotal) ShowSubtotal();
 }
 
 // ---- buttons and title -------------------------------------------------------
 
-void TMainForm::PauseButtonClick() {
-  if (FVerifyStatus->Idle) return;
-  if (FVerifyStatus->Paused)
-    ResumeVerify();
-  else
-    PauseVerify();
-}
+void TMainForm::PauseButtonClick() { FRun->TogglePause(); }
 
 void TMainForm::SkipButtonClick() { FVerifyStatus->SkipFile = true; }
 
@@ -447,23 +296,20 @@ bool TMainForm::Ask(const char* question) {
 void TMainForm::StopButtonClick() {
   TOnce once(FAsking);
   if (!once.Taken) return;
+  if (!FRun->Active()) return;
   PauseVerify();
-  if (Ask("你要中止校验?")) {
+  // The subtotal follows once the worker has ended.
+  if (Ask("你要中止校验?"))
     StopVerify();
-    if (ShowSubtotal) ShowSubtotal();
-  } else {
+  else
     ResumeVerify();
-  }
 }
 
 void TMainForm::TitleLabelClick() {
-  if (FVerifyStatus->Paused) {
-    if (ShowAbout) ShowAbout();
-    return;
-  }
+  const bool running = FRun->State() == TRunState::Running;
   PauseVerify();
   if (ShowAbout) ShowAbout();
-  ResumeVerify();
+  if (running) ResumeVerify();
 }
 
 void TMainForm::TitleLabelMouseDown() { TitleLabel->SetCubicFace(cfLowered); }
@@ -476,58 +322,64 @@ void TMainForm::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   if (event->type() != QEvent::WindowStateChange) return;
   const auto old = static_cast<QWindowStateChangeEvent*>(event)->oldState();
-  if ((windowState() & Qt::WindowMinimized) && !(old & Qt::WindowMinimized))
-    // Hiding from inside the state change would confuse the window system.
-    QTimer::singleShot(0, this, [this] { HandleEvent([this] { AppMinimize(); }); });
+  if (!(windowState() & Qt::WindowMinimized) || (old & Qt::WindowMinimized)) return;
+  // Hiding from inside the state change would confuse the window system.
+  // Just after a restore, it is the window manager's late note of the
+  // iconic state the window had: the window stays.
+  QTimer::singleShot(0, this, [this] {
+    HandleEvent([this] { FRestoring ? showNormal() : AppMinimize(); });
+  });
 }
 
 const char* TMainForm::StateIconName() const {
-  return FVerifyStatus->Paused || FVerifyStatus->Idle ? "PAUSEICON" : "MAINICON";
+  return FRun->State() == TRunState::Running ? "MAINICON" : "PAUSEICON";
 }
 
 QIcon TMainForm::GetStateIcon() const { return LoadIconResource(Utf8(StateIconName())); }
 
 void TMainForm::AppMinimize() {
-  if (TrayIconAdded) return;
   // Without a notification area the window just stays minimised: hidden,
   // nothing could ever bring it back.
-  if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
-  TrayIconName = Utf8(StateIconName());
-  TrayIcon->setIcon(GetStateIcon());
-  FTrayTip = QStringLiteral("Korvane");
-  TrayIcon->setToolTip(FTrayTip);
-  TrayIcon->show();
-  TrayIconAdded = TrayIcon->isVisible();
-  if (TrayIconAdded) hide();
+  if (Tray->Add(Utf8(StateIconName()), QStringLiteral("Korvane"))) hide();
 }
 
-void TMainForm::AppRestore() {
-  if (!TrayIconAdded) return;
-  TrayIcon->hide();
-  TrayIconAdded = false;
-  setWindowState(windowState() & ~Qt::WindowMinimized);
+void TMainForm::AppRestore() { BringBack(); }
+
+void TMainForm::BringBack() {
+  const bool away = Tray->Added() || isHidden() || isMinimized();
+  Tray->Remove();
+  // Not minimised before it is mapped again, or it would be mapped iconic.
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
   show();
   raise();
-  activateWindow();
+  // A box open when the window went away was made iconic with it.
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (window != this && window->isVisible() && window->isMinimized()) window->showNormal();
+  if (QWidget* modal = QApplication::activeModalWidget()) modal->raise();
+  // Once the window manager has mapped the window, and only if no other
+  // window of ours has come up over it since.
+  QTimer::singleShot(0, this, [this] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      modal->raise();
+      modal->activateWindow();
+    } else if (isVisible() && !isActiveWindow()) {
+      activateWindow();
+    }
+  });
+  FRestoring = away;
+  QTimer::singleShot(RestoreSettleMs, this, [this] {
+    FRestoring = false;
+    if (isVisible() && isMinimized()) showNormal();
+  });
 }
 
 void TMainForm::UpdateTrayIcon(const std::string& fileName) {
-  if (!TrayIconAdded) return;
-  // Rewritten only on a change: every tick passes here.
-  const QString name = Utf8(StateIconName());
-  if (name != TrayIconName) {
-    TrayIconName = name;
-    TrayIcon->setIcon(GetStateIcon());
-  }
-  const QString tip = DisplayText(TrayTipOf(fileName));
-  if (tip != FTrayTip) {
-    FTrayTip = tip;
-    TrayIcon->setToolTip(tip);
-  }
+  // Every tick passes here; the entry rewrites only what changed.
+  Tray->Update(Utf8(StateIconName()), DisplayText(TrayTipOf(fileName)));
 }
 
 void TMainForm::RefreshTrayIcon() {
-  if (!TrayIconAdded) return;
+  if (!Tray->Added()) return;
   std::string file;
   {
     // The worker rewrites the name while it runs: copied under the lock.
@@ -538,13 +390,8 @@ void TMainForm::RefreshTrayIcon() {
 }
 
 void TMainForm::WMTrayIcon(QSystemTrayIcon::ActivationReason reason) {
-  if (reason == QSystemTrayIcon::Trigger) {
-    if (FVerifyStatus->Idle) return;
-    if (FVerifyStatus->Paused)
-      ResumeVerify();
-    else
-      PauseVerify();
-  } else if (reason == QSystemTrayIcon::Context) {
+  if (reason == QSystemTrayIcon::Trigger)
+    FRun->TogglePause();
+  else if (reason == QSystemTrayIcon::Context)
     AppRestore();
-  }
 }

@@ -1,8 +1,8 @@
 #pragma once
-// The progress window: the program's main window. It owns the settings and
-// the shared status, starts, pauses and stops the worker, shows the run by
-// polling the status on a timer, and hides behind a tray icon when the
-// program is minimised.
+// The progress window: the program's main window. It owns the settings,
+// the shared status and the run controller, steers the run through the
+// controller, shows the run by polling the status on a timer, and hides
+// behind a tray icon when the program is minimised.
 #include <functional>
 #include <memory>
 #include <optional>
@@ -14,20 +14,17 @@
 #include <QWidget>
 
 #include "MessageBoxes.h"
+#include "ProgressPanels.h"
 #include "ProgressView.h"
+#include "RunController.h"
 #include "VerifySetupInfo.h"
 #include "VerifyStatus.h"
 
 class QFrame;
-class QGridLayout;
-class QLabel;
-class QProgressBar;
-class QPushButton;
 class QTimer;
-class TCubicLabel;
+class TDesktopNotice;
 class TOverallProgressLine;
-class TSearchAnimation;
-class TVerifier;
+class TTrayEntry;
 
 // Every message box the progress window shows goes through one of these,
 // so that a test can answer it; true means Yes.
@@ -46,7 +43,11 @@ struct TMainFormStart {
 extern TVerifySetupInfo* SetupInfo;
 extern TVerifyStatus* VerifyStatus;
 
-class TMainForm : public QWidget {
+class TMainForm : public QWidget,
+                  public THeaderControls,
+                  public TFilePanelControls,
+                  public TCountPanelControls,
+                  public TButtonControls {
   Q_OBJECT
 
  public:
@@ -55,8 +56,10 @@ class TMainForm : public QWidget {
 
   TVerifySetupInfo& Setup() { return *FSetupInfo; }
   TVerifyStatus& Status() { return *FVerifyStatus; }
+  TRunController& Run() { return *FRun; }
 
-  // The run's control, all on the UI thread.
+  // The run's control, all on the UI thread; none of them waits for the
+  // worker. A stop is followed by the subtotal once the worker has ended.
   void StartVerify();
   void PauseVerify();
   void ResumeVerify();
@@ -72,8 +75,10 @@ class TMainForm : public QWidget {
   // A press on the tray icon: the left button toggles the pause, the right
   // one brings the window back.
   void WMTrayIcon(QSystemTrayIcon::ActivationReason reason);
-  bool TrayIconAdded = false;
-  QString TrayIconName;  // the resource name of the icon the entry shows
+  // Shows the window, out of the tray or the task bar, with every window
+  // of this program that went with it, the topmost modal one on top. The
+  // one way this program brings its window to the user.
+  void BringBack();
 
   // The windows this one opens, set by the start sequence (tests set their own).
   std::function<void()> ShowSelection;
@@ -82,31 +87,16 @@ class TMainForm : public QWidget {
   std::function<void()> ShowAbout;
   TMessageFunction Message;
 
+  // The panels; their controls are the fields of the bases above.
   QFrame* HeaderPanel;
-  TCubicLabel* TitleLabel;
-  TCubicLabel* CubicLabel2;
-  TSearchAnimation* Animate;
   QFrame* FilePanel;
-  QLabel* CurrentDirectoryLabel;
-  QLabel* CurrentFileLabel;
-  QLabel* FileSizeLabel;
-  QProgressBar* ProgressBar;
   QFrame* CountPanel;
-  QLabel* FilesOkLabel;
-  QLabel* TotalSizeLabel;
-  QLabel* FilesErrorLabel;
-  QLabel* LastOkFileLabel;
-  QLabel* LastErrorFileLabel;
-  QLabel* LastErrorMessageLabel;
-  QPushButton* StopButton;
-  QPushButton* PauseButton;
-  QPushButton* SkipButton;
-  QPushButton* SkipDirButton;
   // Not among the designed controls: the whole run's progress, in the
   // empty band under the buttons.
   TOverallProgressLine* OverallLine;
   QTimer* Timer;
-  QSystemTrayIcon* TrayIcon;
+  TTrayEntry* Tray;
+  TDesktopNotice* Notice;
 
   // The display timer's interval: about the rate at which a screen changes.
   static constexpr int TimerInterval = 16;
@@ -131,28 +121,25 @@ class TMainForm : public QWidget {
   void TitleLabelMouseDown();
   void TitleLabelMouseUp();
 
-  QFrame* BuildHeader();
-  QFrame* BuildFilePanel();
-  QFrame* BuildCountPanel();
-  QWidget* BuildButtons();
-  QGridLayout* AddPanel(QFrame*& panel);
-  QLabel* AddRow(QGridLayout* grid, const char* caption, bool fixed);
   void ClearLabels();
   void ShowStatus(const TStatusSnapshot& shot);
-  void ShowBar(const TStatusSnapshot& shot);
-  void RunFinished();
+  void RunStateChanged(TRunState state);
+  void RunEnded(bool stopped);
   bool Ask(const char* question);
   void ApplyOuterSize();
 
   std::unique_ptr<TVerifySetupInfo> FSetupInfo;
   std::unique_ptr<TVerifyStatus> FVerifyStatus;
-  std::unique_ptr<TVerifier> Verifier;
+  TRunController* FRun = nullptr;
+  TFilePanel* FFilePanel;
+  TCountPanel* FCountPanel;
   // What the labels show now; empty when they must all be rewritten.
   std::optional<TStatusSnapshot> FShown;
-  QString FTrayTip;
   bool FAsking = false;     // a stop or close question is open
+  bool FClosing = false;    // the program ends once the worker has
   bool FSelecting = false;  // FormShow's help or selection dialog is open
   bool FSized = false;
+  bool FRestoring = false;  // just brought back: a minimised state is stale
 };
 
 extern TMainForm* MainForm;

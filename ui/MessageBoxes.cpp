@@ -1,9 +1,27 @@
 #include "MessageBoxes.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace {
+
+// What a title bar needs besides its caption: the window's icon and the
+// close, minimise and maximise buttons, at the common window managers'
+// sizes.
+constexpr int TitleBarReserve = 160;
+
+// A box as narrow as a short text ("校验完成.") leaves the window manager no
+// room for its caption, which then shows as "···". The caption's own width
+// is doubled: title bars use a larger, often bold, font than the box.
+void WidenForCaption(QMessageBox& box, const QString& caption) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (!grid) return;
+  const int width = 2 * box.fontMetrics().horizontalAdvance(caption) + TitleBarReserve;
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 QMessageBox::Icon IconOf(TMessageKind kind) {
   switch (kind) {
@@ -24,6 +42,7 @@ bool ShowMessage(const QString& caption, const QString& text, TMessageKind kind)
                   QApplication::activeWindow());
   // File names may hold "<" and "&": the text is never markup.
   box.setTextFormat(Qt::PlainText);
+  WidenForCaption(box, caption);
   if (question) {
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);

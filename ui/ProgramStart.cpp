@@ -16,7 +16,7 @@
 TProgramWindows::TProgramWindows(TMainFormStart start) {
   FMainForm = std::make_unique<TMainForm>(std::move(start));
   MainForm = FMainForm.get();
-  FSelectDialog = std::make_unique<TSelectDialog>(*SetupInfo, *VerifyStatus);
+  FSelectDialog = std::make_unique<TSelectDialog>(*SetupInfo);
   SelectDialog = FSelectDialog.get();
   FResultForm = std::make_unique<TResultForm>(*VerifyStatus, *SetupInfo);
   ResultForm = FResultForm.get();

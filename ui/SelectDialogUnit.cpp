@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -26,6 +25,7 @@
 #include "FormStyle.h"
 #include "KorvaneApplication.h"
 #include "MessageBoxes.h"
+#include "SelectPanels.h"
 
 TSelectDialog* SelectDialog = nullptr;
 
@@ -48,13 +48,6 @@ QPushButton* MakeButton(const char* caption, const char* hint, QWidget* parent) 
   return button;
 }
 
-QCheckBox* MakeCheckBox(const char* caption, const char* hint, QWidget* parent) {
-  auto* box = new QCheckBox(QString::fromUtf8(caption), parent);
-  box->setToolTip(QString::fromUtf8(hint));
-  box->setChecked(true);
-  return box;
-}
-
 // A whole number with blanks around it allowed, in the range a run reads in.
 std::optional<std::int32_t> ReadUnitOf(const QString& text) {
   const std::optional<std::int32_t> unit = StrToInt32(text.trimmed().toStdString());
@@ -64,9 +57,8 @@ std::optional<std::int32_t> ReadUnitOf(const QString& text) {
 
 }  // namespace
 
-TSelectDialog::TSelectDialog(TVerifySetupInfo& setupInfo, TVerifyStatus& verifyStatus,
-                             QWidget* parent)
-    : QDialog(parent), SetupInfo(setupInfo), VerifyStatus(verifyStatus) {
+TSelectDialog::TSelectDialog(TVerifySetupInfo& setupInfo, QWidget* parent)
+    : QDialog(parent), SetupInfo(setupInfo) {
   const QString caption = QStringLiteral("选择要校验的文件");
   SetUpForm(*this, caption, MakeFont(QStringLiteral("宋体"), 12), QSize(521, 443));
   // A fixed frame without title-bar buttons: the dialog is left through
@@ -80,8 +72,10 @@ TSelectDialog::TSelectDialog(TVerifySetupInfo& setupInfo, TVerifyStatus& verifyS
   layout->addWidget(BuildTitlePanel());
   auto* middle = new QHBoxLayout;
   middle->setSpacing(4);
-  middle->addWidget(BuildFilePanel(), 1);
-  middle->addWidget(BuildOptionsPanel());
+  FilePanel = new TSelectFilePanel(this, *this);
+  OptionsPanel = new TSelectOptionsPanel(this, *this);
+  middle->addWidget(FilePanel, 1);
+  middle->addWidget(OptionsPanel);
   layout->addLayout(middle);
   layout->addLayout(BuildButtonRow());
   layout->addWidget(BuildListPanel(), 1);
@@ -115,68 +109,6 @@ QFrame* TSelectDialog::BuildTitlePanel() {
   CubicLabel1->SetFontColor(clNavy);
   row->addWidget(CubicLabel1);
   return Panel4;
-}
-
-QFrame* TSelectDialog::BuildFilePanel() {
-  FilePanel = MakePanel(this);
-  auto* grid = new QGridLayout(FilePanel);
-  grid->setContentsMargins(6, 6, 6, 6);
-  grid->setSpacing(4);
-  DriveComboBox = new TDriveComboBox(FilePanel);
-  DirListBox = new TDirectoryTree(FilePanel);
-  DriveComboBox->SetVolume(VolumeOf(QDir::currentPath()));
-  DirListBox->SetVolume(DriveComboBox->Volume(), QDir::currentPath());
-  Label1 = new QLabel(QStringLiteral("通配符:"), FilePanel);
-  MaskEdit = new QLineEdit(QStringLiteral("*.*"), FilePanel);
-  FileList = new TFileListModel(this);
-  FileListBox = new QListView(FilePanel);
-  FileListBox->setModel(FileList);
-  FileListBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  FileListBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  FileListBox->setUniformItemSizes(true);
-  auto* mask = new QHBoxLayout;
-  mask->addWidget(Label1);
-  mask->addWidget(MaskEdit, 1);
-  grid->addWidget(DriveComboBox, 0, 0);
-  grid->addWidget(DirListBox, 1, 0);
-  grid->addLayout(mask, 0, 1);
-  grid->addWidget(FileListBox, 1, 1);
-  // The tree takes a fixed share; the mask and the file list the rest.
-  DriveComboBox->setFixedWidth(170);
-  DirListBox->setFixedWidth(170);
-  return FilePanel;
-}
-
-QFrame* TSelectDialog::BuildOptionsPanel() {
-  OptionsPanel = MakePanel(this);
-  OptionsPanel->setFixedWidth(168);
-  auto* column = new QVBoxLayout(OptionsPanel);
-  column->setContentsMargins(8, 8, 8, 8);
-  column->setSpacing(6);
-  AllSubdirectoriesCheckBox =
-      MakeCheckBox("包含所有子目录(&S)", "Verify files in all subdirectories.", OptionsPanel);
-  AllFileAttributesCheckBox =
-      MakeCheckBox("包含所有文件属性(&A)", "Verify file with all attrubutes.", OptionsPanel);
-  PositionErrorCheckBox =
-      MakeCheckBox("指示错误位置(&P)", "Indicate error position in the file.", OptionsPanel);
-  ReadUnitGroupBox = new QGroupBox(QStringLiteral("读取单位(&R)"), OptionsPanel);
-  ReadUnitEdit = new QLineEdit(QStringLiteral("1024"), ReadUnitGroupBox);
-  ReadUnitEdit->setToolTip(QStringLiteral("Enter a number as the minimum unit to read. "));
-  BytesLabel = new QLabel(QStringLiteral("字节"), ReadUnitGroupBox);
-  auto* unit = new QHBoxLayout(ReadUnitGroupBox);
-  unit->addWidget(ReadUnitEdit, 1);
-  unit->addWidget(BytesLabel);
-  DefaultButton = MakeButton("设为默认值", nullptr, OptionsPanel);
-  column->addWidget(AllSubdirectoriesCheckBox);
-  column->addWidget(AllFileAttributesCheckBox);
-  column->addWidget(PositionErrorCheckBox);
-  auto* indented = new QHBoxLayout;
-  indented->addSpacing(16);
-  indented->addWidget(ReadUnitGroupBox, 1);
-  column->addLayout(indented);
-  column->addStretch(1);
-  column->addWidget(DefaultButton);
-  return OptionsPanel;
 }
 
 QLayout* TSelectDialog::BuildButtonRow() {
@@ -290,6 +222,9 @@ bool TSelectDialog::eventFilter(QObject* watched, QEvent* event) {
 void TSelectDialog::keyPressEvent(QKeyEvent* event) {
   // No button answers Escape.
   if (event->key() == Qt::Key_Escape) return event->ignore();
+  // Enter in the mask field applies the mask; it never starts a run.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && focusWidget() == MaskEdit) return ListFiles();
   QDialog::keyPressEvent(event);
 }
 
@@ -399,7 +334,7 @@ void TSelectDialog::OkButtonClick() {
   if (!readUnit) return;
   accept();
   StoreSelection(*readUnit);
-  VerifyStatus.Reset();
+  // The run's start resets the status.
   if (StartVerify) StartVerify();
 }
 

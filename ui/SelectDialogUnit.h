@@ -10,27 +10,19 @@
 #include <QDialog>
 
 #include "CommonDataUnit.h"
+#include "SelectPanels.h"
 
-class QCheckBox;
 class QFrame;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QListView;
 class QPushButton;
 class TChosenListModel;
 class TChosenListView;
 class TCubicLabel;
-class TDirectoryTree;
-class TDriveComboBox;
-class TFileListModel;
 
-class TSelectDialog : public QDialog {
+class TSelectDialog : public QDialog, public TBrowserControls, public TOptionControls {
   Q_OBJECT
 
  public:
-  TSelectDialog(TVerifySetupInfo& setupInfo, TVerifyStatus& verifyStatus,
-                QWidget* parent = nullptr);
+  explicit TSelectDialog(TVerifySetupInfo& setupInfo, QWidget* parent = nullptr);
   ~TSelectDialog() override;
 
   // Shows the dialog modally; returns when it has been closed (after the
@@ -46,21 +38,9 @@ class TSelectDialog : public QDialog {
 
   QFrame* Panel4;
   TCubicLabel* CubicLabel1;
+  // The browser's and the options' controls are the fields of the bases.
   QFrame* FilePanel;
-  TDriveComboBox* DriveComboBox;
-  TDirectoryTree* DirListBox;
-  QLabel* Label1;
-  QLineEdit* MaskEdit;
-  QListView* FileListBox;
-  TFileListModel* FileList;
   QFrame* OptionsPanel;
-  QCheckBox* AllSubdirectoriesCheckBox;
-  QCheckBox* AllFileAttributesCheckBox;
-  QCheckBox* PositionErrorCheckBox;
-  QGroupBox* ReadUnitGroupBox;
-  QLineEdit* ReadUnitEdit;
-  QLabel* BytesLabel;
-  QPushButton* DefaultButton;
   QPushButton* AddDirectoryButton;
   QPushButton* AddFilesButton;
   QPushButton* RemoveButton;
@@ -99,8 +79,6 @@ class TSelectDialog : public QDialog {
   void CubicLabel1MouseUp();
 
   QFrame* BuildTitlePanel();
-  QFrame* BuildFilePanel();
-  QFrame* BuildOptionsPanel();
   QLayout* BuildButtonRow();
   QFrame* BuildListPanel();
   void ConnectEvents();
@@ -111,7 +89,6 @@ class TSelectDialog : public QDialog {
   void StoreSelection(std::int32_t readUnit);
 
   TVerifySetupInfo& SetupInfo;
-  TVerifyStatus& VerifyStatus;
 };
 
 // The one selection dialog, created with the other windows at start.

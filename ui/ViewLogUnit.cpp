@@ -110,9 +110,16 @@ void TViewLogForm::resizeEvent(QResizeEvent* event) {
   HandleEvent([this] { FormResize(); });
 }
 
-void TViewLogForm::FormActivate() { ListBox->SetLines(&FVerifyStatus.Log); }
+void TViewLogForm::FormActivate() {
+  // Back from a box or the save dialog over it: the same log, and the list
+  // keeps its selected line and its scroll position.
+  if (ListBox->Model()->Lines() != &FVerifyStatus.Log) ListBox->SetLines(&FVerifyStatus.Log);
+}
 
-void TViewLogForm::FormDeactivate() { ListBox->SetLines(nullptr); }
+void TViewLogForm::FormDeactivate() {
+  // A window over the viewer leaves the list painted; only hiding lets go.
+  if (!isVisible()) ListBox->SetLines(nullptr);
+}
 
 void TViewLogForm::FormResize() {
   ListBox->setGeometry(0, ViewLogBandHeight, width(), std::max(0, height() - ViewLogBandHeight));
@@ -121,8 +128,13 @@ void TViewLogForm::FormResize() {
 void TViewLogForm::SaveLogButtonClick() {
   const QString fileName = AskFileName();
   if (fileName.isEmpty()) return;
-  const TWaitCursor waiting;
-  SaveLogFile(FVerifyStatus.Log, QFile::encodeName(fileName).toStdString());
+  try {
+    const TWaitCursor waiting;
+    SaveLogFile(FVerifyStatus.Log, QFile::encodeName(fileName).toStdString());
+  } catch (const ELogFileError& error) {
+    // The designed text, and on a line of its own why it failed.
+    ShowApplicationException(error, error.Reason());
+  }
 }
 
 void TViewLogForm::CloseButtonClick() { close(); }

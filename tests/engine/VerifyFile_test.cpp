@@ -59,7 +59,8 @@ TEST(VerifyFile, ReadErrorReportsTheStartOfTheFailingUnit) {
   EXPECT_EQ(f.Status.FilesOk, 0);
   EXPECT_EQ(f.Status.LastErrorFile, path);
   EXPECT_EQ(f.Status.LastErrorMessage, "不能读文件,错误位置在2,048字节处.");
-  EXPECT_EQ(f.Status.CurrentFilePosition, 5000);
+  // The window shows where the failing unit began, not a full file.
+  EXPECT_EQ(f.Status.CurrentFilePosition, 2048);
   EXPECT_FALSE(f.Status.FileError);
 }
 
@@ -73,10 +74,12 @@ TEST(VerifyFile, OpenRefusedAndFileShorterThanListed) {
                                  "     系统错误信息=" + Platform::SystemErrorText(EACCES)}));
   EXPECT_EQ(f.Status.CurrentFilePosition, 0);
 
-  // A file that simply ends early has no system error: code 0, no text.
+  // A file that simply ends early has no system error: code 0, and a text
+  // that says where its data ended.
   f.Verifier.VerifyFile(fs.PathOf("short"), 5000, 0);
   EXPECT_EQ(f.LogFrom(7), (Lines{"     不能读文件,错误位置在2,048字节处.", "     文件错误代码e=0",
-                                 "     系统错误信息="}));
+                                 "     系统错误信息=文件在3,000字节处结束,短于其长度"}));
+  EXPECT_EQ(f.Status.CurrentFilePosition, 2048);
   EXPECT_EQ(f.Status.FilesError, 2);
   EXPECT_EQ(f.Status.ErrorList.size(), 6u);
 }

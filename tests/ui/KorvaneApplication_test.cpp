@@ -107,6 +107,9 @@ TEST(GeneralErrorHandler, FullStopIsNotDoubled) {
             QStringLiteral("Cannot create file /a."));
   EXPECT_EQ(TKorvaneApplication::ExceptionText(std::runtime_error("无法写入.")),
             QStringLiteral("无法写入."));
+  // The system's reason goes on a line of its own, after the stop.
+  EXPECT_EQ(TKorvaneApplication::ExceptionText(std::runtime_error("Stream write error"), "设备上没有空间"),
+            QStringLiteral("Stream write error.\n设备上没有空间"));
 }
 
 TEST(MessageBoxes, CaptionsIconsAndChineseButtons) {
@@ -128,6 +131,8 @@ TEST(MessageBoxes, CaptionsIconsAndChineseButtons) {
     EXPECT_EQ(seen.Icon, kind.Icon);
     EXPECT_EQ(seen.Text, QStringLiteral("<b>C:\\a&b</b>"));
     EXPECT_EQ(seen.Buttons, QStringList{QStringLiteral("确定")});
+    // A short text still leaves the title bar room for the caption.
+    EXPECT_GE(seen.Width, 200);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "CubicLabel.h"
+#include "ElidedLabel.h"
 #include "MainFormFixture.h"
 #include "SearchAnimation.h"
 #include "TestFs.h"
@@ -42,6 +43,15 @@ TEST_F(MainFormTest, CreationFillsTheWindowAndReadsTheCommandLine) {
   QApplication::processEvents();
   EXPECT_EQ(form.width(), width);
   EXPECT_LE(form.CurrentFileLabel->geometry().right(), form.FilePanel->width());
+  // A long path loses its middle, so that the file name stays in view.
+  const auto* path = qobject_cast<TElidedLabel*>(form.LastErrorFileLabel);
+  ASSERT_NE(path, nullptr);
+  form.LastErrorFileLabel->setText(QStringLiteral("/media/usb/") + QString(200, QLatin1Char('d')) +
+                                   QStringLiteral("/报告.dat"));
+  EXPECT_TRUE(path->ShownText().startsWith(QStringLiteral("/media/")));
+  EXPECT_TRUE(path->ShownText().endsWith(QStringLiteral("/报告.dat")));
+  EXPECT_TRUE(path->ShownText().contains(QChar(0x2026)));
+  EXPECT_EQ(path->toolTip(), QString());  // set when painted
 }
 
 // A run that ends by itself, then a second one over other files, as the
@@ -80,6 +90,13 @@ TEST_F(MainFormTest, RunThatEndsShowsDoneThenSubtotalAndASecondRunCountsFromZero
   EXPECT_EQ(form.FileSizeLabel->text(), QStringLiteral("0/0字节"));
   EXPECT_EQ(form.ProgressBar->value(), form.ProgressBar->minimum());
   EXPECT_GT(form.ProgressBar->maximum(), form.ProgressBar->minimum());
+
+  // A failed file stays at the unit that failed, not at a full bar.
+  Calls.clear();
+  Start({fs.PathOf("d/bad")}, 1024);
+  ASSERT_TRUE(WaitFor([&] { return Called("subtotal"); }));
+  EXPECT_EQ(form.FileSizeLabel->text(), QStringLiteral("4,096/8,192字节"));
+  EXPECT_EQ(form.ProgressBar->value() * 2, form.ProgressBar->maximum());
 }
 
 // Pause, skips and stop on files slow enough to be caught half read.
@@ -130,10 +147,10 @@ TEST_F(MainFormTest, PauseSkipAndStopActOnTheRunningWorker) {
   form.SkipDirButton->click();
   ASSERT_TRUE(WaitFor([&] { return Counts().DirsSkipped == 1 && Counts().CurrentFile == "b1"; }));
 
-  // Stop, Yes: the subtotal without "校验完成.", the worker gone.
+  // Stop, Yes: the subtotal without "校验完成.", once the worker has gone.
   Answer = [](const TSeenMessage&) { return true; };
   form.StopButton->click();
-  EXPECT_TRUE(Called("subtotal"));
+  ASSERT_TRUE(WaitFor([&] { return Called("subtotal"); }));
   EXPECT_EQ(SeenCount("校验完成."), 0);
   EXPECT_TRUE(form.Status().Idle);
   EXPECT_EQ(Counts().Log.back().rfind("总计时间", 0), 0u);

@@ -186,8 +186,7 @@ QPixmap SelectDialogPicture() {
     if (!file.open(QIODevice::WriteOnly)) return {};
   }
   TVerifySetupInfo setup(folder.filePath(QStringLiteral("KORVANE.INI")).toStdString());
-  TVerifyStatus status;
-  TSelectDialog dialog(setup, status);
+  TSelectDialog dialog(setup);
   for (const char* item : {"/home/user/Documents/*.*", "/media/usb/photos/*.jpg", "/etc/fstab"})
     dialog.AddItem(item);
   QEventLoop listed;

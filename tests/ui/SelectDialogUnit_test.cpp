@@ -74,8 +74,7 @@ class SelectDialogTest : public testing::Test {
 
   TTempDir Temp;
   TVerifySetupInfo Setup{Temp / "KORVANE.INI"};
-  TVerifyStatus Status;
-  TSelectDialog Dialog{Setup, Status};
+  TSelectDialog Dialog{Setup};
 };
 
 }  // namespace
@@ -205,8 +204,7 @@ TEST(SelectDialog, StoredOptionsFillTheFormAndEnableTheDefaultButton) {
     TVerifySetupInfo setup(temp / "KORVANE.INI");
     c.Change(setup);
     setup.VerifyList = {"/b", "/A"};
-    TVerifyStatus status;
-    TSelectDialog dialog(setup, status);
+    TSelectDialog dialog(setup);
     WhileShown(dialog, [&] {
       EXPECT_EQ(dialog.DefaultButton->isEnabled(), c.Enabled);
       EXPECT_EQ(dialog.AllSubdirectoriesCheckBox->isChecked(), setup.AllSubdirectories);
@@ -251,22 +249,23 @@ TEST_F(SelectDialogTest, AboutBoxClosingRefillsButComingBackFromElsewhereDoesNot
   AboutForm = nullptr;
 }
 
-TEST_F(SelectDialogTest, StartStoresTheChoiceResetsTheStatusAndStartsOnce) {
+TEST_F(SelectDialogTest, StartStoresTheChoiceAndStartsOnce) {
   int starts = 0;
   Dialog.StartVerify = [&] {
     ++starts;
     EXPECT_FALSE(Dialog.isVisible());
-    EXPECT_EQ(Status.FilesOk, 0);
   };
-  Status.FilesOk = 3;
-  Status.StartTime = 46000.5;
-  Status.Log = {"old"};
   WhileShown(Dialog, [&] {
     Dialog.AddItem("/b/*.*");
     Dialog.AddItem("/A/x");
     Dialog.AllSubdirectoriesCheckBox->setChecked(false);
     Dialog.PositionErrorCheckBox->setChecked(false);  // the number still counts
     Dialog.ReadUnitEdit->setText(QStringLiteral(" 512 "));
+    // Enter in the mask field applies the mask and starts nothing.
+    Dialog.MaskEdit->setFocus();
+    QTest::keyClick(Dialog.MaskEdit, Qt::Key_Return);
+    EXPECT_EQ(starts, 0);
+    EXPECT_TRUE(Dialog.isVisible());
     Dialog.OkButton->click();
   });
   EXPECT_EQ(starts, 1);
@@ -275,8 +274,6 @@ TEST_F(SelectDialogTest, StartStoresTheChoiceResetsTheStatusAndStartsOnce) {
   EXPECT_TRUE(Setup.AllFileAttributes);
   EXPECT_FALSE(Setup.PositionError);
   EXPECT_EQ(Setup.ReadUnit, 512);
-  EXPECT_EQ(Status.StartTime, 0);
-  EXPECT_TRUE(Status.Log.empty());
 }
 
 TEST_F(SelectDialogTest, NothingIsStoredOrStartedWithoutItemsOrWithABadReadUnit) {
@@ -345,8 +342,7 @@ TEST(SelectDialog, AFailedSaveIsReportedAndKeepsTheButtonEnabled) {
   TTestFs fs({{.Path = "KORVANE.INI", .Content = "[Korvane 3.1]\n"}});
   KORVANE_REQUIRE_FUSE(fs);
   TVerifySetupInfo setup(fs.PathOf("KORVANE.INI"));
-  TVerifyStatus status;
-  TSelectDialog dialog(setup, status);
+  TSelectDialog dialog(setup);
   dialog.ReadUnitEdit->setText(QStringLiteral("4096"));
   TBoxAnswerer boxes;
   dialog.DefaultButton->click();

@@ -75,6 +75,7 @@ void OnNextModal(std::function<void(QWidget*)> action, QWidget* after) {
 TSeenBox SeeBox(const QMessageBox& box) {
   TSeenBox seen{box.windowTitle(), box.text(), box.icon(), {}};
   for (QAbstractButton* button : box.buttons()) seen.Buttons << button->text();
+  seen.Width = box.width();
   return seen;
 }
 

@@ -41,6 +41,7 @@ struct TSeenBox {
   QString Caption, Text;
   QMessageBox::Icon Icon = QMessageBox::NoIcon;
   QStringList Buttons;
+  int Width = 0;
 };
 TSeenBox SeeBox(const QMessageBox& box);
 

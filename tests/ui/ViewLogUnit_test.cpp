@@ -13,6 +13,7 @@
 #include "CubicLabel.h"
 #include "LogFile.h"
 #include "LogListBox.h"
+#include "SystemError.h"
 #include "TempDir.h"
 #include "TestUtil.h"
 #include "UiTestSupport.h"
@@ -69,11 +70,14 @@ TEST_F(ViewLog, ListShowsTheLogWhileActiveAndKeepsItsPlace) {
   OnNextModal([&](QWidget* top) {
     ASSERT_EQ(top, &Form);
     EXPECT_EQ(Rows(), LogLines());
+    Form.ListBox->setCurrentIndex(Form.ListBox->Model()->index(5));
     OnNextModal([&](QWidget* about) {
       EXPECT_EQ(about, &About);
-      EXPECT_EQ(Form.ListBox->Count(), 0);
+      // A window over the viewer leaves the list painted and in its place.
+      EXPECT_EQ(Rows(), LogLines());
       OnNextModal([&](QWidget*) {
         seen = Rows();
+        EXPECT_EQ(Form.ListBox->currentIndex().row(), 5);
         for (const QSize size : {QSize(369, 292), QSize(800, 600), QSize(200, 120)}) {
           Form.resize(size);
           EXPECT_EQ(Form.ListBox->geometry(), QRect(0, 96, size.width(), size.height() - 96));
@@ -137,9 +141,11 @@ TEST_F(ViewLog, SaveFailuresAreReportedAndLoseNothing) {
   TTempDir dir;
   const TStringList log = Status.Log;
   const std::string missing = dir.PathOf("no/such/dir/log.txt");
+  // The designed text, then the system's reason on a line of its own.
   const std::pair<std::string, QString> cases[] = {
-      {missing, QString::fromStdString("Cannot create file " + missing + ".")},
-      {"/dev/full", QStringLiteral("Stream write error.")},
+      {missing, QString::fromStdString("Cannot create file " + missing + ".\n" +
+                                       Platform::SystemErrorText(ENOENT))},
+      {"/dev/full", QString::fromStdString("Stream write error.\n" + Platform::SystemErrorText(ENOSPC))},
   };
   for (const auto& [path, message] : cases) {
     QString caption, text;
@@ -175,4 +181,38 @@ TEST_F(ViewLog, SaveDialogSettings) {
   EXPECT_EQ(dialog.defaultSuffix(), QString());
   emit dialog.filterSelected(QStringLiteral("Text file (*.txt)"));
   EXPECT_EQ(dialog.defaultSuffix(), QStringLiteral("txt"));
+}
+
+// Run at scale 1 and, by korvane_ui_viewer_scale2, at scale 2: the ink of
+// a row of tall CJK glyphs and descenders stays inside its own row.
+TEST_F(ViewLog, RowsAreAsHighAsTheirGlyphs) {
+  const std::string tall = "   文件'/媒体/gjpqy|ÅÉ_報告':";
+  // The first and last pixel rows with ink when only one of two rows has text.
+  auto inkOf = [&](const TStringList& log) {
+    Status.Log = log;
+    Form.show();
+    Form.ListBox->clearFocus();  // no focus frame: only the text is ink
+    QApplication::processEvents();
+    const QImage image = Form.ListBox->viewport()->grab().toImage();
+    Form.hide();
+    const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+    int first = -1, last = -1;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        if (image.pixel(x, y) != background) {
+          if (first < 0) first = y;
+          last = y;
+          break;
+        }
+    return std::pair{first, last};
+  };
+  const auto [upperTop, upperBottom] = inkOf({tall, ""});
+  const auto [lowerTop, lowerBottom] = inkOf({"", tall});
+  ASSERT_GE(upperTop, 0);
+  ASSERT_GE(lowerTop, 0);
+  const int rowPixels = qRound(Form.ListBox->RowHeight() * Form.ListBox->devicePixelRatioF());
+  EXPECT_LT(upperBottom, rowPixels) << "the first row's glyphs reach into the second";
+  EXPECT_GE(lowerTop, rowPixels) << "the second row's glyphs reach into the first";
+  EXPECT_LT(lowerBottom, 2 * rowPixels);
+  EXPECT_LT(upperBottom, lowerTop);
 }
