@@ -11,6 +11,7 @@
 #include "CubicLabel.h"
 #include "DesktopNotice.h"
 #include "FormStyle.h"
+#include "KeptLog.h"
 #include "KorvaneApplication.h"
 #include "ListEntry.h"
 #include "OpenItems.h"
@@ -111,7 +112,7 @@ void TMainForm::FormCreate(TMainFormStart& start) {
   FVerifyStatus = std::make_unique<TVerifyStatus>();
   SetupInfo = FSetupInfo.get();
   VerifyStatus = FVerifyStatus.get();
-  FRun = new TRunController(*FVerifyStatus, *FSetupInfo, this);
+  FRun = new TRunController(*FVerifyStatus, *FSetupInfo, KeptLogFolder(), this);
   ConnectEvent(FRun, &TRunController::StateChanged, this, &TMainForm::RunStateChanged);
   ConnectEvent(FRun, &TRunController::Ended, this, &TMainForm::RunEnded);
   // A file manager's paths follow "--open"; the switch parser never sees them.
