@@ -11,6 +11,7 @@
 #include "CubicLabel.h"
 #include "DesktopNotice.h"
 #include "FormStyle.h"
+#include "KeptLog.h"
 #include "KorvaneApplication.h"
 #include "ListEntry.h"
 #include "OpenItems.h"
@@ -111,7 +112,7 @@ void TMainForm::FormCreate(TMainFormStart& start) {
   FVerifyStatus = std::make_unique<TVerifyStatus>();
   SetupInfo = FSetupInfo.get();
   VerifyStatus = FVerifyStatus.get();
-  FRun = new TRunController(*FVerifyStatus, *FSetupInfo, this);
+  FRun = new TRunController(*FVerifyStatus, *FSetupInfo, KeptLogFolder(), this);
   ConnectEvent(FRun, &TRunController::StateChanged, this, &TMainForm::RunStateChanged);
   ConnectEvent(FRun, &TRunController::Ended, this, &TMainForm::RunEnded);
   // A file manager's paths follow "--open"; the switch parser never sees them.
@@ -141,10 +142,24 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::ApplyOuterSize() {
   if (FSized) return;
   FSized = true;
-  // The designed size includes the frame, which is known only once shown.
-  const QSize frame = frameGeometry().size() - size();
-  resize(OuterSize - frame);
+  // The designed size includes the frame, which the window manager adds
+  // only after the window is mapped: until it is known the client area
+  // takes the whole size, and the frame is taken off once it comes.
+  resize(OuterSize);
   CentreOnScreen(this);
+  TakeOffFrame(FrameWaits);
+}
+
+void TMainForm::TakeOffFrame(int waitsLeft) {
+  const QSize frame = frameGeometry().size() - size();
+  if (frame.width() > 0 || frame.height() > 0) {
+    resize(OuterSize - frame);
+    CentreOnScreen(this);
+    return;
+  }
+  // Without a window manager no frame ever comes.
+  if (waitsLeft > 0 && isVisible())
+    QTimer::singleShot(FrameWait, this, [this, waitsLeft] { TakeOffFrame(waitsLeft - 1); });
 }
 
 void TMainForm::FormShow() {

@@ -1,26 +1,57 @@
 #include "RunController.h"
 
+#include <QDateTime>
 #include <QTimer>
 
+#include "KeptLog.h"
 #include "VerifierUnit.h"
 
-TRunController::TRunController(TVerifyStatus& status, TVerifySetupInfo& setup, QObject* parent)
-    : QObject(parent), FStatus(status), FSetup(setup), FPoll(new QTimer(this)) {
+TRunController::TRunController(TVerifyStatus& status, TVerifySetupInfo& setup,
+                               QString keptLogFolder, QObject* parent)
+    : QObject(parent),
+      FStatus(status),
+      FSetup(setup),
+      FKeptLogFolder(std::move(keptLogFolder)),
+      FPoll(new QTimer(this)) {
   FPoll->setInterval(PollInterval);
   connect(FPoll, &QTimer::timeout, this, &TRunController::Poll);
 }
 
-TRunController::~TRunController() = default;
+TRunController::~TRunController() {
+  // The worker goes first; a run cut short keeps the log it made.
+  FVerifier.reset();
+  if (FKeptLog) FKeptLog->Finish();
+}
 
 void TRunController::Start() {
   if (Active()) return;
   // The last run's worker was joined when it was seen to end.
   FVerifier.reset();
   FStatus.Reset();
-  FVerifier = std::make_unique<TVerifier>(FStatus, FSetup);
+  try {
+    FVerifier = std::make_unique<TVerifier>(FStatus, FSetup, LogOptions());
+  } catch (...) {
+    // No run, so no log to keep.
+    FLogWriter.reset();
+    if (FKeptLog) FKeptLog->Discard();
+    FKeptLog.reset();
+    throw;
+  }
   FAwake.Acquire("Korvane", "校验文件");
   FPoll->start();
   SetState(TRunState::Running);
+}
+
+TRunOptions TRunController::LogOptions() {
+  FLogWriter.reset();
+  FKeptLog.reset();
+  if (FKeptLogFolder.isEmpty()) return {};
+  FKeptLog = std::make_unique<TKeptLog>(FStatus, FKeptLogFolder, QDateTime::currentDateTime());
+  FErrorList = std::make_unique<TStoreLines>(FStatus.ErrorList);
+  FLogWriter = std::make_unique<TLogWriter>(*FKeptLog, *FErrorList);
+  TRunOptions options;
+  options.Observers = {FLogWriter.get()};
+  return options;
 }
 
 void TRunController::Pause() {
@@ -61,6 +92,7 @@ void TRunController::Poll() {
   if (!FStatus.Finished) return;
   FPoll->stop();
   FVerifier->WaitFor();
+  if (FKeptLog) FKeptLog->Finish();
   FAwake.Release();
   const bool stopped = FState == TRunState::Stopping;
   FStatus.SetPaused(false);

@@ -4,16 +4,19 @@
 // ever waits for the worker: a read may hang on a failing medium for
 // minutes, and the windows must answer all the while. A stop is a request;
 // Ended follows once the worker has really gone. While a run goes on, the
-// machine is kept from going to sleep.
+// machine is kept from going to sleep, and its log is kept on the disk.
 #include <memory>
 
 #include <QObject>
+#include <QString>
 
 #include "SleepInhibitor.h"
+#include "VerifierUnit.h"
 #include "VerifySetupInfo.h"
 #include "VerifyStatus.h"
 
 class QTimer;
+class TKeptLog;
 class TVerifier;
 
 enum class TRunState { Idle, Running, Paused, Stopping };
@@ -22,7 +25,10 @@ class TRunController : public QObject {
   Q_OBJECT
 
  public:
-  TRunController(TVerifyStatus& status, TVerifySetupInfo& setup, QObject* parent = nullptr);
+  // Each run's log also goes to a file of its own in keptLogFolder; none
+  // when it is empty.
+  TRunController(TVerifyStatus& status, TVerifySetupInfo& setup, QString keptLogFolder,
+                 QObject* parent = nullptr);
   // At the program's end only: a worker still running is stopped and
   // joined before the status it writes into goes away.
   ~TRunController() override;
@@ -51,11 +57,19 @@ class TRunController : public QObject {
   void Ended(bool stopped);
 
  private:
+  // The run's log goes through a writer of our own when it is kept.
+  TRunOptions LogOptions();
   void SetState(TRunState state);
   void Poll();
 
   TVerifyStatus& FStatus;
   TVerifySetupInfo& FSetup;
+  QString FKeptLogFolder;
+  // The run's log, written into the status and the kept file; the worker
+  // uses them until it is joined.
+  std::unique_ptr<TKeptLog> FKeptLog;
+  std::unique_ptr<TStoreLines> FErrorList;
+  std::unique_ptr<TLogWriter> FLogWriter;
   std::unique_ptr<TVerifier> FVerifier;
   // Held from the start to the end of a run, a pause included.
   Platform::TSleepInhibitor FAwake;

@@ -203,9 +203,8 @@ void TSelectDialog::ShowSelection() {
   exec();
 }
 
-// Runs when the dialog is shown and when the about box opened over it has
-// closed, never when the user merely comes back from another program: that
-// would throw away what they have just changed.
+// Runs only when the dialog is shown: coming back from the about box or
+// from another program would throw away what the user has just chosen.
 void TSelectDialog::FormActivate() {
   AllSubdirectoriesCheckBox->setChecked(SetupInfo.AllSubdirectories);
   AllFileAttributesCheckBox->setChecked(SetupInfo.AllFileAttributes);
@@ -357,7 +356,6 @@ void TSelectDialog::DefaultButtonClick() {
 
 void TSelectDialog::CubicLabel1Click() {
   ::ShowAbout();
-  FormActivate();
 }
 
 void TSelectDialog::CubicLabel1MouseDown() { CubicLabel1->SetCubicFace(cfLowered); }

@@ -4,8 +4,12 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPushButton>
+#include <QStandardPaths>
 
 #include "AboutUnit.h"
 #include "CubicLabel.h"
@@ -84,6 +88,9 @@ void TViewLogForm::BuildSaveDialog() {
   SaveDialog->setNameFilters({TextFilter, AllFilter});
   SaveDialog->selectNameFilter(TextFilter);
   SaveDialog->setDefaultSuffix(QStringLiteral("txt"));
+  // Never the program's own folder, where a user would not look for it.
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  SaveDialog->setDirectory(QDir(documents).exists() ? documents : QDir::homePath());
   SaveDialog->selectFile(QStringLiteral("qlx"));
   // ".txt" is added to a bare name only while text files are chosen: under
   // "All file" the name is taken as typed.
@@ -110,6 +117,20 @@ void TViewLogForm::resizeEvent(QResizeEvent* event) {
   HandleEvent([this] { FormResize(); });
 }
 
+void TViewLogForm::keyPressEvent(QKeyEvent* event) {
+  if (event->modifiers() & ~Qt::KeypadModifier) return QDialog::keyPressEvent(event);
+  switch (event->key()) {
+    case Qt::Key_Escape:
+      return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (auto* button = qobject_cast<QPushButton*>(focusWidget())) button->click();
+      return;
+    default:
+      QDialog::keyPressEvent(event);
+  }
+}
+
 void TViewLogForm::FormActivate() {
   // Back from a box or the save dialog over it: the same log, and the list
   // keeps its selected line and its scroll position.
@@ -131,6 +152,8 @@ void TViewLogForm::SaveLogButtonClick() {
   try {
     const TWaitCursor waiting;
     SaveLogFile(FVerifyStatus.Log, QFile::encodeName(fileName).toStdString());
+    // The next save starts where this one went.
+    SaveDialog->setDirectory(QFileInfo(fileName).absolutePath());
   } catch (const ELogFileError& error) {
     // The designed text, and on a line of its own why it failed.
     ShowApplicationException(error, error.Reason());

@@ -38,6 +38,9 @@ class TViewLogForm : public QDialog {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  // Escape does nothing: the viewer has no cancel button. Enter presses
+  // the focused button, as everywhere else in the program.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void FormActivate();

@@ -158,6 +158,10 @@ TEST_F(RealDesktop, ClicksInEveryStateNeverLoseTheProgramOrTheWindow) {
   form.Message = ShowMessage;  // the real boxes, as the user sees them
   form.show();
   ASSERT_TRUE(WaitFor([&] { return Called("selection"); }));
+  // The designed size is the outer one, the window manager's frame included.
+  EXPECT_TRUE(WaitFor([&] { return form.frameGeometry().size() == QSize(480, 414); }, 3000))
+      << form.frameGeometry().width() << "x" << form.frameGeometry().height();
+  EXPECT_GT(form.frameGeometry().height(), form.height());
   Start({fs.PathOf("d/*")}, 4096);
   ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
 

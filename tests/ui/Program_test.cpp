@@ -7,17 +7,21 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 
 #include "ChosenList.h"
 #include "CmdLineHelpUnit.h"
+#include "LogFile.h"
 #include "LogListBox.h"
 #include "ProgramStart.h"
 #include "ResultUnit.h"
 #include "SelectDialogUnit.h"
 #include "TempDir.h"
+#include "TestUtil.h"
 #include "UserSteps.h"
 #include "ViewLogUnit.h"
 
@@ -116,4 +120,27 @@ TEST_F(ProgramTest, StartUpTwoRunsAndExit) {
   EXPECT_EQ(user.Boxes[0].Caption, QStringLiteral("信息"));
   EXPECT_EQ(user.Boxes[0].Icon, QMessageBox::Information);
   EXPECT_EQ(SetupInfo->ReadUnit, 16);
+}
+
+// Enter on "校验完成." and Enter again on the subtotal end the program; the
+// run's log stays in the state folder, as "保存记录" would have saved it.
+TEST_F(ProgramTest, EnterEnterEndsTheProgramButTheLogIsKept) {
+  Dir.WriteFile("data/a.txt", "aaaa");
+  const QByteArray state = qgetenv("XDG_STATE_HOME");
+  qputenv("XDG_STATE_HOME", QByteArray::fromStdString(Dir.PathOf("state")));
+  TProgramWindows program(Start({Dir.PathOf("data/*.*")}));
+  qputenv("XDG_STATE_HOME", state);
+  auto enter = [](QWidget* window) {
+    QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, Qt::Key_Return);
+  };
+  TUser user;
+  user.Then([]() -> QWidget* { return SelectDialog; }, [](QWidget*) { SelectDialog->OkButton->click(); });
+  user.Then([]() -> QWidget* { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
+            enter);
+  user.Then([]() -> QWidget* { return ResultForm; }, enter);
+  EXPECT_EQ(user.Run(program), 0);
+  const QDir kept(QString::fromStdString(Dir.PathOf("state/korvane/logs")));
+  const QStringList logs = kept.entryList(QDir::Files);
+  ASSERT_EQ(logs.size(), 1);
+  EXPECT_EQ(TestUtil::ReadFile(kept.filePath(logs[0]).toStdString()), LogFileText(VerifyStatus->Log));
 }

@@ -218,7 +218,9 @@ TEST(SelectDialog, StoredOptionsFillTheFormAndEnableTheDefaultButton) {
   }
 }
 
-TEST_F(SelectDialogTest, AboutBoxClosingRefillsButComingBackFromElsewhereDoesNot) {
+// Items and options chosen but not yet started survive the about box and
+// a visit to another program; only showing the dialog again reloads them.
+TEST_F(SelectDialogTest, AboutBoxAndComingBackFromElsewhereKeepTheChoice) {
   TAboutForm about;
   AboutForm = &about;
   Setup.VerifyList = {"/kept"};
@@ -241,10 +243,15 @@ TEST_F(SelectDialogTest, AboutBoxClosingRefillsButComingBackFromElsewhereDoesNot
         },
         &Dialog);
     QTest::mouseClick(Dialog.CubicLabel1, Qt::LeftButton);
-    EXPECT_TRUE(Dialog.AllSubdirectoriesCheckBox->isChecked());
-    EXPECT_EQ(Dialog.ReadUnitEdit->text(), QStringLiteral("1024"));
-    EXPECT_EQ(Rows(*Dialog.ChosenList), (Names{"/kept"}));
+    EXPECT_FALSE(Dialog.AllSubdirectoriesCheckBox->isChecked());
+    EXPECT_EQ(Dialog.ReadUnitEdit->text(), QStringLiteral("64"));
+    EXPECT_EQ(Rows(*Dialog.ChosenList), (Names{"/kept", "/new"}));
     EXPECT_EQ(Dialog.CubicLabel1->CubicFace(), cfRaised);
+  });
+  // Shown again: what is stored.
+  WhileShown(Dialog, [&] {
+    EXPECT_TRUE(Dialog.AllSubdirectoriesCheckBox->isChecked());
+    EXPECT_EQ(Rows(*Dialog.ChosenList), (Names{"/kept"}));
   });
   AboutForm = nullptr;
 }

@@ -3,10 +3,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTest>
 
 #include "AboutUnit.h"
@@ -215,4 +217,44 @@ TEST_F(ViewLog, RowsAreAsHighAsTheirGlyphs) {
   EXPECT_GE(lowerTop, rowPixels) << "the second row's glyphs reach into the first";
   EXPECT_LT(lowerBottom, 2 * rowPixels);
   EXPECT_LT(upperBottom, lowerTop);
+}
+
+// Escape leaves the viewer open; Enter presses the focused button and
+// nothing else; the save dialog starts where the last save went.
+TEST_F(ViewLog, KeysAndTheSaveDialogsFolder) {
+  TTempDir dir;
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  const QString start = Form.SaveDialog->directory().absolutePath();
+  EXPECT_TRUE(start == documents || start == QDir::homePath()) << start.toStdString();
+  int asked = 0;
+  Form.AskFileName = [&] {
+    ++asked;
+    return QString::fromStdString(dir.PathOf("kept.txt"));
+  };
+  OnNextModal([&](QWidget* top) {
+    EXPECT_EQ(top, &Form);
+    const struct {
+      QWidget* Focus;
+      Qt::Key Key;
+      int Asked;
+      bool Open;
+    } steps[] = {
+        {Form.SaveLogButton, Qt::Key_Escape, 0, true},
+        {Form.ListBox, Qt::Key_Return, 0, true},
+        {Form.SaveLogButton, Qt::Key_Return, 1, true},
+        {Form.SaveLogButton, Qt::Key_Enter, 2, true},
+        {Form.CloseButton, Qt::Key_Return, 2, false},
+    };
+    for (const auto& step : steps) {
+      step.Focus->setFocus();
+      QTest::keyClick(step.Focus, step.Key, step.Key == Qt::Key_Enter ? Qt::KeypadModifier
+                                                                      : Qt::NoModifier);
+      EXPECT_EQ(asked, step.Asked) << step.Key;
+      EXPECT_EQ(Form.isVisible(), step.Open) << step.Key;
+    }
+    if (Form.isVisible()) Form.CloseButton->click();
+  });
+  Form.ShowLog();
+  EXPECT_EQ(TestUtil::ReadFile(dir.PathOf("kept.txt")), LogFileText(Status.Log));
+  EXPECT_EQ(Form.SaveDialog->directory().absolutePath(), QString::fromStdString(dir.Path()));
 }
