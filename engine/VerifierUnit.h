@@ -125,8 +125,6 @@ class TVerifier {
 
   void AnnounceFile(const std::string& path, std::int64_t size, Platform::TAttributes attributes);
   void ReadUnits(Platform::TReadFile& file, std::int64_t size, TFileCheck& check);
-  bool PassOverHole(Platform::TReadFile& file, std::int64_t bytes, TFileCheck& check);
-  bool ReadOne(Platform::TReadFile& file, std::int64_t count, TFileCheck& check);
   bool ReadingInterrupted() const;
   void RecordOutcome(const std::string& path, TFileCheck& check);
   void RecordError(const std::string& path, TFileCheck& check);
