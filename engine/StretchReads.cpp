@@ -53,7 +53,10 @@ TStretchRead TStretchReads::ReadStretch(std::int64_t at, std::int64_t count) {
   // The unit the failing call fell in; the ones before it were read whole.
   const std::int64_t unitStart = at + done / UnitBytes * UnitBytes;
   if (code == 0) return {.Ok = false, .FailedAt = unitStart, .Code = 0, .EndedAt = at + done};
-  if (count <= UnitBytes) return {.Ok = false, .FailedAt = unitStart, .Code = code};
+  if (count <= UnitBytes) {
+    NoteBad(unitStart, at + count - unitStart, code);
+    return {.Ok = false, .FailedAt = unitStart, .Code = code};
+  }
   // A fresh open first: some drivers recover only then.
   File.ReopenAt(unitStart);
   return ReadInUnits(unitStart, at + count);
@@ -63,15 +66,30 @@ TStretchRead TStretchReads::ReadStretch(std::int64_t at, std::int64_t count) {
 // first that fails again is the failure. Where none does, the medium gave
 // its data on the second try, and the stretch counts as read.
 TStretchRead TStretchReads::ReadInUnits(std::int64_t from, std::int64_t end) {
+  TStretchRead first;
   for (std::int64_t at = from; at < end; at += UnitBytes) {
     const std::int64_t count = std::min(UnitBytes, end - at);
     std::int64_t done = 0;
     const int code = File.Read(Buffer, count, done);
     Deliver(at, done);
-    if (code != 0) return {.Ok = false, .FailedAt = at, .Code = code};
-    if (done < count) return {.Ok = false, .FailedAt = at, .Code = 0, .EndedAt = at + done};
+    if (code == 0 && done < count) return {.Ok = false, .FailedAt = at, .Code = 0, .EndedAt = at + done};
+    if (code == 0) continue;
+    NoteBad(at, count, code);
+    if (first.Ok) first = {.Ok = false, .FailedAt = at, .Code = code};
+    if (!KeepGoing) break;
   }
-  return {};
+  return first;
+}
+
+// The next read starts after the failing unit, on a fresh open: some
+// drivers recover only then.
+void TStretchReads::NoteBad(std::int64_t at, std::int64_t count, int code) {
+  if (!KeepGoing) return;
+  if (!Bad.empty() && Bad.back().Offset + Bad.back().Length == at && Bad.back().Code == code)
+    Bad.back().Length += count;
+  else
+    Bad.push_back({at, count, code});
+  File.ReopenAt(at + count);
 }
 
 int TStretchReads::PassOverHole(std::int64_t bytes) {

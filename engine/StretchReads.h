@@ -6,9 +6,11 @@
 // millions of small ones.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "ContentCheck.h"
 #include "File.h"
+#include "FileRecord.h"
 
 struct TStretchRead {
   bool Ok = true;
@@ -25,6 +27,10 @@ class TStretchReads {
   // unit, in whole units, so that every stretch starts on a unit boundary.
   TStretchReads(Platform::TReadFile& file, std::byte* buffer, std::size_t bufferSize,
                 std::int64_t unit, TDataSink* sink);
+  // Goes on past failing units to the end of each stretch, noting them all
+  // (a read error then leaves the read position after the failing unit).
+  void ReadPastErrors() { KeepGoing = true; }
+  const std::vector<TBadRange>& BadRanges() const { return Bad; }
   std::int64_t Unit() const { return UnitBytes; }
   std::int64_t Stretch() const { return StretchBytes; }
 
@@ -44,6 +50,7 @@ class TStretchReads {
 
  private:
   void Deliver(std::int64_t at, std::int64_t done);
+  void NoteBad(std::int64_t at, std::int64_t count, int code);
   TStretchRead ReadInUnits(std::int64_t from, std::int64_t end);
   TStretchRead ReadStretch(std::int64_t at, std::int64_t count);
 
@@ -56,4 +63,6 @@ class TStretchReads {
   // The sink takes each byte once, in order, even where a failed stretch
   // is read again.
   std::int64_t Delivered = 0;
+  bool KeepGoing = false;
+  std::vector<TBadRange> Bad;
 };

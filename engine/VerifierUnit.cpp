@@ -150,6 +150,7 @@ bool TVerifier::ReadingInterrupted() const {
 // that the failure recorded is that of the unit that failed.
 void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check) {
   TStretchReads reads(file, Status.ReadBuffer, Status.ReadBufferSize, Setup.ReadUnit, check.Sink);
+  if (Options.AllErrors) reads.ReadPastErrors();
   const std::int64_t unit = reads.Unit();
   std::int64_t remaining = size;
   // Holes hold nothing on the medium: whole units inside one are passed
@@ -159,7 +160,7 @@ void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check)
   const bool sparse = file.MayHaveHoles();
   TReadFile::TDataStretch data;
   if (sparse) data = file.DataStretchFrom(0);
-  TStretchRead failure;
+  TStretchRead failure, first;
   while (remaining > 0 && failure.Ok && !ReadingInterrupted()) {
     Status.WaitWhilePaused();
     const std::int64_t at = size - remaining;
@@ -168,17 +169,26 @@ void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check)
     if (sparse && at + unit <= data.Start && remaining > unit) {
       // Never the last read: it stays a read, as for any file.
       step = std::min((data.Start - at) / unit, (remaining - 1) / unit) * unit;
-      if (const int code = reads.PassOverHole(step)) failure = {.Ok = false, .FailedAt = at, .Code = code};
+      if (const int code = reads.PassOverHole(step)) {
+        failure = {.Ok = false, .FailedAt = at, .Code = code};
+        if (first.Ok) first = failure;
+        break;  // the position is lost: nothing after it can be read
+      }
     } else {
       failure = reads.Read(at, step);
     }
+    if (first.Ok) first = failure;
+    // Past a read error only; a file that has ended has no more to read.
+    if (Options.AllErrors && failure.Code != 0) failure = {};
     check.Record.BytesRead = reads.BytesRead();
     if (!failure.Ok) break;
     remaining -= step;
     TMutexLock hold(Status.Mutex);
     Status.CurrentFilePosition = size - remaining;
   }
-  if (!failure.Ok) {
+  check.Record.BadRanges = reads.BadRanges();
+  if (!first.Ok) {
+    failure = first;
     // A failed file stays at the unit that failed: a full count would look
     // like a file read to its end.
     Status.FileError = true;

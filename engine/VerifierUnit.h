@@ -60,6 +60,9 @@ struct TRunOptions {
   // Adds up the run's files and bytes beside it, so that the fronts can
   // show the whole run's progress and the time left.
   bool Count = true;
+  // With the error position on, a read error does not end the file: the
+  // check goes on to its end and its record lists every bad range.
+  bool AllErrors = false;
   // Who takes the run's events and file records. None: the log goes into
   // the status, where the windows read it.
   std::vector<TVerifyObserver*> Observers{};
