@@ -56,6 +56,7 @@ void TakeLongOption(const TStringList& arguments, std::size_t& i, TCliArguments&
   else if (name == "quiet") TakeFlag(name, value, result.Quiet, result.Errors);
   else if (name == "cached") TakeFlag(name, value, result.Cached, result.Errors);
   else if (name == "no-inhibit") TakeFlag(name, value, result.NoInhibit, result.Errors);
+  else if (name == "all-errors") TakeFlag(name, value, result.AllErrors, result.Errors);
   else if (TakeSumsOption(arguments, i, name, value, result)) {}
   else if (name != "log") result.Errors.push_back("无法识别的选项 '" + arguments[i] + "'");
   else if (auto file = TakeValue(arguments, i, name, value, result.Errors, "一个文件名"))
@@ -124,6 +125,8 @@ std::string UsageText() {
       "  --sum-type=类型\n"
       "                --make-sums 的算法: md5, sha1, sha256, sha512, xxh128, crc32\n"
       "  --no-inhibit  校验时允许系统休眠 (默认阻止休眠)\n"
+      "  --all-errors  读错误后继续读到文件末尾, 在标准错误上列出每个坏区\n"
+      "                (记录中仍只写第一个错误)\n"
       "  --            其后的参数都是文件名, 即使以 '-' 开头\n"
       "  --open 路径...\n"
       "                其后的参数都是路径 (即使以 '-' 开头), 如同文件管理器打开\n"

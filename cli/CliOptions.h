@@ -15,6 +15,7 @@ struct TCliArguments {
   bool Quiet = false;
   bool Cached = false;
   bool NoInhibit = false;  // let the machine sleep during the run
+  bool AllErrors = false;  // go on past read errors, listing every bad range
   std::optional<std::string> LogFile;
   TStringList CheckSums;                 // --check-sums, in the order given
   std::optional<std::string> MakeSums;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <thread>
 
+#include "BadRangeLines.h"
 #include "CliOptions.h"
 #include "CommandLine.h"
 #include "EventPipe.h"
@@ -82,7 +83,7 @@ std::optional<int> ApplyArguments(const TCliArguments& args, TVerifySetupInfo& s
 // signal on as a stop request; a second one ends the program at once.
 // Returns the signal that stopped the run, 0 for none.
 int MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
-               TProgressDisplay& progress, TLogOutput& log) {
+               TProgressDisplay& progress, TLogOutput& log, TBadRangeLines& badRanges) {
   std::jthread waiter([&] {
     verifier.WaitFor();
     events.PostRunOver();
@@ -104,6 +105,10 @@ int MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
       stopSignal = event;
       verifier.Terminate();
     }
+    if (std::vector<std::string> lines = badRanges.Take(); !lines.empty()) {
+      progress.Clear();
+      for (const std::string& line : lines) Complain(line);
+    }
     progress.Refresh(status);
     log.FlushIfDue();
   }
@@ -120,10 +125,16 @@ int Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& 
   if (!args.NoInhibit) awake.Acquire("Korvane", "校验文件");
   TSpilledLines errorList;
   TLogWriter writer(log, errorList);
+  TBadRangeLines badRanges;
   TVerifier verifier(status, setup,
-                     TRunOptions{.Cached = args.Cached, .Contents = contents, .Observers = {&writer}});
+                     TRunOptions{.Cached = args.Cached,
+                                 .Contents = contents,
+                                 .AllErrors = args.AllErrors,
+                                 .Observers = {&writer, &badRanges}});
   TProgressDisplay progress(stderr, !args.Quiet && isatty(STDERR_FILENO) == 1);
-  return MonitorRun(verifier, status, events, progress, log);
+  const int stopSignal = MonitorRun(verifier, status, events, progress, log, badRanges);
+  for (const std::string& line : badRanges.Take()) Complain(line);
+  return stopSignal;
 }
 
 // Opened before the run, so that a log that cannot be written is refused

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Attributes.h"
 #include "ContentCheck.h"
@@ -20,6 +21,14 @@ enum class TFileOutcome {
   ContentMismatch,   // read to its end, but not what its checksum says
 };
 
+// A run of failing read units of one file, merged while the code stays the same.
+struct TBadRange {
+  std::int64_t Offset = 0;
+  std::int64_t Length = 0;
+  int Code = 0;
+  bool operator==(const TBadRange&) const = default;
+};
+
 struct TFileRecord {
   std::string Path;
   std::int64_t Size = 0;
@@ -33,6 +42,9 @@ struct TFileRecord {
   std::string ErrorText;
   // For ContentMismatch: the expected and the actual digest.
   std::optional<TContentFailure> Content{};
+  // Every bad range, when the run goes on past a read error; the first
+  // failure above is the first of them.
+  std::vector<TBadRange> BadRanges{};
   std::int64_t BytesRead = 0;
   double Seconds = 0;
 

@@ -9,6 +9,7 @@
 #include "Locale.h"
 #include "LogText.h"
 #include "Path.h"
+#include "StretchReads.h"
 #include "SystemError.h"
 
 using namespace Platform;
@@ -145,26 +146,12 @@ bool TVerifier::ReadingInterrupted() const {
   return Terminated() || Status.SkipFile || Status.SkipDirectory;
 }
 
-// Reads count bytes; on failure records the message with the position of
-// the unit that failed and the code of the failing call (0 for a file that
-// simply ended early).
-bool TVerifier::ReadOne(TReadFile& file, std::int64_t count, TFileCheck& check) {
-  std::int64_t done = 0;
-  const int code = file.Read(Status.ReadBuffer, count, done);
-  check.Record.BytesRead += done;
-  if (check.Sink != nullptr && done > 0)
-    check.Sink->Data(Status.ReadBuffer, static_cast<std::size_t>(done));
-  if (code == 0 && done == count) return true;
-  Status.FileError = true;
-  check.Record.Outcome = TFileOutcome::ReadFailure;
-  check.Record.ErrorPosition = Status.CurrentFilePosition;
-  check.Record.ErrorCode = code;
-  if (code == 0) check.EndedAt = Status.CurrentFilePosition + done;
-  return false;
-}
-
+// Reads the file in stretches; a failing one is read again in units, so
+// that the failure recorded is that of the unit that failed.
 void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check) {
-  const std::int64_t unit = Setup.ReadUnit;
+  TStretchReads reads(file, Status.ReadBuffer, Status.ReadBufferSize, Setup.ReadUnit, check.Sink);
+  if (Options.AllErrors) reads.ReadPastErrors();
+  const std::int64_t unit = reads.Unit();
   std::int64_t remaining = size;
   // Holes hold nothing on the medium: whole units inside one are passed
   // over, so an 8 TiB file with little data takes as long as its data. A
@@ -173,52 +160,48 @@ void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check)
   const bool sparse = file.MayHaveHoles();
   TReadFile::TDataStretch data;
   if (sparse) data = file.DataStretchFrom(0);
-  while (remaining > unit) {
+  TStretchRead failure, first;
+  while (remaining > 0 && failure.Ok && !ReadingInterrupted()) {
+    Status.WaitWhilePaused();
     const std::int64_t at = size - remaining;
     if (sparse && at >= data.End) data = file.DataStretchFrom(at);
-    if (sparse && at + unit <= data.Start) {
+    std::int64_t step = std::min(reads.NextLength(), remaining);
+    if (sparse && at + unit <= data.Start && remaining > unit) {
       // Never the last read: it stays a read, as for any file.
-      const std::int64_t units = std::min((data.Start - at) / unit, (remaining - 1) / unit);
-      if (!PassOverHole(file, units * unit, check)) break;
-      remaining -= units * unit;
+      step = std::min((data.Start - at) / unit, (remaining - 1) / unit) * unit;
+      if (const int code = reads.PassOverHole(step)) {
+        failure = {.Ok = false, .FailedAt = at, .Code = code};
+        if (first.Ok) first = failure;
+        break;  // the position is lost: nothing after it can be read
+      }
     } else {
-      if (!ReadOne(file, unit, check)) break;
-      remaining -= unit;
+      failure = reads.Read(at, step);
     }
-    if (ReadingInterrupted()) break;
-    Status.WaitWhilePaused();
+    if (first.Ok) first = failure;
+    // Past a read error only; a file that has ended has no more to read.
+    if (Options.AllErrors && failure.Code != 0) failure = {};
+    check.Record.BytesRead = reads.BytesRead();
+    if (!failure.Ok) break;
+    remaining -= step;
     TMutexLock hold(Status.Mutex);
     Status.CurrentFilePosition = size - remaining;
   }
-  bool readToEnd = false;
-  if (!Status.FileError && !ReadingInterrupted()) {
-    Status.WaitWhilePaused();
-    readToEnd = ReadOne(file, remaining, check);
+  check.Record.BadRanges = reads.BadRanges();
+  if (!first.Ok) {
+    failure = first;
+    // A failed file stays at the unit that failed: a full count would look
+    // like a file read to its end.
+    Status.FileError = true;
+    check.Record.Outcome = TFileOutcome::ReadFailure;
+    check.Record.ErrorPosition = failure.FailedAt;
+    check.Record.ErrorCode = failure.Code;
+    check.EndedAt = failure.EndedAt;
+    TMutexLock hold(Status.Mutex);
+    Status.CurrentFilePosition = failure.FailedAt;
+    return;
   }
   // A stop that kept bytes from being read must not pass the file as correct.
-  check.CutShortByStop = !readToEnd && !Status.FileError && Terminated() && remaining > 0;
-  // A failed file stays at the unit that failed: a full count would look
-  // like a file read to its end.
-  if (Status.FileError) return;
-  TMutexLock hold(Status.Mutex);
-  Status.CurrentFilePosition = size;
-}
-
-// The one place where bytes of a file count as read without a read: a hole
-// of the given length, all zeros. False, with the failure recorded as for
-// a read, when the position cannot be moved.
-bool TVerifier::PassOverHole(TReadFile& file, std::int64_t bytes, TFileCheck& check) {
-  const int code = file.SkipForward(bytes);
-  if (code == 0) {
-    check.Record.BytesRead += bytes;
-    if (check.Sink != nullptr) check.Sink->Zeros(static_cast<std::uint64_t>(bytes));
-    return true;
-  }
-  Status.FileError = true;
-  check.Record.Outcome = TFileOutcome::ReadFailure;
-  check.Record.ErrorPosition = Status.CurrentFilePosition;
-  check.Record.ErrorCode = code;
-  return false;
+  check.CutShortByStop = Terminated() && remaining > 0;
 }
 
 void TVerifier::RecordError(const std::string& path, TFileCheck& check) {
@@ -281,9 +264,9 @@ bool TVerifier::RecordContentFailure(TFileCheck& check) {
 void TVerifier::Execute(TBufferAllocator allocate) {
   OpenLog();
   if (!Setup.PositionError) Setup.ReadUnit = MaxReadUnit;
-  const std::size_t size = Setup.PositionError
-                               ? std::max<std::size_t>(static_cast<std::size_t>(Setup.ReadUnit), 4096)
-                               : static_cast<std::size_t>(MaxReadUnit);
+  // Always the largest unit: with the error position on, reads go in
+  // stretches of it too, and only a failing stretch is read in units.
+  const auto size = static_cast<std::size_t>(MaxReadUnit);
   TReadBuffer buffer = allocate(size);
   if (buffer) {
     Status.ReadBuffer = buffer.get();

@@ -60,6 +60,9 @@ struct TRunOptions {
   // Adds up the run's files and bytes beside it, so that the fronts can
   // show the whole run's progress and the time left.
   bool Count = true;
+  // With the error position on, a read error does not end the file: the
+  // check goes on to its end and its record lists every bad range.
+  bool AllErrors = false;
   // Who takes the run's events and file records. None: the log goes into
   // the status, where the windows read it.
   std::vector<TVerifyObserver*> Observers{};
@@ -125,8 +128,6 @@ class TVerifier {
 
   void AnnounceFile(const std::string& path, std::int64_t size, Platform::TAttributes attributes);
   void ReadUnits(Platform::TReadFile& file, std::int64_t size, TFileCheck& check);
-  bool PassOverHole(Platform::TReadFile& file, std::int64_t bytes, TFileCheck& check);
-  bool ReadOne(Platform::TReadFile& file, std::int64_t count, TFileCheck& check);
   bool ReadingInterrupted() const;
   void RecordOutcome(const std::string& path, TFileCheck& check);
   void RecordError(const std::string& path, TFileCheck& check);

@@ -122,6 +122,28 @@ int TReadFile::SkipForward(std::int64_t count) {
   return lseek(Fd, count, SEEK_CUR) < 0 ? errno : 0;
 }
 
+int TReadFile::SeekTo(std::int64_t offset) {
+  return lseek(Fd, offset, SEEK_SET) < 0 ? errno : 0;
+}
+
+void TReadFile::ReopenAt(std::int64_t offset) {
+  if (Fd < 0) return;
+  const std::string self = "/proc/self/fd/" + std::to_string(Fd);
+  int fresh = -1;
+  do {
+    fresh = open(self.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  } while (fresh < 0 && errno == EINTR);
+  struct stat info {};
+  if (fresh >= 0 && fstat(fresh, &info) == 0 && info.st_dev == Opened.Device &&
+      info.st_ino == Opened.Inode) {
+    close(Fd);
+    Fd = fresh;
+  } else if (fresh >= 0) {
+    close(fresh);
+  }
+  SeekTo(offset);
+}
+
 void TReadFile::DropCachedPages() {
   if (Fd < 0) return;
   // Dirty pages cannot be dropped, so they are written first. Only this

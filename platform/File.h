@@ -48,6 +48,12 @@ class TReadFile {
   bool MayHaveHoles() const;
   // Moves the read position count bytes on without reading.
   int SkipForward(std::int64_t count);
+  int SeekTo(std::int64_t offset);
+  // Opens the very same file afresh and sets the new descriptor's read
+  // position to offset: after a failed read some drivers recover only on a
+  // new open. Where that cannot be had (the file is gone or replaced), the
+  // old descriptor stays, at offset.
+  void ReopenAt(std::int64_t offset);
 
   // The file as it was when opened.
   const TFileIdentity& Identity() const { return Opened; }

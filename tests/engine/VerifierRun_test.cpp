@@ -152,7 +152,8 @@ TEST(VerifierRun, ReadUnitAndBufferFollowTheErrorPositionOption) {
   run.Setup.PositionError = true;
   run.Setup.ReadUnit = 100;
   run.RunToEnd(RecordingAllocator);
-  EXPECT_EQ(RequestedBufferSize, 4096u);
+  // Still the largest unit: reads go in stretches, failing ones in units.
+  EXPECT_EQ(RequestedBufferSize, 1048576u);
   EXPECT_EQ(run.Status.Log[8], "     不能读文件,错误位置在1,572,800字节处.");
 }
 
@@ -176,7 +177,7 @@ TEST(VerifierRun, MissingBufferIsReportedAndTheRunStillCloses) {
   run.Dir.WriteFile("a", "1");
   run.Setup.VerifyList = {run.Dir.PathOf("a")};
   EXPECT_EQ(WithoutTimeLine(run.RunToEnd(FailingAllocator)),
-            Concat({Header, {"不能分配4,096字节的读缓冲区."}, Subtotal(0, 0, 0, 0)}));
+            Concat({Header, {"不能分配1,048,576字节的读缓冲区."}, Subtotal(0, 0, 0, 0)}));
   EXPECT_TRUE(run.Status.Finished && run.Status.Idle);
 }
 

@@ -99,6 +99,12 @@ std::string TLayout::LoadLine(const std::string& line) {
       ok = ParseNumber(*value, node.Size) && node.Size >= 0;
     } else if (key == "error_at") {
       ok = ParseNumber(*value, node.ErrorAt);
+    } else if (key == "bad") {
+      const std::size_t dash = value->find('-');
+      std::int64_t start = 0, end = 0;
+      ok = dash != std::string::npos && ParseNumber(value->substr(0, dash), start) &&
+           ParseNumber(value->substr(dash + 1), end) && 0 <= start && start < end;
+      if (ok) node.BadRanges.emplace_back(start, end);
     } else if (key == "actual_size") {
       ok = ParseNumber(*value, actualSize);
     } else if (key == "delay_ms") {
@@ -178,6 +184,8 @@ int ReadNode(const TLayoutNode& node, char* buffer, std::size_t size, std::int64
   // before it in the same request are fine, as a real drive fails the
   // whole transfer.
   if (node.ErrorAt >= 0 && offset + count > node.ErrorAt) return -EIO;
+  for (const auto& [start, end] : node.BadRanges)
+    if (offset < end && start < offset + count) return -EIO;
   if (node.Content) {
     std::memcpy(buffer, node.Content->data() + offset, static_cast<std::size_t>(count));
   } else {

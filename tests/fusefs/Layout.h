@@ -5,6 +5,7 @@
 // One entry a line; blank lines and lines starting with '#' are ignored:
 //   file path=a/b.bin size=5000 error_at=2100 actual_size=3000 delay_ms=200 mode=644 deny_open=1
 //   file path=worn.bin size=5000 good_reads=1
+//   file path=scratched.bin size=9000 bad=100-200 bad=4096-8192
 //   file path=note.txt content=hello%0Aworld
 //   dir path=empty mode=755
 //   dir path=out writable=1 free=4096 write_error_at=100000
@@ -34,6 +35,7 @@ struct TLayoutNode {
   bool DenyOpen = false;
   int DelayMs = 0;
   int GoodReads = -1;         // read requests served before all later ones fail with EIO; -1: all
+  std::vector<std::pair<std::int64_t, std::int64_t>> BadRanges;  // [start, end), EIO
   std::optional<std::string> Content;
   std::vector<std::string> Children;  // in the order the layout named them
   bool Writable = false;              // directories only

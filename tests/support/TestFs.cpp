@@ -67,6 +67,7 @@ std::string LayoutText(const std::vector<TTestFile>& files, const std::vector<st
     if (file.DelayMs > 0) out << " delay_ms=" << file.DelayMs;
     if (file.DenyOpen) out << " deny_open=1";
     if (file.GoodReads >= 0) out << " good_reads=" << file.GoodReads;
+    for (const auto& [start, end] : file.BadRanges) out << " bad=" << start << '-' << end;
     out << '\n';
   }
   for (const std::string& dir : emptyDirs) out << "dir path=" << Escape(dir) << '\n';

@@ -25,6 +25,8 @@ struct TTestFile {
   std::int64_t ActualSize = -1;   // data ends here; reads past it return 0 bytes
   int DelayMs = 0;                // each read call sleeps this long
   int GoodReads = -1;             // read requests served before all later ones fail with EIO
+  // [start, end) stretches whose reads fail with EIO; reads beside them succeed
+  std::vector<std::pair<std::int64_t, std::int64_t>> BadRanges{};
   std::optional<std::string> Content{};  // explicit content (Size then = its length)
   unsigned Mode = 0644;
 };

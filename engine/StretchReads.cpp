@@ -1,0 +1,101 @@
+#include "StretchReads.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "VerifySetupInfo.h"
+
+TStretchReads::TStretchReads(Platform::TReadFile& file, std::byte* buffer,
+                             std::size_t bufferSize, std::int64_t unit, TDataSink* sink)
+    : File(file),
+      Buffer(buffer),
+      UnitBytes(unit),
+      StretchBytes(std::max(
+          unit, std::min<std::int64_t>(static_cast<std::int64_t>(bufferSize), MaxReadUnit) /
+                    unit * unit)),
+      Next(unit),
+      Sink(sink) {}
+
+void TStretchReads::Deliver(std::int64_t at, std::int64_t done) {
+  const std::int64_t end = at + done;
+  if (end <= Delivered) return;
+  const std::int64_t from = std::max(at, Delivered);
+  if (Sink != nullptr)
+    Sink->Data(Buffer + (from - at), static_cast<std::size_t>(end - from));
+  Delivered = end;
+}
+
+namespace {
+
+// Slow for its length: longer than a few milliseconds plus what a medium of
+// 10 MiB/s takes for the bytes. Memory, disks and sticks in good health are
+// faster; a failing or throttled medium is not.
+bool SlowRead(std::chrono::steady_clock::duration took, std::int64_t bytes) {
+  using namespace std::chrono;
+  return took > milliseconds(2) + microseconds(bytes / 10);
+}
+
+}  // namespace
+
+TStretchRead TStretchReads::Read(std::int64_t at, std::int64_t count) {
+  const auto start = std::chrono::steady_clock::now();
+  TStretchRead result = ReadStretch(at, count);
+  const bool slow = SlowRead(std::chrono::steady_clock::now() - start, count);
+  Next = slow || !result.Ok ? UnitBytes : std::min(Next * 2, StretchBytes);
+  return result;
+}
+
+TStretchRead TStretchReads::ReadStretch(std::int64_t at, std::int64_t count) {
+  std::int64_t done = 0;
+  const int code = File.Read(Buffer, count, done);
+  Deliver(at, done);
+  if (code == 0 && done == count) return {};
+  // The unit the failing call fell in; the ones before it were read whole.
+  const std::int64_t unitStart = at + done / UnitBytes * UnitBytes;
+  if (code == 0) return {.Ok = false, .FailedAt = unitStart, .Code = 0, .EndedAt = at + done};
+  if (count <= UnitBytes) {
+    NoteBad(unitStart, at + count - unitStart, code);
+    return {.Ok = false, .FailedAt = unitStart, .Code = code};
+  }
+  // A fresh open first: some drivers recover only then.
+  File.ReopenAt(unitStart);
+  return ReadInUnits(unitStart, at + count);
+}
+
+// All units from one that failed in a stretch to the stretch's end; the
+// first that fails again is the failure. Where none does, the medium gave
+// its data on the second try, and the stretch counts as read.
+TStretchRead TStretchReads::ReadInUnits(std::int64_t from, std::int64_t end) {
+  TStretchRead first;
+  for (std::int64_t at = from; at < end; at += UnitBytes) {
+    const std::int64_t count = std::min(UnitBytes, end - at);
+    std::int64_t done = 0;
+    const int code = File.Read(Buffer, count, done);
+    Deliver(at, done);
+    if (code == 0 && done < count) return {.Ok = false, .FailedAt = at, .Code = 0, .EndedAt = at + done};
+    if (code == 0) continue;
+    NoteBad(at, count, code);
+    if (first.Ok) first = {.Ok = false, .FailedAt = at, .Code = code};
+    if (!KeepGoing) break;
+  }
+  return first;
+}
+
+// The next read starts after the failing unit, on a fresh open: some
+// drivers recover only then.
+void TStretchReads::NoteBad(std::int64_t at, std::int64_t count, int code) {
+  if (!KeepGoing) return;
+  if (!Bad.empty() && Bad.back().Offset + Bad.back().Length == at && Bad.back().Code == code)
+    Bad.back().Length += count;
+  else
+    Bad.push_back({at, count, code});
+  File.ReopenAt(at + count);
+}
+
+int TStretchReads::PassOverHole(std::int64_t bytes) {
+  const int code = File.SkipForward(bytes);
+  if (code != 0) return code;
+  Delivered += bytes;
+  if (Sink != nullptr) Sink->Zeros(static_cast<std::uint64_t>(bytes));
+  return 0;
+}

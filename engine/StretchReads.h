@@ -1,0 +1,68 @@
+#pragma once
+// Reads a file in large stretches and, only where a stretch fails, reads it
+// again in the user's read unit: a failure is then placed at the very unit
+// that reading in that unit throughout would find on a medium whose errors
+// are stable, while a sound file costs a few large reads instead of
+// millions of small ones.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "ContentCheck.h"
+#include "File.h"
+#include "FileRecord.h"
+
+struct TStretchRead {
+  bool Ok = true;
+  // Where it failed: the position of the unit that failed, the code of
+  // the failing call (0 for a file that ended early, at EndedAt).
+  std::int64_t FailedAt = 0;
+  int Code = 0;
+  std::int64_t EndedAt = -1;
+};
+
+class TStretchReads {
+ public:
+  // Stretches are as long as the buffer allows, up to the largest read
+  // unit, in whole units, so that every stretch starts on a unit boundary.
+  TStretchReads(Platform::TReadFile& file, std::byte* buffer, std::size_t bufferSize,
+                std::int64_t unit, TDataSink* sink);
+  // Goes on past failing units to the end of each stretch, noting them all
+  // (a read error then leaves the read position after the failing unit).
+  void ReadPastErrors() { KeepGoing = true; }
+  const std::vector<TBadRange>& BadRanges() const { return Bad; }
+  std::int64_t Unit() const { return UnitBytes; }
+  std::int64_t Stretch() const { return StretchBytes; }
+
+  // How much the next read should ask for. Reads grow from one unit to a
+  // full stretch while the medium answers them quickly; a read slow for its
+  // length sends them back to one unit, so that on a slow or failing
+  // medium skip, pause and stop act between reads as soon as they did with
+  // unit reads.
+  std::int64_t NextLength() const { return Next; }
+  // Reads count bytes (at most a stretch) from the read position, at.
+  TStretchRead Read(std::int64_t at, std::int64_t count);
+  // Counts bytes of a hole as read, all zeros; the code of the failing
+  // call when the position cannot be moved past them.
+  int PassOverHole(std::int64_t bytes);
+  // Bytes read (or passed over as holes) from the start, each once.
+  std::int64_t BytesRead() const { return Delivered; }
+
+ private:
+  void Deliver(std::int64_t at, std::int64_t done);
+  void NoteBad(std::int64_t at, std::int64_t count, int code);
+  TStretchRead ReadInUnits(std::int64_t from, std::int64_t end);
+  TStretchRead ReadStretch(std::int64_t at, std::int64_t count);
+
+  Platform::TReadFile& File;
+  std::byte* Buffer;
+  std::int64_t UnitBytes;
+  std::int64_t StretchBytes;
+  std::int64_t Next;
+  TDataSink* Sink;
+  // The sink takes each byte once, in order, even where a failed stretch
+  // is read again.
+  std::int64_t Delivered = 0;
+  bool KeepGoing = false;
+  std::vector<TBadRange> Bad;
+};
