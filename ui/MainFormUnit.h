@@ -129,7 +129,7 @@ class TMainForm : public QWidget,
   void ApplyOuterSize();
   void TakeOffFrame(int waitsLeft);
   // How long the frame is waited for: FrameWaits times FrameWait ms.
-  static constexpr int FrameWaits = 100;
+  static constexpr int FrameWaits = 500;
   static constexpr int FrameWait = 20;
 
   std::unique_ptr<TVerifySetupInfo> FSetupInfo;
