@@ -133,6 +133,9 @@ TEST(CliStreaming, ASecondSigintLeavesTheOlderLogAndNoTemporaryFile) {
   for (const auto limit = std::chrono::steady_clock::now() + 20s;
        !cli.HasOpen(fs.PathOf("stuck.bin")) && std::chrono::steady_clock::now() < limit;)
     std::this_thread::sleep_for(5ms);
+  // The read-ahead helper may open the file first: the worker's read, which
+  // the file system holds for two seconds, has begun a moment later.
+  std::this_thread::sleep_for(300ms);
   kill(cli.Pid(), SIGINT);
   std::this_thread::sleep_for(200ms);
   kill(cli.Pid(), SIGINT);
