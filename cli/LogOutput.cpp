@@ -115,6 +115,6 @@ std::string LogFileFailure(const std::string& fileName, const Platform::TWriteRe
 
 std::string LogFileErrorText(const ELogFileError& error) {
   std::string text = std::string(error.what()) + ".";
-  if (error.Code() != 0) text += " " + Platform::SystemErrorText(error.Code());
+  if (!error.Reason().empty()) text += " " + error.Reason();
   return text;
 }

@@ -8,27 +8,24 @@
 
 ELogFileError::ELogFileError(const std::string& fileName, int code)
     : std::runtime_error("Cannot create file " + fileName),
-      ErrorCode(code),
       FReason(Platform::SystemErrorText(code)) {}
 
 ELogFileError::ELogFileError(TText text, int code)
-    : std::runtime_error(text.Message), ErrorCode(code), FReason(Platform::SystemErrorText(code)) {}
+    : std::runtime_error(text.Message), FReason(Platform::SystemErrorText(code)) {}
 
 namespace {
 
 // Lines gathered before they are converted and written together.
 constexpr std::size_t PieceSize = 1u << 20;
 
-// The saved bytes a piece at a time: lines joined up to about a megabyte
-// and converted together, so that neither the whole text nor a converter
-// call per line is needed.
+// The saved bytes a piece at a time.
 template <class TLines>
 Platform::TContentProducer LogPieces(const TLines& log) {
-  return [&log, next = log.begin(), utf8 = std::string()](std::string& piece) mutable {
+  return [&log, next = log.begin(), encoder = TLogEncoder(PieceSize)](std::string& piece) mutable {
     if (next == log.end()) return false;
-    utf8.clear();
-    for (; next != log.end() && utf8.size() < PieceSize; ++next) utf8.append(*next).append("\r\n");
-    piece = Platform::Utf8ToGb18030(utf8);
+    while (next != log.end() && !encoder.Add(*next)) ++next;
+    if (next != log.end()) ++next;
+    piece = encoder.TakePiece();
     return true;
   };
 }
@@ -56,7 +53,14 @@ void Save(const TLines& log, const std::string& fileName) {
 void SaveLogFile(const TStringList& log, const std::string& fileName) { Save(log, fileName); }
 void SaveLogFile(const TLogStore& log, const std::string& fileName) { Save(log, fileName); }
 
-TLogFileWriter::TLogFileWriter(const std::string& fileName) : FileName(fileName) {
+std::string TLogEncoder::TakePiece() {
+  std::string piece = Platform::Utf8ToGb18030(Gathered);
+  Gathered.clear();
+  return piece;
+}
+
+TLogFileWriter::TLogFileWriter(const std::string& fileName)
+    : FileName(fileName), Encoder(PieceSize) {
   Check(Output.Open(fileName));
 }
 
@@ -66,25 +70,16 @@ void TLogFileWriter::Check(const Platform::TWriteResult& result) {
 }
 
 void TLogFileWriter::AppendLine(std::string_view line) {
-  Gathered.append(line).append("\r\n");
-  if (Gathered.size() >= PieceSize) Flush();
+  if (Encoder.Add(line)) Flush();
 }
 
 void TLogFileWriter::Flush() {
-  if (Gathered.empty()) return;
-  const std::string piece = Platform::Utf8ToGb18030(Gathered);
-  Gathered.clear();
-  Check(Output.Append(piece));
+  if (!Encoder.Empty()) Check(Output.Append(Encoder.TakePiece()));
 }
 
 void TLogFileWriter::Commit() {
   Flush();
   Check(Output.Commit());
-}
-
-void TLogFileWriter::Abandon() {
-  Gathered.clear();
-  Output.Abandon();
 }
 
 void CheckLogFileCreatable(const std::string& fileName) {

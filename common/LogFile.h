@@ -13,13 +13,11 @@
 
 // A log that could not be saved; the windows show the text with a full stop
 // added. This one is "Cannot create file " + the file's name.
-// Code() is the system's code of the failing call (0: not known).
 class ELogFileError : public std::runtime_error {
  public:
   // code: the errno of the failing call, 0 when none is known.
   explicit ELogFileError(const std::string& fileName, int code = 0);
 
-  int Code() const { return ErrorCode; }
   // The system's text for why it failed (权限不够, 设备上没有空间); empty
   // when no call gave a reason.
   const std::string& Reason() const { return FReason; }
@@ -31,7 +29,6 @@ class ELogFileError : public std::runtime_error {
   ELogFileError(TText text, int code);
 
  private:
-  int ErrorCode = 0;
   std::string FReason;
 };
 
@@ -52,6 +49,27 @@ std::string LogFileText(const TStringList& log);
 void SaveLogFile(const TStringList& log, const std::string& fileName);
 void SaveLogFile(const TLogStore& log, const std::string& fileName);
 
+// Log lines as the saved log holds them: each followed by CR LF, converted
+// to GB18030 a piece at a time, so that neither the whole text nor a
+// converter call per line is needed.
+class TLogEncoder {
+ public:
+  explicit TLogEncoder(std::size_t pieceSize) : PieceSize(pieceSize) {}
+  // True when a piece is due.
+  bool Add(std::string_view line) {
+    Gathered.append(line).append("\r\n");
+    return Gathered.size() >= PieceSize;
+  }
+  bool Empty() const { return Gathered.empty(); }
+  // What is gathered, converted; nothing is gathered after.
+  std::string TakePiece();
+  void Clear() { Gathered.clear(); }
+
+ private:
+  std::size_t PieceSize;
+  std::string Gathered;  // UTF-8, not yet converted
+};
+
 // The log written to its file as its lines come (rules in OutputFile.h:
 // /dev/stdout, FIFOs and devices as streams, regular files replaced only
 // once complete, or rewritten in place after the space is reserved).
@@ -65,15 +83,13 @@ class TLogFileWriter {
   void Flush();
   // Puts the log in place. Throws as the constructor and AppendLine do.
   void Commit();
-  // Leaves whatever the name held as it was (a stream keeps what it got).
-  void Abandon();
 
  private:
   void Check(const Platform::TWriteResult& result);
 
   std::string FileName;
   Platform::TOutputFile Output;
-  std::string Gathered;  // UTF-8, not yet converted
+  TLogEncoder Encoder;
 };
 
 // Creates fileName if it is missing, without changing an existing file, so

@@ -32,7 +32,6 @@ class TStretchReads {
   void ReadPastErrors() { KeepGoing = true; }
   const std::vector<TBadRange>& BadRanges() const { return Bad; }
   std::int64_t Unit() const { return UnitBytes; }
-  std::int64_t Stretch() const { return StretchBytes; }
 
   // How much the next read should ask for. Reads grow from one unit to a
   // full stretch while the medium answers them quickly; a read slow for its

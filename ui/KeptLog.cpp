@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QRegularExpression>
 
-#include "TextEncoding.h"
 
 namespace {
 
@@ -52,7 +51,7 @@ void PruneKeptLogs(const QString& folder, int keep) {
 }
 
 TKeptLog::TKeptLog(TVerifyStatus& status, const QString& folder, const QDateTime& started)
-    : FStatusLines(status), FFolder(folder) {
+    : FStatusLines(status), FFolder(folder), FEncoder(PieceSize) {
   if (!QDir().mkpath(folder)) {
     Fail(QStringLiteral("cannot make the folder"));
     return;
@@ -75,13 +74,11 @@ QString TKeptLog::FileName() const { return FFile.isOpen() ? FFile.fileName() : 
 void TKeptLog::Append(std::string_view line) {
   FStatusLines.Append(line);
   if (!FFile.isOpen()) return;
-  FGathered.append(line).append("\r\n");
-  if (FGathered.size() >= PieceSize) Write();
+  if (FEncoder.Add(line)) Write();
 }
 
 void TKeptLog::Write() {
-  const std::string piece = Platform::Utf8ToGb18030(FGathered);
-  FGathered.clear();
+  const std::string piece = FEncoder.TakePiece();
   if (FFile.write(piece.data(), static_cast<qint64>(piece.size())) !=
           static_cast<qint64>(piece.size()) ||
       !FFile.flush())
@@ -104,5 +101,5 @@ void TKeptLog::Fail(const QString& why) {
                qUtf8Printable(FFile.fileName().isEmpty() ? FFolder : FFile.fileName()),
                qUtf8Printable(why));
   FFile.close();
-  FGathered.clear();
+  FEncoder.Clear();
 }

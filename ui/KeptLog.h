@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QString>
 
+#include "LogFile.h"
 #include "LogWriter.h"
 
 // $XDG_STATE_HOME/korvane/logs, or ~/.local/state/korvane/logs.
@@ -49,5 +50,5 @@ class TKeptLog : public TLineSink {
   TStatusLines FStatusLines;
   QString FFolder;
   QFile FFile;
-  std::string FGathered;  // UTF-8, not yet converted
+  TLogEncoder FEncoder;
 };
