@@ -11,3 +11,9 @@ QFont MakeFont(const QString& family, int pixelSize, bool bold = false, bool ita
 // Caption, font and client size of a modal window, with minimise, maximise
 // and close buttons in its title bar.
 void SetUpForm(QDialog& form, const QString& caption, const QFont& font, QSize clientSize);
+
+// Gives a window about to be shown the outer size, the window manager's
+// frame included, centred on the screen. The frame comes only after the
+// window is mapped: until it is known the client area takes the whole size,
+// and the frame is taken off once it comes.
+void FitOuterSize(QWidget& window, QSize outer);

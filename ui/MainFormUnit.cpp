@@ -142,24 +142,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::ApplyOuterSize() {
   if (FSized) return;
   FSized = true;
-  // The designed size includes the frame, which the window manager adds
-  // only after the window is mapped: until it is known the client area
-  // takes the whole size, and the frame is taken off once it comes.
-  resize(OuterSize);
-  CentreOnScreen(this);
-  TakeOffFrame(FrameWaits);
-}
-
-void TMainForm::TakeOffFrame(int waitsLeft) {
-  const QSize frame = frameGeometry().size() - size();
-  if (frame.width() > 0 || frame.height() > 0) {
-    resize(OuterSize - frame);
-    CentreOnScreen(this);
-    return;
-  }
-  // Without a window manager no frame ever comes.
-  if (waitsLeft > 0 && isVisible())
-    QTimer::singleShot(FrameWait, this, [this, waitsLeft] { TakeOffFrame(waitsLeft - 1); });
+  FitOuterSize(*this, OuterSize);
 }
 
 void TMainForm::FormShow() {

@@ -127,10 +127,6 @@ class TMainForm : public QWidget,
   void RunEnded(bool stopped);
   bool Ask(const char* question);
   void ApplyOuterSize();
-  void TakeOffFrame(int waitsLeft);
-  // How long the frame is waited for: FrameWaits times FrameWait ms.
-  static constexpr int FrameWaits = 500;
-  static constexpr int FrameWait = 20;
 
   std::unique_ptr<TVerifySetupInfo> FSetupInfo;
   std::unique_ptr<TVerifyStatus> FVerifyStatus;
