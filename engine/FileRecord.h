@@ -47,11 +47,6 @@ struct TFileRecord {
   std::vector<TBadRange> BadRanges{};
   std::int64_t BytesRead = 0;
   double Seconds = 0;
-
-  bool Failed() const {
-    return Outcome == TFileOutcome::OpenFailure || Outcome == TFileOutcome::ReadFailure ||
-           Outcome == TFileOutcome::ContentMismatch;
-  }
 };
 
 // The run's counts when it ends.
