@@ -2,6 +2,7 @@
 // What one file check found: one record per file, made once and handed to
 // every consumer of a run's results (the log text, the windows, the
 // terminal), so that none of them has to read another's output.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,6 +30,21 @@ struct TBadRange {
   bool operator==(const TBadRange&) const = default;
 };
 
+// A read that took longer than the run's threshold: slow, not failing.
+struct TSlowRange {
+  std::int64_t Offset = 0;
+  std::int64_t Length = 0;
+  std::int64_t Milliseconds = 0;
+  bool operator==(const TSlowRange&) const = default;
+};
+
+// How long the run's reads took, in the bands a failing medium shows up in:
+// under 5, 20, 50, 150, 500 ms, and the rest.
+struct TReadTimeHistogram {
+  static constexpr std::array<std::int64_t, 5> UpperBoundsMs{5, 20, 50, 150, 500};
+  std::array<std::int64_t, UpperBoundsMs.size() + 1> Counts{};
+};
+
 struct TFileRecord {
   std::string Path;
   std::int64_t Size = 0;
@@ -45,6 +61,8 @@ struct TFileRecord {
   // Every bad range, when the run goes on past a read error; the first
   // failure above is the first of them.
   std::vector<TBadRange> BadRanges{};
+  // Reads slower than the run's threshold, in file order.
+  std::vector<TSlowRange> SlowRanges{};
   std::int64_t BytesRead = 0;
   double Seconds = 0;
 };
@@ -56,6 +74,8 @@ struct TRunTotals {
   std::int64_t FilesSkipped = 0;
   std::int64_t DirsSkipped = 0;
   std::int64_t TotalBytes = 0;
+  std::int64_t FilesSlow = 0;
+  TReadTimeHistogram ReadTimes{};
   // Days, as the status's start and end times.
   double Elapsed = 0;
 };

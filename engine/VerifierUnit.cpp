@@ -383,8 +383,14 @@ void TVerifier::VerifyItem(const std::string& item) {
 TRunTotals TVerifier::Totals() {
   TMutexLock hold(Status.Mutex);
   Status.EndTime = NowAsDays();
-  return {Status.FilesOk,     Status.FilesError, Status.FilesSkipped,
-          Status.DirsSkipped, Status.TotalBytes, Status.EndTime - Status.StartTime};
+  TRunTotals totals;
+  totals.FilesOk = Status.FilesOk;
+  totals.FilesError = Status.FilesError;
+  totals.FilesSkipped = Status.FilesSkipped;
+  totals.DirsSkipped = Status.DirsSkipped;
+  totals.TotalBytes = Status.TotalBytes;
+  totals.Elapsed = Status.EndTime - Status.StartTime;
+  return totals;
 }
 
 void TVerifier::CloseLog() {
