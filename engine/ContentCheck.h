@@ -4,6 +4,7 @@
 // the check feeds what it has read anyway.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,7 +29,10 @@ struct TContentFailure {
   std::string Actual;
 };
 
-// All calls come from the worker thread, one file at a time.
+// What is wrong with a file's contents; nothing when they are right.
+using TContentVerdict = std::function<void(std::optional<TContentFailure> failure)>;
+
+// All calls but the const ones come from the worker thread, one file at a time.
 class TContentCheck {
  public:
   virtual ~TContentCheck() = default;
@@ -36,11 +40,27 @@ class TContentCheck {
   virtual bool Wanted(const std::string& path) = 0;
   // Before the file is read: where its bytes go, or null.
   virtual TDataSink* BeginFile(const std::string& path) = 0;
-  // After the file was read to its listed size: what is wrong with its contents.
-  virtual std::optional<TContentFailure> FileRead(const std::string& path) = 0;
+  // After the file was read to its listed size: verdict is called once,
+  // at once or later from another thread (a check that hashes beside the
+  // reads), so that the run can read on meanwhile.
+  virtual void FileRead(const std::string& path, TContentVerdict verdict) = 0;
+  // The bytes fed since BeginFile will not be judged: the file could not
+  // be read through, or was skipped.
+  virtual void FileDropped() {}
   // After the last item: files the run must still check, though no walk
   // met them (they are missing, or lie outside the items).
   virtual std::vector<std::string> FilesNotMet() = 0;
+
+  // For counting a run ahead of it, from another thread (what a check
+  // expects does not change while a run goes on): whether the walk checks
+  // a file it finds, and which of AfterWalks() it is, if any.
+  struct TCountChoice {
+    bool Checked = true;
+    std::optional<std::size_t> AfterWalk;
+  };
+  virtual TCountChoice CountChoice(const std::string& /*path*/) const { return {}; }
+  // The files FilesNotMet() names after the walks unless a walk meets them.
+  virtual std::vector<std::string> AfterWalks() const { return {}; }
 };
 
 namespace LogText {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
 
 #include "Path.h"
 
@@ -121,29 +120,48 @@ TDataSink* TSumsCheck::BeginFile(const std::string& path) {
     NoteUnlisted(path, CurrentKey);
   }
   if (MakeStyle && !ManifestKeys.contains(CurrentKey)) kinds |= KindBit(MakeStyle->Kind);
-  if (kinds == 0) return nullptr;
-  Digests.Reset(kinds);
-  return &Digests;
+  Hashing = kinds != 0;
+  if (!Hashing) return nullptr;
+  Hashes.Begin(kinds);
+  return &Hashes;
 }
 
-std::optional<TContentFailure> TSumsCheck::FileRead(const std::string&) {
-  // Each kind's digest once, however many manifests list the file with it.
-  std::map<TDigestKind, std::string> actual;
-  const auto digestOf = [&](TDigestKind kind) -> const std::string& {
-    auto it = actual.find(kind);
-    if (it == actual.end()) it = actual.emplace(kind, Digests.HexDigest(kind)).first;
-    return it->second;
-  };
-  if (Current) {
-    for (const TExpected& expected : Listed[*Current].Digests) {
-      if (digestOf(expected.Kind) != expected.Digest)
-        return TContentFailure{LogText::ContentMismatchMessage(DigestName(expected.Kind)),
-                               expected.Digest, digestOf(expected.Kind)};
-    }
+void TSumsCheck::FileDropped() {
+  if (Hashing) Hashes.Drop();
+  Hashing = false;
+}
+
+void TSumsCheck::FileRead(const std::string&, TContentVerdict verdict) {
+  if (!Hashing) {
+    verdict(std::nullopt);
+    return;
   }
-  if (MakeStyle && !ManifestKeys.contains(CurrentKey))
-    Made.push_back({RelativeName(MakeDirectoryKey, CurrentKey), digestOf(MakeStyle->Kind)});
-  return std::nullopt;
+  Hashing = false;
+  // Copied: the digests are compared on a hashing thread.
+  std::vector<TExpected> expected;
+  if (Current) expected = Listed[*Current].Digests;
+  std::optional<std::size_t> made;
+  if (MakeStyle && !ManifestKeys.contains(CurrentKey)) {
+    std::lock_guard hold(MadeMutex);
+    made = Made.size();
+    Made.push_back({RelativeName(MakeDirectoryKey, CurrentKey), {}});
+  }
+  Hashes.End([this, expected = std::move(expected), made,
+              verdict = std::move(verdict)](const THashPool::TDigests& actual) {
+    const auto actualOf = [&](TDigestKind kind) { return actual[static_cast<std::size_t>(kind)]; };
+    for (const TExpected& e : expected) {
+      if (actualOf(e.Kind) != e.Digest) {
+        verdict(TContentFailure{LogText::ContentMismatchMessage(DigestName(e.Kind)), e.Digest,
+                                actualOf(e.Kind)});
+        return;
+      }
+    }
+    if (made) {
+      std::lock_guard hold(MadeMutex);
+      Made[*made].Digest = actualOf(MakeStyle->Kind);
+    }
+    verdict(std::nullopt);
+  });
 }
 
 std::vector<std::string> TSumsCheck::FilesNotMet() {
@@ -154,10 +172,26 @@ std::vector<std::string> TSumsCheck::FilesNotMet() {
   return paths;
 }
 
+TContentCheck::TCountChoice TSumsCheck::CountChoice(const std::string& path) const {
+  if (!ListedOnly) return {};
+  const auto it = ListedByKey.find(KeyOf(path));
+  if (it == ListedByKey.end()) return {.Checked = false, .AfterWalk = std::nullopt};
+  return {.Checked = true, .AfterWalk = it->second};
+}
+
+std::vector<std::string> TSumsCheck::AfterWalks() const {
+  std::vector<std::string> paths;
+  if (!ListedOnly) return paths;
+  for (const TListedFile& file : Listed) paths.push_back(file.Shown);
+  return paths;
+}
+
 std::string TSumsCheck::MadeManifest(std::vector<std::string>& omitted) const {
   std::string text;
   if (!MakeStyle) return text;
+  std::lock_guard hold(MadeMutex);
   for (const TMadeEntry& entry : Made) {
+    if (entry.Digest.empty()) continue;
     if (const auto line = ManifestLine(*MakeStyle, entry.Name, entry.Digest))
       text += *line;
     else

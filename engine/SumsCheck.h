@@ -2,6 +2,7 @@
 // A run's checksum files: the files they list are compared with what the
 // run reads, and the files read correctly may be listed in a new one.
 #include <cstddef>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -10,6 +11,7 @@
 
 #include "ContentCheck.h"
 #include "DigestSet.h"
+#include "HashPool.h"
 #include "Manifest.h"
 
 class TSumsCheck final : public TContentCheck {
@@ -30,8 +32,11 @@ class TSumsCheck final : public TContentCheck {
 
   bool Wanted(const std::string& path) override;
   TDataSink* BeginFile(const std::string& path) override;
-  std::optional<TContentFailure> FileRead(const std::string& path) override;
+  void FileRead(const std::string& path, TContentVerdict verdict) override;
+  void FileDropped() override;
   std::vector<std::string> FilesNotMet() override;
+  TCountChoice CountChoice(const std::string& path) const override;
+  std::vector<std::string> AfterWalks() const override;
 
   // Files found that no manifest lists, in the order found.
   const std::vector<std::string>& Unlisted() const { return UnlistedFiles; }
@@ -51,7 +56,7 @@ class TSumsCheck final : public TContentCheck {
   };
   struct TMadeEntry {
     std::string Name;
-    std::string Digest;
+    std::string Digest;  // empty until hashed, and for a file that failed
   };
 
   std::string KeyOf(const std::string& path) const;
@@ -65,10 +70,14 @@ class TSumsCheck final : public TContentCheck {
   std::unordered_set<std::string> ManifestKeys;  // never "unlisted", never listed anew
   std::optional<TManifestStyle> MakeStyle;
   std::string MakeDirectoryKey;
+  // In walk order: a file's place is taken when it has been read, its
+  // digest filled in by a hashing thread.
+  mutable std::mutex MadeMutex;
   std::vector<TMadeEntry> Made;
   std::vector<std::string> UnlistedFiles;
 
-  TDigestSet Digests;
+  THashPool Hashes;
+  bool Hashing = false;                // the current file's bytes go to Hashes
   std::optional<std::size_t> Current;  // the listed file being read
   std::string CurrentKey;
 };

@@ -38,6 +38,14 @@ TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread,
     StatusLog = std::make_unique<TLogWriter>(*StatusLines, *StatusErrorList);
     Observers.push_back(StatusLog.get());
   }
+  if (Options.Contents != nullptr) {
+    Verdicts = std::make_unique<TVerdictQueue>(
+        Observers, [this](TFileRecord& record, std::optional<TContentFailure> failure) {
+          TMutexLock hold(Status.Mutex);
+          CountFinished(record, std::move(failure));
+        });
+    Observers = {Verdicts.get()};
+  }
 }
 
 TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions options,
@@ -220,6 +228,7 @@ void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
   TFileRecord& record = check.Record;
   record.Seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - check.Start).count();
+  bool judged = false;
   if (Status.FileError) {
     RecordError(path, check);
   } else {
@@ -234,29 +243,45 @@ void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
       record.Outcome = check.CutShortByStop && !Status.SkipDirectory
                            ? TFileOutcome::Stopped
                            : TFileOutcome::DirectorySkipped;
-    } else if (!RecordContentFailure(check)) {
-      ++Status.FilesOk;
-      Status.LastOkFile = path;
-      Status.TotalBytes += Status.CurrentFileSize;
+    } else if (check.Sink == nullptr) {
+      CountFinished(record, std::nullopt);
+    } else {
+      judged = true;
     }
   }
+  if (judged) {
+    JudgeContents(std::move(record));
+    return;
+  }
+  if (check.Sink != nullptr) Options.Contents->FileDropped();
   Notify([&](TVerifyObserver& o) { o.FileFinished(record); });
 }
 
-// A file read to its end whose contents disagree with what is expected of
-// it fails like a file that could not be read; true when it did. The
-// caller holds the status lock.
-bool TVerifier::RecordContentFailure(TFileCheck& check) {
-  if (Options.Contents == nullptr) return false;
-  TFileRecord& record = check.Record;
-  std::optional<TContentFailure> failure = Options.Contents->FileRead(record.Path);
-  if (!failure) return false;
+// The contents decide a file read to its end, perhaps only after the
+// worker has read on: the check may still be hashing what was read. The
+// file is counted and reported when its verdict is in.
+void TVerifier::JudgeContents(TFileRecord record) {
+  const std::string path = record.Path;
+  TVerdictQueue::TEntry* held = Verdicts->Hold(std::move(record));
+  Options.Contents->FileRead(path, [this, held](std::optional<TContentFailure> failure) {
+    Verdicts->Settle(held, std::move(failure));
+  });
+}
+
+// A file read to its end: correct, or failed for its contents like a file
+// that could not be read. The caller holds the status lock.
+void TVerifier::CountFinished(TFileRecord& record, std::optional<TContentFailure> failure) {
+  if (!failure) {
+    ++Status.FilesOk;
+    Status.LastOkFile = record.Path;
+    Status.TotalBytes += record.Size;
+    return;
+  }
   ++Status.FilesError;
   Status.LastErrorFile = record.Path;
   Status.LastErrorMessage = failure->Message;
   record.Outcome = TFileOutcome::ContentMismatch;
   record.Content = std::move(*failure);
-  return true;
 }
 
 // ---- the run ---------------------------------------------------------------
@@ -373,6 +398,8 @@ void TVerifier::VerifyItem(const std::string& item) {
   ScanDirectory(item);
   const bool namesOneFile = ItemIsLiteral || NamePart(item).find_first_of("*?") == std::string::npos;
   ItemIsLiteral = false;
+  // Its file is counted once its contents are judged.
+  if (namesOneFile && Verdicts) Verdicts->Drain();
   if (!namesOneFile || outcomesSoFar() != before || Terminated()) return;
   if (const int code = NameError(item)) {
     TMutexLock hold(Status.Mutex);
@@ -394,6 +421,7 @@ TRunTotals TVerifier::Totals() {
 }
 
 void TVerifier::CloseLog() {
+  if (Verdicts) Verdicts->Drain();
   const TRunTotals totals = Totals();
   Notify([&](TVerifyObserver& o) { o.RunFinished(totals); });
   // Finished only now, under one hold with Idle: whoever sees it finds the

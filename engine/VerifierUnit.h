@@ -20,6 +20,7 @@
 #include "File.h"
 #include "LogWriter.h"
 #include "ReadAhead.h"
+#include "VerdictQueue.h"
 
 // Raised when a run is asked for with options no run can use.
 class EVerifyError : public std::invalid_argument {
@@ -131,7 +132,8 @@ class TVerifier {
   bool ReadingInterrupted() const;
   void RecordOutcome(const std::string& path, TFileCheck& check);
   void RecordError(const std::string& path, TFileCheck& check);
-  bool RecordContentFailure(TFileCheck& check);
+  void JudgeContents(TFileRecord record);
+  void CountFinished(TFileRecord& record, std::optional<TContentFailure> failure);
   void VerifyFilesNotMet();
 
   TVerifyStatus& Status;
@@ -142,6 +144,8 @@ class TVerifier {
   std::unique_ptr<TStoreLines> StatusErrorList;
   std::unique_ptr<TLogWriter> StatusLog;
   std::vector<TVerifyObserver*> Observers;
+  // With a content check: files wait there for their verdicts, in order.
+  std::unique_ptr<TVerdictQueue> Verdicts;
   // The run's read-ahead helper; used by the worker thread only.
   std::unique_ptr<TReadAhead> Ahead;
   // Used by the worker thread only.

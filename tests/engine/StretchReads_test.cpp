@@ -33,7 +33,7 @@ class TCollectingCheck : public TContentCheck {
     Sink.Bytes.clear();
     return &Sink;
   }
-  std::optional<TContentFailure> FileRead(const std::string&) override { return std::nullopt; }
+  void FileRead(const std::string&, TContentVerdict verdict) override { verdict(std::nullopt); }
   std::vector<std::string> FilesNotMet() override { return {}; }
   TCollectingSink Sink;
 };
