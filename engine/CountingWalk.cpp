@@ -26,24 +26,62 @@ void TCountingWalk::Run(std::stop_token own) {
   LowerThreadIoPriority();
   for (const std::string& item : Plan.Items) {
     if (Stopping()) return;
+    const bool literal = Plan.LiteralItems.contains(item);
     TDirectoryChain chain(DirectoryPart(item));
     WalkDepthFirst(
-        item, chain, [&](const std::string& level) { return CountLevel(level, chain); },
+        item, chain, [&](const std::string& level) { return CountLevel(level, literal, chain); },
         [&](const std::string&) { return !Stopping(); }, [](const std::string&) {},
         [](const std::string&) {});
   }
+  CountFilesAfterWalks();
   if (!Stopping()) Status.CountComplete = true;
 }
 
-std::vector<std::string> TCountingWalk::CountLevel(const std::string& path,
+std::vector<std::string> TCountingWalk::CountLevel(const std::string& path, bool literal,
                                                    const TDirectoryChain& chain) {
   // A paused run should leave the disk alone too.
   while (Status.Paused && !Stopping()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  TDirSearch search(chain, NamePart(path), Plan.FileAttributeSet);
-  for (TSearchEntry entry; !Stopping() && search.Next(entry);) {
-    Status.CountedFiles.fetch_add(1, std::memory_order_relaxed);
-    Status.CountedBytes.fetch_add(entry.Size, std::memory_order_relaxed);
-  }
-  if (!Plan.AllSubdirectories || Stopping()) return {};
+  const std::string directory = CurrentDirectoryOf(path);
+  TDirSearch search(chain, NamePart(path), Plan.FileAttributeSet,
+                    literal ? TDirSearch::ExactName : TDirSearch::Everything);
+  for (TSearchEntry entry; !Stopping() && search.Next(entry);) CountFile(directory + entry.Name, entry);
+  if (literal || !Plan.AllSubdirectories || Stopping()) return {};
   return ListSubdirectories(chain, Plan.FileAttributeSet).Names;
+}
+
+void TCountingWalk::CountFile(const std::string& path, const TSearchEntry& entry) {
+  if (Plan.Contents != nullptr) {
+    const TContentCheck::TCountChoice choice = Plan.Contents->CountChoice(path);
+    if (!choice.Checked) return;
+    if (choice.AfterWalk) {
+      if (MetAfterWalk.size() <= *choice.AfterWalk) MetAfterWalk.resize(*choice.AfterWalk + 1);
+      MetAfterWalk[*choice.AfterWalk] = true;
+    }
+  }
+  Status.CountedFiles.fetch_add(1, std::memory_order_relaxed);
+  // Devices and pipes are checked as files of length 0.
+  if ((entry.Attributes & faSysFile) == 0)
+    Status.CountedBytes.fetch_add(entry.Size, std::memory_order_relaxed);
+}
+
+// The files the content check names that no walk met: the run checks each
+// of them after the walks.
+void TCountingWalk::CountFilesAfterWalks() {
+  if (Plan.Contents == nullptr) return;
+  const std::vector<std::string> paths = Plan.Contents->AfterWalks();
+  for (std::size_t i = 0; i < paths.size() && !Stopping(); ++i) {
+    if (i < MetAfterWalk.size() && MetAfterWalk[i]) continue;
+    Status.CountedFiles.fetch_add(1, std::memory_order_relaxed);
+    if (const auto entry = FileByPath(paths[i]); entry && (entry->Attributes & faSysFile) == 0)
+      Status.CountedBytes.fetch_add(entry->Size, std::memory_order_relaxed);
+  }
+}
+
+std::optional<TSearchEntry> FileByPath(const std::string& path) {
+  TDirSearch search(path, faReadOnly | faArchive | faHidden | faSysFile);
+  // A name with wildcards may match others: only the file itself counts.
+  for (TSearchEntry entry; search.Next(entry);) {
+    if (entry.Name == NamePart(path)) return entry;
+  }
+  return std::nullopt;
 }

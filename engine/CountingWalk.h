@@ -6,20 +6,31 @@
 // requests go at idle priority: counting must not slow the run.
 #include <atomic>
 #include <cstdint>
+#include <optional>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "Attributes.h"
+#include "ContentCheck.h"
+#include "DirSearch.h"
 #include "DirectoryChain.h"
 #include "VerifyStatus.h"
 
 struct TCountPlan {
   std::vector<std::string> Items;
+  std::set<std::string> LiteralItems{};  // files by their exact names, as in the run
   bool AllSubdirectories = false;
   Platform::TAttributes FileAttributeSet = 0;
+  // The run's content check, which passes over files and adds some of its own.
+  const TContentCheck* Contents = nullptr;
 };
+
+// The file a run checks by its path alone, as it finds it; none when there
+// is none (a missing file is checked all the same, and fails to open).
+std::optional<Platform::TSearchEntry> FileByPath(const std::string& path);
 
 class TCountingWalk {
  public:
@@ -32,13 +43,16 @@ class TCountingWalk {
 
  private:
   void Run(std::stop_token own);
-  std::vector<std::string> CountLevel(const std::string& path,
+  std::vector<std::string> CountLevel(const std::string& path, bool literal,
                                       const Platform::TDirectoryChain& chain);
+  void CountFile(const std::string& path, const Platform::TSearchEntry& entry);
+  void CountFilesAfterWalks();
   bool Stopping() const;
 
   const TCountPlan Plan;
   TVerifyStatus& Status;
   std::stop_token RunStop;
   std::stop_token OwnStop;
+  std::vector<bool> MetAfterWalk;  // by the content check's AfterWalks() index
   std::jthread Thread;
 };

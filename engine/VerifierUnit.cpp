@@ -300,8 +300,9 @@ void TVerifier::Execute(TBufferAllocator allocate) {
       Ahead = std::make_unique<TReadAhead>(ReadAheadPlan(), Status, StopSource.get_token());
     if (Options.Count)
       Counting = std::make_unique<TCountingWalk>(
-          TCountPlan{Setup.VerifyList, Setup.AllSubdirectories, FileAttributeSet()}, Status,
-          StopSource.get_token());
+          TCountPlan{Setup.VerifyList, Setup.LiteralItems, Setup.AllSubdirectories,
+                     FileAttributeSet(), Options.Contents},
+          Status, StopSource.get_token());
     VerifyItems();
     Counting.reset();
     Ahead.reset();
@@ -369,10 +370,7 @@ void TVerifier::VerifyFilesNotMet() {
   if (Options.Contents == nullptr) return;
   for (const std::string& path : Options.Contents->FilesNotMet()) {
     Notify([&](TVerifyObserver& o) { o.ItemStarted(path); });
-    TSearchEntry entry;
-    TDirSearch search(path, faReadOnly | faArchive | faHidden | faSysFile);
-    // A name with wildcards may match others: only the file itself counts.
-    while (search.Next(entry) && entry.Name != NamePart(path)) entry = {};
+    const TSearchEntry entry = FileByPath(path).value_or(TSearchEntry{});
     CheckFile(nullptr, path, entry.Size, entry.Attributes);
     if (Terminated()) {
       NoteStopped();
