@@ -126,11 +126,12 @@ int Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& 
   TSpilledLines errorList;
   TLogWriter writer(log, errorList);
   TBadRangeLines badRanges;
+  TLongFileFlush flushAfterLongFiles(log);
   TVerifier verifier(status, setup,
                      TRunOptions{.Cached = args.Cached,
                                  .Contents = contents,
                                  .AllErrors = args.AllErrors,
-                                 .Observers = {&writer, &badRanges}});
+                                 .Observers = {&writer, &badRanges, &flushAfterLongFiles}});
   TProgressDisplay progress(stderr, !args.Quiet && isatty(STDERR_FILENO) == 1);
   const int stopSignal = MonitorRun(verifier, status, events, progress, log, badRanges);
   for (const std::string& line : badRanges.Take()) Complain(line);

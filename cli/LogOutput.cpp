@@ -72,6 +72,11 @@ void TLogOutput::FlushIfDue() {
     WritePending();
 }
 
+void TLogOutput::Flush() {
+  std::lock_guard hold(Lock);
+  if (!Pending.empty()) WritePending();
+}
+
 int TLogOutput::MillisecondsUntilDue() const {
   // A write in progress may hang on a stalled pipe: the main thread must
   // not wait for it, or a signal would go unanswered.
@@ -92,8 +97,8 @@ void TLogOutput::WritePending() {
 }
 
 std::optional<std::string> TLogOutput::Commit() {
+  Flush();
   std::lock_guard hold(Lock);
-  if (!Pending.empty()) WritePending();
   return Finish();
 }
 

@@ -16,6 +16,7 @@
 #include "LineSink.h"
 #include "LogFile.h"
 #include "SafeFile.h"
+#include "VerifyObserver.h"
 
 class TLogOutput : public TLineSink {
  public:
@@ -26,6 +27,8 @@ class TLogOutput : public TLineSink {
   // Writes what is waiting when it has waited a second; never waits for a
   // write in progress on the run's thread.
   void FlushIfDue();
+  // Writes what is waiting now.
+  void Flush();
   // How long until FlushIfDue has something to do, for the main thread's wait.
   int MillisecondsUntilDue() const;
   // Writes the rest and puts the log where it belongs. On failure, the
@@ -53,6 +56,21 @@ class TLogOutput : public TLineSink {
   std::string Pending;
   TClock::time_point LastWrite = TClock::now();
   bool Failed = false;
+};
+
+// Writes the log out at the end of every file that took longer than the
+// flush interval: a slow file's lines are then seen as soon as it ends,
+// not up to a second later. Observes after the log's writer.
+class TLongFileFlush : public TVerifyObserver {
+ public:
+  explicit TLongFileFlush(TLogOutput& log) : Log(log) {}
+  void FileFinished(const TFileRecord& record) override {
+    if (record.Seconds >= std::chrono::duration<double>(TLogOutput::FlushInterval).count())
+      Log.Flush();
+  }
+
+ private:
+  TLogOutput& Log;
 };
 
 // The log on standard output.

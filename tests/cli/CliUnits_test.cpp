@@ -1,7 +1,9 @@
-// korvane-cli's own units: the long options and the progress line.
+// korvane-cli's own units: the long options, the progress line and the
+// log's flushes.
 #include <gtest/gtest.h>
 
 #include "CliOptions.h"
+#include "LogOutput.h"
 #include "OverallProgress.h"
 #include "Progress.h"
 #include "TerminalText.h"
@@ -115,4 +117,36 @@ TEST(CliProgress, WidthOfChineseAndEmojiIsTwoColumns) {
   for (const auto& c : cases) EXPECT_EQ(FitToWidth(c.Text, c.Columns), c.Fitted) << c.Text;
   EXPECT_EQ(DisplayWidth("-P<读取单位>"), 12u);
   EXPECT_EQ(PadToWidth("-H 或 -?", 12), "-H 或 -?    ");
+}
+
+namespace {
+
+// A log to a pipe or file, whose writes are kept to be looked at.
+class TWrittenLog : public TLogOutput {
+ public:
+  TWrittenLog() : TLogOutput("\n", false) {}
+  std::string Written;
+
+ protected:
+  bool Put(const std::string& text) override {
+    Written += text;
+    return true;
+  }
+  std::optional<std::string> Finish() override { return std::nullopt; }
+};
+
+}  // namespace
+
+TEST(CliLog, AFileThatTookLongerThanTheFlushIntervalIsWrittenOutAtItsEnd) {
+  TWrittenLog log;
+  TLongFileFlush flush(log);
+  TFileRecord record;
+  log.Append("quick");
+  record.Seconds = 0.2;
+  flush.FileFinished(record);
+  EXPECT_EQ(log.Written, "");
+  log.Append("slow");
+  record.Seconds = 1.5;
+  flush.FileFinished(record);
+  EXPECT_EQ(log.Written, "quick\nslow\n");
 }
