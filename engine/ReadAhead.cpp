@@ -49,7 +49,7 @@ std::optional<TReadAhead::TDropped> TReadAhead::Reached(const std::string& path)
   const std::int64_t index = WorkerIndex++;
   const bool checkedJustBefore = path == WorkerLastPath;
   WorkerLastPath = path;
-  Changed.notify_all();
+  if (Queue.size() <= RefillAt()) Changed.notify_all();
   while (!Queue.empty() && Queue.front().Index < index) PopFront();
   if (Queue.empty() || Queue.front().Index != index) return std::nullopt;
   std::optional<TDropped> dropped;
@@ -124,8 +124,11 @@ std::vector<std::string> TReadAhead::PlanLevel(std::size_t item, const std::stri
   const bool literal = Plan.LiteralItems.contains(Plan.Items[item]);
   TDirSearch files(chain, NamePart(path), Plan.FileAttributeSet,
                    literal ? TDirSearch::ExactName : TDirSearch::Everything);
+  // Files in memory are only given their places: reading them ahead, or
+  // dropping their pages, would do nothing but cost the worker the time.
+  const bool inMemory = chain.InMemory();
   for (TSearchEntry entry; files.Next(entry);) {
-    if (!Offer(item, directory, entry, chain, stop)) return {};
+    if (!Offer(item, directory, entry, !inMemory, chain, stop)) return {};
   }
   if (literal || !Plan.AllSubdirectories || Leaving(item, directory, stop)) return {};
   return Subdirectories.List(chain, Plan.FileAttributeSet).Names;
@@ -134,11 +137,11 @@ std::vector<std::string> TReadAhead::PlanLevel(std::size_t item, const std::stri
 // Adds one listed file to the sequence and asks for it when the worker has
 // not passed it yet. False when the helper is to leave the directory.
 bool TReadAhead::Offer(std::size_t item, const std::string& directory, const TSearchEntry& entry,
-                       TDirectoryChain& chain, std::stop_token stop) {
+                       bool fetch, TDirectoryChain& chain, std::stop_token stop) {
   // Devices and pipes have nothing to read ahead; they still hold a place
   // in the sequence.
   const bool regular = (entry.Attributes & faSysFile) == 0;
-  const std::int64_t bytes = regular ? std::min(entry.Size, Plan.Window.BytesPerFile) : 0;
+  const std::int64_t bytes = regular && fetch ? std::min(entry.Size, Plan.Window.BytesPerFile) : 0;
   std::unique_lock lock(Mutex);
   if (!WaitForTurn(lock, bytes, stop) || Leaving(item, directory)) return false;
   const std::int64_t index = PlanIndex++;
@@ -154,14 +157,21 @@ bool TReadAhead::Offer(std::size_t item, const std::string& directory, const TSe
 // Waits while the window is full or the run is paused; false on stop.
 bool TReadAhead::WaitForTurn(std::unique_lock<std::mutex>& lock, std::int64_t bytes,
                              std::stop_token stop) {
+  // A full window is filled again once the worker has taken half of it:
+  // waking the helper for every file the worker takes would cost both
+  // threads a switch per file, as much as a small file's read.
+  const bool full = !HasRoom(bytes);
   const auto ready = [&] {
-    return !Status.Paused && (PlanIndex < WorkerIndex || HasRoom(bytes));
+    return !Status.Paused && (PlanIndex < WorkerIndex ||
+                              (HasRoom(bytes) && (!full || Queue.size() <= RefillAt())));
   };
   while (!Changed.wait_for(lock, stop, PausePoll, ready)) {
     if (stop.stop_requested()) return false;
   }
   return !stop.stop_requested();
 }
+
+std::size_t TReadAhead::RefillAt() const { return Plan.Window.Files / 2; }
 
 bool TReadAhead::HasRoom(std::int64_t bytes) const {
   return Queue.size() < Plan.Window.Files &&

@@ -105,11 +105,12 @@ class TReadAhead {
   std::vector<std::string> PlanLevel(std::size_t item, const std::string& path,
                                      Platform::TDirectoryChain& chain, std::stop_token stop);
   bool Offer(std::size_t item, const std::string& directory, const Platform::TSearchEntry& entry,
-             Platform::TDirectoryChain& chain, std::stop_token stop);
+             bool fetch, Platform::TDirectoryChain& chain, std::stop_token stop);
   void Fetch(const TPlanned& planned, Platform::TDirectoryChain& chain, const std::string& name);
   bool SetState(std::uint64_t serial, TState state, const TDropped* dropped = nullptr);
   void PopFront();
   bool WaitForTurn(std::unique_lock<std::mutex>& lock, std::int64_t bytes, std::stop_token stop);
+  std::size_t RefillAt() const;
   bool HasRoom(std::int64_t bytes) const;
   bool Leaving(std::size_t item, const std::string& directory) const;
   bool Leaving(std::size_t item, const std::string& directory, std::stop_token stop);

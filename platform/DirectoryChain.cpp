@@ -1,8 +1,10 @@
 #include "DirectoryChain.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -63,6 +65,12 @@ TFileIdentity IdentityOf(int fd) {
 }
 
 TFileIdentity TDirectoryChain::Identity() const { return IdentityOf(Descriptor()); }
+
+bool TDirectoryChain::InMemory() const {
+  struct statfs info {};
+  if (Descriptor() < 0 || fstatfs(Descriptor(), &info) != 0) return false;
+  return info.f_type == TMPFS_MAGIC || info.f_type == RAMFS_MAGIC;
+}
 
 std::size_t TDirectoryChain::OpenLimitWithin(std::size_t wanted) {
   rlimit limit {};

@@ -75,6 +75,9 @@ class TDirectoryChain {
   // The innermost directory as it is now (size and times included, so that
   // a listing of it can be known to be still valid); empty when Error is set.
   TFileIdentity Identity() const;
+  // Whether the innermost directory lies on a file system kept in memory
+  // (tmpfs, ramfs): its files have no medium to read ahead from or to drop.
+  bool InMemory() const;
 
   // Descriptors open below the start; never more than the limit.
   std::size_t OpenBelowStart() const { return OpenCount; }
