@@ -65,6 +65,9 @@ TVerifier::~TVerifier() {
     Terminate();
     Thread.join();
   }
+  // Checks driven from the caller's thread may still have verdicts out,
+  // which would otherwise arrive at a queue that is gone.
+  if (Verdicts) Verdicts->Drain();
 }
 
 void TVerifier::Terminate() {
