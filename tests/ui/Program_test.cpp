@@ -17,7 +17,7 @@
 #include "CmdLineHelpUnit.h"
 #include "LogFile.h"
 #include "LogListBox.h"
-#include "ProgramStart.h"
+#include "KorvaneProgram.h"
 #include "ResultUnit.h"
 #include "SelectDialogUnit.h"
 #include "TempDir.h"
@@ -44,19 +44,19 @@ TEST_F(ProgramTest, OpenedPathsFillTheSelectionAsAFileManagerMeansThem) {
   Dir.WriteFile("照片 2026/a.jpg", "a");
   Dir.WriteFile("notes.txt", "n");
   TBoxAnswerer warnings;
-  TProgramWindows program(
+  TKorvaneProgram program(
       Start({"-S-", "--open", Dir.PathOf("照片 2026"), Dir.PathOf("notes.txt"), "-P1"}));
   EXPECT_TRUE(warnings.Boxes.empty());
   TUser user;
-  user.Then([]() -> QWidget* { return SelectDialog; }, [&](QWidget*) {
-    std::vector<std::string> shown = SelectDialog->ChosenList->Items();
+  user.Then([&]() -> QWidget* { return program.SelectDialog(); }, [&](QWidget*) {
+    std::vector<std::string> shown = program.SelectDialog()->ChosenList->Items();
     std::vector<std::string> expected = {Dir.PathOf("照片 2026/*.*"), Dir.PathOf("notes.txt"), "-P1"};
     std::sort(shown.begin(), shown.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(shown, expected);
-    EXPECT_FALSE(SelectDialog->AllSubdirectoriesCheckBox->isChecked());
+    EXPECT_FALSE(program.SelectDialog()->AllSubdirectoriesCheckBox->isChecked());
     EXPECT_EQ(SetupInfo->ReadUnit, DefaultReadUnit);
-    SelectDialog->CancelButton->click();
+    program.SelectDialog()->CancelButton->click();
   });
   user.Answer("要退出程序吗?", QMessageBox::Yes);
   EXPECT_EQ(user.Run(program), 0);
@@ -74,46 +74,49 @@ TEST_F(ProgramTest, StartUpTwoRunsAndExit) {
   auto warning = std::make_unique<TBoxAnswerer>();
   TMainFormStart start = Start({"-H", "-P16", "-x", item});
   start.Message = [&](const QString& caption, const QString& text, TMessageKind kind) {
-    alone = SelectDialog == nullptr && HelpDialog == nullptr;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    alone = std::none_of(windows.begin(), windows.end(), [](QWidget* window) {
+      return qobject_cast<TSelectDialog*>(window) || qobject_cast<THelpDialog*>(window);
+    });
     return ShowMessage(caption, text, kind);
   };
-  TProgramWindows program(std::move(start));
+  TKorvaneProgram program(std::move(start));
   ASSERT_EQ(warning->Boxes.size(), 1u);
   EXPECT_EQ(warning->Boxes[0].Text, QStringLiteral("命令行参数 -x 错误."));
   EXPECT_TRUE(alone);
   warning.reset();  // the boxes that follow are the user's
 
   TUser user;
-  auto counts = [](const char* ok) {
-    EXPECT_EQ(ResultForm->FilesOkLabel->text(), QString::fromUtf8(ok));
-    EXPECT_EQ(MainForm->FilesOkLabel->text(), QString::fromUtf8(ok));
+  auto counts = [&](const char* ok) {
+    EXPECT_EQ(program.ResultForm()->FilesOkLabel->text(), QString::fromUtf8(ok));
+    EXPECT_EQ(program.MainForm()->FilesOkLabel->text(), QString::fromUtf8(ok));
   };
-  user.Then([]() -> QWidget* { return HelpDialog; }, [](QWidget*) { HelpDialog->Button1->click(); });
-  user.Then([]() -> QWidget* { return SelectDialog; }, [&](QWidget*) {
-    EXPECT_EQ(SelectDialog->ChosenList->Items(), std::vector<std::string>{item});
+  user.Then([&]() -> QWidget* { return program.HelpDialog(); }, [&](QWidget*) { program.HelpDialog()->Button1->click(); });
+  user.Then([&]() -> QWidget* { return program.SelectDialog(); }, [&](QWidget*) {
+    EXPECT_EQ(program.SelectDialog()->ChosenList->Items(), std::vector<std::string>{item});
     EXPECT_EQ(VerifyStatus->StartTime, 0);  // listed, not verified
-    SelectDialog->OkButton->click();
+    program.SelectDialog()->OkButton->click();
   });
   user.Answer("校验完成.", QMessageBox::Ok);
-  user.Then([]() -> QWidget* { return ResultForm; }, [&](QWidget*) {
+  user.Then([&]() -> QWidget* { return program.ResultForm(); }, [&](QWidget*) {
     counts("2");
-    ResultForm->VerifyLogButton->click();
+    program.ResultForm()->VerifyLogButton->click();
   });
-  user.Then([]() -> QWidget* { return ViewLogForm; }, [](QWidget*) {
-    EXPECT_GT(ViewLogForm->ListBox->model()->rowCount(), 10);
-    ViewLogForm->CloseButton->click();
+  user.Then([&]() -> QWidget* { return program.ViewLogForm(); }, [&](QWidget*) {
+    EXPECT_GT(program.ViewLogForm()->ListBox->model()->rowCount(), 10);
+    program.ViewLogForm()->CloseButton->click();
   });
-  user.Then([]() -> QWidget* { return ResultForm; }, [](QWidget*) { ResultForm->VerifyMoreButton->click(); });
-  user.Then([]() -> QWidget* { return SelectDialog; }, [&](QWidget*) {
-    EXPECT_EQ(SelectDialog->ChosenList->rowCount(), 0);
-    EXPECT_TRUE(SelectDialog->PositionErrorCheckBox->isChecked());
-    SelectDialog->AddItem(Dir.PathOf("two/*.txt"));
-    SelectDialog->OkButton->click();
+  user.Then([&]() -> QWidget* { return program.ResultForm(); }, [&](QWidget*) { program.ResultForm()->VerifyMoreButton->click(); });
+  user.Then([&]() -> QWidget* { return program.SelectDialog(); }, [&](QWidget*) {
+    EXPECT_EQ(program.SelectDialog()->ChosenList->rowCount(), 0);
+    EXPECT_TRUE(program.SelectDialog()->PositionErrorCheckBox->isChecked());
+    program.SelectDialog()->AddItem(Dir.PathOf("two/*.txt"));
+    program.SelectDialog()->OkButton->click();
   });
   user.Answer("校验完成.", QMessageBox::Ok);
-  user.Then([]() -> QWidget* { return ResultForm; }, [&](QWidget*) {
+  user.Then([&]() -> QWidget* { return program.ResultForm(); }, [&](QWidget*) {
     counts("1");  // the second run counts from zero
-    ResultForm->ExitButton->click();
+    program.ResultForm()->ExitButton->click();
   });
   EXPECT_EQ(user.Run(program), 0);
   ASSERT_EQ(user.Boxes.size(), 2u);
@@ -128,16 +131,16 @@ TEST_F(ProgramTest, EnterEnterEndsTheProgramButTheLogIsKept) {
   Dir.WriteFile("data/a.txt", "aaaa");
   const QByteArray state = qgetenv("XDG_STATE_HOME");
   qputenv("XDG_STATE_HOME", QByteArray::fromStdString(Dir.PathOf("state")));
-  TProgramWindows program(Start({Dir.PathOf("data/*.*")}));
+  TKorvaneProgram program(Start({Dir.PathOf("data/*.*")}));
   qputenv("XDG_STATE_HOME", state);
   auto enter = [](QWidget* window) {
     QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, Qt::Key_Return);
   };
   TUser user;
-  user.Then([]() -> QWidget* { return SelectDialog; }, [](QWidget*) { SelectDialog->OkButton->click(); });
-  user.Then([]() -> QWidget* { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
+  user.Then([&]() -> QWidget* { return program.SelectDialog(); }, [&](QWidget*) { program.SelectDialog()->OkButton->click(); });
+  user.Then([&]() -> QWidget* { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
             enter);
-  user.Then([]() -> QWidget* { return ResultForm; }, enter);
+  user.Then([&]() -> QWidget* { return program.ResultForm(); }, enter);
   EXPECT_EQ(user.Run(program), 0);
   const QDir kept(QString::fromStdString(Dir.PathOf("state/korvane/logs")));
   const QStringList logs = kept.entryList(QDir::Files);

@@ -35,7 +35,7 @@ void TUser::TakeStep(bool& pending) {
   Steps.pop_front();
 }
 
-int TUser::Run(TProgramWindows& program) {
+int TUser::Run(TKorvaneProgram& program) {
   QTimer poll;
   bool pending = false;
   QElapsedTimer clock;

@@ -8,7 +8,7 @@
 
 #include <QMessageBox>
 
-#include "ProgramStart.h"
+#include "KorvaneProgram.h"
 #include "UiTestSupport.h"
 
 class TUser {
@@ -22,7 +22,7 @@ class TUser {
 
   // Shows the program and runs its loop until it is told to end; 0 when
   // every step was taken and the program ended by itself.
-  int Run(TProgramWindows& program);
+  int Run(TKorvaneProgram& program);
 
   std::vector<TSeenBox> Boxes;
 
