@@ -48,7 +48,8 @@ bool ShowMessage(const QString& caption, const QString& text, TMessageKind kind)
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
   }
-  return box.exec() == QMessageBox::Yes;
+  // Placed by Qt over its owner.
+  return ShowModal(box, TPlacement::AsItIs) == QMessageBox::Yes;
 }
 
 void ShowError(const QString& text) {

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "ChosenList.h"
 #include "CmdLineHelpUnit.h"
@@ -21,6 +22,7 @@
 #include "ResultUnit.h"
 #include "SelectDialogUnit.h"
 #include "TempDir.h"
+#include "TestFs.h"
 #include "TestUtil.h"
 #include "UserSteps.h"
 #include "ViewLogUnit.h"
@@ -32,6 +34,22 @@ class ProgramTest : public testing::Test {
   void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
   TMainFormStart Start(std::vector<std::string> parameters) {
     return {std::move(parameters), Dir.PathOf("KORVANE.INI"), ShowMessage};
+  }
+  // A program whose runs' logs are kept in the test's own state folder.
+  std::unique_ptr<TKorvaneProgram> KeepingLogs(std::vector<std::string> parameters) {
+    const QByteArray state = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", QByteArray::fromStdString(Dir.PathOf("state")));
+    auto program = std::make_unique<TKorvaneProgram>(Start(std::move(parameters)));
+    qputenv("XDG_STATE_HOME", state);
+    return program;
+  }
+  // The texts of the kept logs.
+  std::vector<std::string> KeptLogs() const {
+    const QDir kept(QString::fromStdString(Dir.PathOf("state/korvane/logs")));
+    std::vector<std::string> texts;
+    for (const QString& name : kept.entryList(QDir::Files))
+      texts.push_back(TestUtil::ReadFile(kept.filePath(name).toStdString()));
+    return texts;
   }
   TTempDir Dir;
 };
@@ -48,15 +66,15 @@ TEST_F(ProgramTest, OpenedPathsFillTheSelectionAsAFileManagerMeansThem) {
       Start({"-S-", "--open", Dir.PathOf("照片 2026"), Dir.PathOf("notes.txt"), "-P1"}));
   EXPECT_TRUE(warnings.Boxes.empty());
   TUser user;
-  user.Then([&]() -> QWidget* { return program.SelectDialog(); }, [&](QWidget*) {
-    std::vector<std::string> shown = program.SelectDialog()->ChosenList->Items();
+  user.Then(&TKorvaneProgram::SelectDialog, [&](TSelectDialog& selection) {
+    std::vector<std::string> shown = selection.ChosenList->Items();
     std::vector<std::string> expected = {Dir.PathOf("照片 2026/*.*"), Dir.PathOf("notes.txt"), "-P1"};
     std::sort(shown.begin(), shown.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(shown, expected);
-    EXPECT_FALSE(program.SelectDialog()->AllSubdirectoriesCheckBox->isChecked());
+    EXPECT_FALSE(selection.AllSubdirectoriesCheckBox->isChecked());
     EXPECT_EQ(SetupInfo->ReadUnit, DefaultReadUnit);
-    program.SelectDialog()->CancelButton->click();
+    selection.CancelButton->click();
   });
   user.Answer("要退出程序吗?", QMessageBox::Yes);
   EXPECT_EQ(user.Run(program), 0);
@@ -91,32 +109,32 @@ TEST_F(ProgramTest, StartUpTwoRunsAndExit) {
     EXPECT_EQ(program.ResultForm()->FilesOkLabel->text(), QString::fromUtf8(ok));
     EXPECT_EQ(program.MainForm()->FilesOkLabel->text(), QString::fromUtf8(ok));
   };
-  user.Then([&]() -> QWidget* { return program.HelpDialog(); }, [&](QWidget*) { program.HelpDialog()->Button1->click(); });
-  user.Then([&]() -> QWidget* { return program.SelectDialog(); }, [&](QWidget*) {
-    EXPECT_EQ(program.SelectDialog()->ChosenList->Items(), std::vector<std::string>{item});
+  user.Then(&TKorvaneProgram::HelpDialog, [&](THelpDialog& help) { help.Button1->click(); });
+  user.Then(&TKorvaneProgram::SelectDialog, [&](TSelectDialog& selection) {
+    EXPECT_EQ(selection.ChosenList->Items(), std::vector<std::string>{item});
     EXPECT_EQ(VerifyStatus->StartTime, 0);  // listed, not verified
-    program.SelectDialog()->OkButton->click();
+    selection.OkButton->click();
   });
   user.Answer("校验完成.", QMessageBox::Ok);
-  user.Then([&]() -> QWidget* { return program.ResultForm(); }, [&](QWidget*) {
+  user.Then(&TKorvaneProgram::ResultForm, [&](TResultForm& subtotal) {
     counts("2");
-    program.ResultForm()->VerifyLogButton->click();
+    subtotal.VerifyLogButton->click();
   });
-  user.Then([&]() -> QWidget* { return program.ViewLogForm(); }, [&](QWidget*) {
-    EXPECT_GT(program.ViewLogForm()->ListBox->model()->rowCount(), 10);
-    program.ViewLogForm()->CloseButton->click();
+  user.Then(&TKorvaneProgram::ViewLogForm, [&](TViewLogForm& viewer) {
+    EXPECT_GT(viewer.ListBox->model()->rowCount(), 10);
+    viewer.CloseButton->click();
   });
-  user.Then([&]() -> QWidget* { return program.ResultForm(); }, [&](QWidget*) { program.ResultForm()->VerifyMoreButton->click(); });
-  user.Then([&]() -> QWidget* { return program.SelectDialog(); }, [&](QWidget*) {
-    EXPECT_EQ(program.SelectDialog()->ChosenList->rowCount(), 0);
-    EXPECT_TRUE(program.SelectDialog()->PositionErrorCheckBox->isChecked());
-    program.SelectDialog()->AddItem(Dir.PathOf("two/*.txt"));
-    program.SelectDialog()->OkButton->click();
+  user.Then(&TKorvaneProgram::ResultForm, [&](TResultForm& subtotal) { subtotal.VerifyMoreButton->click(); });
+  user.Then(&TKorvaneProgram::SelectDialog, [&](TSelectDialog& selection) {
+    EXPECT_EQ(selection.ChosenList->rowCount(), 0);
+    EXPECT_TRUE(selection.PositionErrorCheckBox->isChecked());
+    selection.AddItem(Dir.PathOf("two/*.txt"));
+    selection.OkButton->click();
   });
   user.Answer("校验完成.", QMessageBox::Ok);
-  user.Then([&]() -> QWidget* { return program.ResultForm(); }, [&](QWidget*) {
+  user.Then(&TKorvaneProgram::ResultForm, [&](TResultForm& subtotal) {
     counts("1");  // the second run counts from zero
-    program.ResultForm()->ExitButton->click();
+    subtotal.ExitButton->click();
   });
   EXPECT_EQ(user.Run(program), 0);
   ASSERT_EQ(user.Boxes.size(), 2u);
@@ -129,21 +147,43 @@ TEST_F(ProgramTest, StartUpTwoRunsAndExit) {
 // run's log stays in the state folder, as "保存记录" would have saved it.
 TEST_F(ProgramTest, EnterEnterEndsTheProgramButTheLogIsKept) {
   Dir.WriteFile("data/a.txt", "aaaa");
-  const QByteArray state = qgetenv("XDG_STATE_HOME");
-  qputenv("XDG_STATE_HOME", QByteArray::fromStdString(Dir.PathOf("state")));
-  TKorvaneProgram program(Start({Dir.PathOf("data/*.*")}));
-  qputenv("XDG_STATE_HOME", state);
-  auto enter = [](QWidget* window) {
-    QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, Qt::Key_Return);
+  const std::unique_ptr<TKorvaneProgram> program = KeepingLogs({Dir.PathOf("data/*.*")});
+  auto enter = [](QWidget& window) {
+    QTest::keyClick(window.focusWidget() ? window.focusWidget() : &window, Qt::Key_Return);
   };
   TUser user;
-  user.Then([&]() -> QWidget* { return program.SelectDialog(); }, [&](QWidget*) { program.SelectDialog()->OkButton->click(); });
-  user.Then([&]() -> QWidget* { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
-            enter);
-  user.Then([&]() -> QWidget* { return program.ResultForm(); }, enter);
-  EXPECT_EQ(user.Run(program), 0);
-  const QDir kept(QString::fromStdString(Dir.PathOf("state/korvane/logs")));
-  const QStringList logs = kept.entryList(QDir::Files);
-  ASSERT_EQ(logs.size(), 1);
-  EXPECT_EQ(TestUtil::ReadFile(kept.filePath(logs[0]).toStdString()), LogFileText(VerifyStatus->Log));
+  user.Then(&TKorvaneProgram::SelectDialog, [&](TSelectDialog& selection) { selection.OkButton->click(); });
+  user.Then([]() -> QWidget* { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
+            [&](QWidget* box) { enter(*box); });
+  user.Then(&TKorvaneProgram::ResultForm, enter);
+  EXPECT_EQ(user.Run(*program), 0);
+  EXPECT_EQ(KeptLogs(), std::vector<std::string>{LogFileText(VerifyStatus->Log)});
+}
+
+// The program told to end while a run goes on, as when the session ends:
+// the program object stops the run and joins its worker before the status
+// goes, and the log keeps what the run made.
+TEST_F(ProgramTest, EndingDuringARunStopsItAndKeepsItsLog) {
+  TTestFs fs({{.Path = "slow", .Size = 1 << 20, .DelayMs = 4}});
+  KORVANE_REQUIRE_FUSE(fs);
+  std::unique_ptr<TKorvaneProgram> program = KeepingLogs({"-P4096", fs.PathOf("slow")});
+  TVerifyStatus& status = program->Data().Status();
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    const TMutexLock hold(status.Mutex);
+    if (status.CurrentFilePosition > 0) QCoreApplication::exit(0);
+  });
+  TUser user;
+  user.Then(&TKorvaneProgram::SelectDialog, [&](TSelectDialog& selection) {
+    selection.OkButton->click();
+    watch.start(5);
+  });
+  EXPECT_EQ(user.Run(*program), 0);
+  EXPECT_EQ(program->Data().Run().State(), TRunState::Running);
+  program.reset();
+  EXPECT_EQ(VerifyStatus, nullptr);
+  const std::vector<std::string> logs = KeptLogs();
+  ASSERT_EQ(logs.size(), 1u);
+  const std::string started = LogFileText({"开始校验'" + fs.PathOf("slow") + "'..."});
+  EXPECT_NE(logs[0].find(started), std::string::npos);
 }

@@ -157,24 +157,24 @@ bool SequencePictures(const QDir& folder) {
     program.MainForm()->ResumeVerify();
   });
   TUser user;
-  user.Then([&]() -> QWidget* { return program.SelectDialog(); }, [&](QWidget* top) {
-    save(Over(program.MainForm(), top), "sequence-1-selection.png");
-    program.SelectDialog()->OkButton->click();
+  user.Then(&TKorvaneProgram::SelectDialog, [&](TSelectDialog& top) {
+    save(Over(program.MainForm(), &top), "sequence-1-selection.png");
+    top.OkButton->click();
     watch.start(5);
   });
   user.Then([] { return QApplication::activeModalWidget(); }, [&](QWidget* top) {
     save(Over(program.MainForm(), top), "sequence-3-done.png");
     static_cast<QMessageBox*>(top)->button(QMessageBox::Ok)->click();
   });
-  user.Then([&]() -> QWidget* { return program.ResultForm(); }, [&](QWidget* top) {
-    save(Over(program.MainForm(), top), "sequence-4-subtotal.png");
-    program.ResultForm()->VerifyLogButton->click();
+  user.Then(&TKorvaneProgram::ResultForm, [&](TResultForm& top) {
+    save(Over(program.MainForm(), &top), "sequence-4-subtotal.png");
+    top.VerifyLogButton->click();
   });
-  user.Then([&]() -> QWidget* { return program.ViewLogForm(); }, [&](QWidget* top) {
-    save(Over(program.MainForm(), top), "sequence-5-log.png");
-    program.ViewLogForm()->CloseButton->click();
+  user.Then(&TKorvaneProgram::ViewLogForm, [&](TViewLogForm& top) {
+    save(Over(program.MainForm(), &top), "sequence-5-log.png");
+    top.CloseButton->click();
   });
-  user.Then([&]() -> QWidget* { return program.ResultForm(); }, [&](QWidget*) { program.ResultForm()->ExitButton->click(); });
+  user.Then(&TKorvaneProgram::ResultForm, [](TResultForm& subtotal) { subtotal.ExitButton->click(); });
   return user.Run(program) == 0 && ok;
 }
 

@@ -48,6 +48,7 @@ int TUser::Run(TKorvaneProgram& program) {
     TakeStep(pending);
   });
   poll.start(10);
+  Program = &program;
   program.Show();
   const int status = QCoreApplication::exec();
   EXPECT_TRUE(Steps.empty()) << Steps.size() << " steps not taken";

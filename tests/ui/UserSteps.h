@@ -17,6 +17,12 @@ class TUser {
   using TAction = std::function<void(QWidget*)>;
 
   void Then(TWindow window, TAction action);
+  // A step on one of the program's windows, named by its accessor.
+  template <typename TForm, typename TFormAction>
+  void Then(TForm* (TKorvaneProgram::*window)() const, TFormAction action) {
+    Then([this, window]() -> QWidget* { return Program ? (Program->*window)() : nullptr; },
+         [action](QWidget* top) { action(*static_cast<TForm*>(top)); });
+  }
   // A message box with this text, answered with this button.
   void Answer(const char* text, QMessageBox::StandardButton button);
 
@@ -34,4 +40,5 @@ class TUser {
   void TakeStep(bool& pending);
 
   std::deque<TStep> Steps;
+  TKorvaneProgram* Program = nullptr;
 };
