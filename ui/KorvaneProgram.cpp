@@ -16,8 +16,6 @@
 
 TKorvaneProgram::TKorvaneProgram(TMainFormStart start)
     : FData(start.IniFileName, KeptLogFolder()) {
-  SetupInfo = &FData.Setup();
-  VerifyStatus = &FData.Status();
   FMainForm = std::make_unique<TMainForm>(FData, std::move(start));
   FSelectDialog = std::make_unique<TSelectDialog>(FData.Setup());
   FResultForm = std::make_unique<TResultForm>(FData.Status(), FData.Setup());
@@ -25,6 +23,8 @@ TKorvaneProgram::TKorvaneProgram(TMainFormStart start)
   FAboutForm = std::make_unique<TAboutForm>();
   FHelpDialog = std::make_unique<THelpDialog>();
   JoinWindows();
+  SetupInfo = &FData.Setup();
+  VerifyStatus = &FData.Status();
 }
 
 void TKorvaneProgram::JoinWindows() {

@@ -267,9 +267,9 @@ void TMainForm::RunEnded(bool stopped) {
 
 void TMainForm::PauseButtonClick() { FRun.TogglePause(); }
 
-void TMainForm::SkipButtonClick() { FVerifyStatus.SkipFile = true; }
+void TMainForm::SkipButtonClick() { FRun.SkipFile(); }
 
-void TMainForm::SkipDirButtonClick() { FVerifyStatus.SkipDirectory = true; }
+void TMainForm::SkipDirButtonClick() { FRun.SkipDirectory(); }
 
 bool TMainForm::Ask(const char* question) {
   return Message(QStringLiteral("警告"), Utf8(question), TMessageKind::Question);
