@@ -45,12 +45,6 @@ void TKorvaneProgram::JoinWindows() {
 }
 
 TKorvaneProgram::~TKorvaneProgram() {
-  FHelpDialog.reset();
-  FAboutForm.reset();
-  FViewLogForm.reset();
-  FResultForm.reset();
-  FSelectDialog.reset();
-  FMainForm.reset();
   if (SetupInfo == &FData.Setup()) SetupInfo = nullptr;
   if (VerifyStatus == &FData.Status()) VerifyStatus = nullptr;
 }

@@ -40,6 +40,8 @@ class TKorvaneProgram {
  private:
   void JoinWindows();
 
+  // Freed in the reverse order: the windows, the progress window last, and
+  // then what they work on.
   TProgramData FData;
   std::unique_ptr<TMainForm> FMainForm;
   std::unique_ptr<TSelectDialog> FSelectDialog;

@@ -5,7 +5,6 @@
 // status on a timer, and hides behind a tray icon when the program is
 // minimised.
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
