@@ -2,8 +2,8 @@
 // How every window of this program comes to the user: a modal window is
 // shown over the one on top, a window hidden in the tray or minimised is
 // brought back with the windows that went with it, and a window learns
-// when it has become active and when it has stopped being so. No window
-// shows, raises or activates itself in any other way.
+// when it has become active and when it has stopped being so. Only the
+// progress window's first show and its own minimised state are left to it.
 //
 // A window becomes active when it is shown and again when a window of this
 // program that was opened over it (the about box, a message box, the save
