@@ -53,7 +53,6 @@ TShown ShowAndMeasure(const TStringList& log) {
   TVerifyStatus status;
   status.Log = log;
   TViewLogForm viewer(status);
-  ViewLogForm = &viewer;
   TShown shown;
   QWidget* list = viewer.ListBox->viewport();
   bool painted = false;
@@ -80,8 +79,7 @@ TShown ShowAndMeasure(const TStringList& log) {
   QTimer::singleShot(5000, &viewer, &QWidget::close);  // never hang the benchmark
   heapBefore = HeapInUse();
   start = TClock::now();
-  ShowLog();
-  ViewLogForm = nullptr;
+  viewer.ShowLog();
   return shown;
 }
 

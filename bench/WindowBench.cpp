@@ -14,6 +14,7 @@
 
 #include "BenchTree.h"
 #include "BenchUtil.h"
+#include "KeptLog.h"
 #include "KorvaneApplication.h"
 #include "MainFormUnit.h"
 
@@ -49,7 +50,9 @@ int main(int argc, char** argv) {
   const std::string scratch = argc > 1 ? argv[1] : "/tmp";
   const std::string root = BenchTree::Root(scratch);
   TKorvaneApplication app(argc, argv);
-  TMainForm form({{}, scratch + "/korvane-bench-window.ini", [](auto&&...) { return true; }});
+  const std::string ini = scratch + "/korvane-bench-window.ini";
+  TProgramData program(ini, KeptLogFolder());
+  TMainForm form(program, {{}, ini, [](auto&&...) { return true; }});
   form.ShowSubtotal = [] { QCoreApplication::exit(0); };
   form.show();
   if (!QTest::qWaitForWindowExposed(&form)) {

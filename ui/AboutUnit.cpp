@@ -1,24 +1,15 @@
 #include "AboutUnit.h"
 
-#include <stdexcept>
-
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "CmdLineHelpUnit.h"
 #include "CubicLabel.h"
+#include "FormActivation.h"
 #include "KorvaneApplication.h"
 #include "ResourceUnit.h"
 #include "FormStyle.h"
-
-TAboutForm* AboutForm = nullptr;
-
-void ShowAbout() {
-  if (!AboutForm) throw std::logic_error("AboutForm has not been created");
-  AboutForm->ShowAbout();
-}
 
 TAboutForm::TAboutForm(const TVersionInfo& version, QWidget* parent) : QDialog(parent) {
   SetUpForm(*this, QStringLiteral("关于"), MakeFont(QStringLiteral("MS Sans Serif"), 11),
@@ -102,12 +93,10 @@ void TAboutForm::FormCreate(const TVersionInfo& version) {
   VersionLabel->setText(QString::fromStdString(GetFullVersion(version)) + QStringLiteral("版"));
 }
 
-void TAboutForm::ShowAbout() {
-  CentreOnScreen(this);
-  AttachToActiveWindow(this);
-  exec();
-}
+void TAboutForm::ShowAbout() { ShowModal(*this); }
 
 void TAboutForm::CloseButtonClick() { close(); }
 
-void TAboutForm::Button1Click() { ::ShowCommandLineHelp(); }
+void TAboutForm::Button1Click() {
+  if (ShowCommandLineHelp) ShowCommandLineHelp();
+}

@@ -1,6 +1,8 @@
 #pragma once
 // The about box: the program's name and version, the platforms, the
 // copyright notice and the logo; from it the command-line help opens.
+#include <functional>
+
 #include <QDialog>
 
 #include "VersionInfo.h"
@@ -20,6 +22,9 @@ class TAboutForm : public QDialog {
   // Shows the box modally; returns when it has been closed.
   void ShowAbout();
 
+  // Opens the command-line help over the box; the program sets it.
+  std::function<void()> ShowCommandLineHelp;
+
   QFrame* Panel;
   TPictureImage* LogoImage;
   TCubicLabel* CubicLabel1;
@@ -36,7 +41,3 @@ class TAboutForm : public QDialog {
   QFrame* BuildPanel();
   TCubicLabel* AddLabel(QWidget* panel, int pixels, bool italic, bool wrap);
 };
-
-// The one about box, created with the other windows at start.
-extern TAboutForm* AboutForm;
-void ShowAbout();

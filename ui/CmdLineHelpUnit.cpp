@@ -1,7 +1,6 @@
 #include "CmdLineHelpUnit.h"
 
 #include <algorithm>
-#include <stdexcept>
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -11,15 +10,9 @@
 
 #include "CommandLine.h"
 #include "CubicLabel.h"
+#include "FormActivation.h"
 #include "KorvaneApplication.h"
 #include "FormStyle.h"
-
-THelpDialog* HelpDialog = nullptr;
-
-void ShowCommandLineHelp() {
-  if (!HelpDialog) throw std::logic_error("HelpDialog has not been created");
-  HelpDialog->ShowCommandLineHelp();
-}
 
 namespace {
 
@@ -100,10 +93,6 @@ QFrame* THelpDialog::BuildTextPanel() {
   return TextPanel;
 }
 
-void THelpDialog::ShowCommandLineHelp() {
-  CentreOnScreen(this);
-  AttachToActiveWindow(this);
-  exec();
-}
+void THelpDialog::ShowCommandLineHelp() { ShowModal(*this); }
 
 void THelpDialog::Button1Click() { close(); }

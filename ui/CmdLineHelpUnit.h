@@ -26,7 +26,3 @@ class THelpDialog : public QDialog {
   QFrame* BuildTitlePanel();
   QFrame* BuildTextPanel();
 };
-
-// The one help window, created with the other windows at start.
-extern THelpDialog* HelpDialog;
-void ShowCommandLineHelp();

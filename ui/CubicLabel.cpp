@@ -87,7 +87,16 @@ void TCubicLabel::DrawCaption(QPainter& canvas, QRect& r, int format) const {
   }
 
   const QColor faceColor = p.color(foregroundRole());
-  const TColor face = QColorToColor(faceColor);
+  const QRect r0 = r;
+  DrawRelief(draw, r, faceColor);
+  r = r0;
+  if (FHollowFace) DrawHalo(draw, r);
+  r = r0;
+  draw(faceColor);
+}
+
+void TCubicLabel::DrawRelief(const TCaptionStep& draw, QRect& r, const QColor& faceColor) const {
+  const QPalette& p = palette();
   const QRect r0 = r;
   if (FShadowOnly) {
     r.translate(FShadowDepth, FShadowDepth);
@@ -100,7 +109,7 @@ void TCubicLabel::DrawCaption(QPainter& canvas, QRect& r, int format) const {
     }
   } else if (FCubicFace != cfNormal) {
     // The dark copy is a fixed gray, never ShadowColor.
-    const QColor light = ColorToQColor(GetHighlightColor(face), p);
+    const QColor light = ColorToQColor(GetHighlightColor(QColorToColor(faceColor)), p);
     const QColor dark = ColorToQColor(clGray, p);
     const bool raised = FCubicFace == cfRaised;
     const int offset = FHollowFace ? 2 : 1;
@@ -110,18 +119,16 @@ void TCubicLabel::DrawCaption(QPainter& canvas, QRect& r, int format) const {
     r.translate(-offset, -offset);
     draw(raised ? light : dark);
   }
+}
 
-  if (FHollowFace) {
-    static constexpr QPoint haloSteps[] = {{1, 0}, {1, 1}, {-1, 1}, {-1, -1}};
-    const QColor halo = ColorToQColor(FHollowColor, p);
-    for (const QPoint step : haloSteps) {
-      r = r0.translated(step);
-      draw(halo);
-    }
+void TCubicLabel::DrawHalo(const TCaptionStep& draw, QRect& r) const {
+  static constexpr QPoint haloSteps[] = {{1, 0}, {1, 1}, {-1, 1}, {-1, -1}};
+  const QColor halo = ColorToQColor(FHollowColor, palette());
+  const QRect r0 = r;
+  for (const QPoint step : haloSteps) {
+    r = r0.translated(step);
+    draw(halo);
   }
-
-  r = r0;
-  draw(faceColor);
 }
 
 void TCubicLabel::Paint(QPainter& canvas) {

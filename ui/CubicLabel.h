@@ -3,6 +3,8 @@
 // caption raised, sunken, with a drop shadow that can be extruded into a
 // solid block, and with a halo round the letters; in every other respect
 // (text, font, alignment, word wrap, enabled state) it is a QLabel.
+#include <functional>
+
 #include <QLabel>
 
 #include "Colors.h"
@@ -68,6 +70,14 @@ class TCubicLabel : public QLabel {
  private:
   template <typename T>
   void Assign(T& field, T value);
+
+  // One step of DrawCaption: the whole text drawn in a colour at r, or
+  // measured there.
+  using TCaptionStep = std::function<void(const QColor&)>;
+  // The copies under the face: the shadow, or the raised or sunken edges.
+  void DrawRelief(const TCaptionStep& draw, QRect& r, const QColor& faceColor) const;
+  // The hollow face's halo, one copy on each diagonal side.
+  void DrawHalo(const TCaptionStep& draw, QRect& r) const;
 
   TCubicFace FCubicFace = cfNormal;
   bool FCubicShadow = false;

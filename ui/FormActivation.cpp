@@ -1,8 +1,70 @@
 #include "FormActivation.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
+#include <QScreen>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
+
+namespace {
+
+// Makes the window on top the owner of a window about to be shown.
+void AttachToWindowOnTop(QWidget& window) {
+  QWidget* owner = WindowOnTop();
+  if (!owner || owner == &window) return;
+  window.winId();  // makes the native window that takes the owner
+  if (QWindow* handle = window.windowHandle()) handle->setTransientParent(owner->windowHandle());
+}
+
+}  // namespace
+
+void CentreOnScreen(QWidget* window) {
+  QScreen* screen = window->screen();
+  if (!screen) return;
+  QRect frame = window->frameGeometry();
+  frame.moveCenter(screen->availableGeometry().center());
+  window->move(frame.topLeft());
+}
+
+QWidget* WindowOnTop() {
+  // The modal window on top first: activation reaches Qt asynchronously,
+  // so right after a dialog opens the active window may still be the one
+  // below it (or none at all).
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  return QApplication::activeWindow();
+}
+
+int ShowModal(QDialog& window, TPlacement placement) {
+  if (placement == TPlacement::Centred) CentreOnScreen(&window);
+  AttachToWindowOnTop(window);
+  return window.exec();
+}
+
+void BringBackWindow(QWidget& window) {
+  // Not minimised before it is mapped again, or it would be mapped iconic.
+  window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  window.show();
+  window.raise();
+  // A box open when the window went away was made iconic with it.
+  for (QWidget* other : QApplication::topLevelWidgets())
+    if (other != &window && other->isVisible() && other->isMinimized()) other->showNormal();
+  if (QWidget* modal = QApplication::activeModalWidget()) modal->raise();
+  // Once the window manager has mapped the window, and only if no other
+  // window of ours has come up over it since.
+  QTimer::singleShot(0, &window, [&window] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      modal->raise();
+      modal->activateWindow();
+    } else if (window.isVisible() && !window.isActiveWindow()) {
+      window.activateWindow();
+    }
+  });
+  QTimer::singleShot(RestoreSettleMs, &window, [&window] {
+    if (window.isVisible() && window.isMinimized()) window.showNormal();
+  });
+}
 
 TFormActivation::TFormActivation(QWidget* form, std::function<void()> activate,
                                  std::function<void()> deactivate)

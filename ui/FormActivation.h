@@ -1,5 +1,9 @@
 #pragma once
-// When a window of this program counts as activated and deactivated.
+// How every window of this program comes to the user: a modal window is
+// shown over the one on top, a window hidden in the tray or minimised is
+// brought back with the windows that went with it, and a window learns
+// when it has become active and when it has stopped being so. Only the
+// progress window's first show and its own minimised state are left to it.
 //
 // A window becomes active when it is shown and again when a window of this
 // program that was opened over it (the about box, a message box, the save
@@ -13,7 +17,30 @@
 
 #include <QObject>
 
+class QDialog;
 class QWidget;
+
+// Moves a top-level window to the middle of its screen.
+void CentreOnScreen(QWidget* window);
+
+// The window a new modal window of this program belongs over: the modal
+// window on top whenever there is one, or else the active window.
+QWidget* WindowOnTop();
+
+enum class TPlacement { Centred, AsItIs };
+
+// Shows a modal window over the window on top, so that the window manager
+// keeps it above that one, and returns its result once it has closed.
+int ShowModal(QDialog& window, TPlacement placement = TPlacement::Centred);
+
+// Shows a window again, out of the tray or the task bar, with every window
+// of this program that went with it, the topmost modal one on top and
+// active.
+void BringBackWindow(QWidget& window);
+
+// How long a window manager may take to report a restored window's state:
+// a minimised state it reports within this time is stale.
+inline constexpr int RestoreSettleMs = 250;
 
 class TFormActivation : public QObject {
  public:

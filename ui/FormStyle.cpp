@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-#include "KorvaneApplication.h"
+#include "FormActivation.h"
 
 QFont MakeFont(const QString& family, int pixelSize, bool bold, bool italic) {
   QFont font(family);

@@ -5,10 +5,7 @@
 
 #include <QFont>
 #include <QLibraryInfo>
-#include <QScreen>
 #include <QTextLayout>
-#include <QWidget>
-#include <QWindow>
 
 #include "MessageBoxes.h"
 
@@ -48,25 +45,6 @@ void PinTextLanguage() {
   layout.createLine();
   layout.endLayout();
   std::setlocale(LC_CTYPE, userLocale.c_str());
-}
-
-void CentreOnScreen(QWidget* window) {
-  QScreen* screen = window->screen();
-  if (!screen) return;
-  QRect frame = window->frameGeometry();
-  frame.moveCenter(screen->availableGeometry().center());
-  window->move(frame.topLeft());
-}
-
-void AttachToActiveWindow(QWidget* window) {
-  // The modal window on top is the owner whenever there is one: activation
-  // reaches Qt asynchronously, so right after a dialog opens the active
-  // window may still be the one below it (or none at all).
-  QWidget* owner = QApplication::activeModalWidget();
-  if (!owner) owner = QApplication::activeWindow();
-  if (!owner || owner == window) return;
-  window->winId();  // makes the native window that takes the owner
-  if (QWindow* handle = window->windowHandle()) handle->setTransientParent(owner->windowHandle());
 }
 
 TKorvaneApplication::TKorvaneApplication(int& argc, char** argv) : QApplication(argc, argv) {

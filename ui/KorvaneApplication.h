@@ -12,8 +12,6 @@
 #include <QString>
 #include <QTranslator>
 
-class QWidget;
-
 // Maps the font names the windows are designed with ("宋体", "Times New
 // Roman", "MS Sans Serif") to installed fonts, each with a Simplified
 // Chinese fallback so that Chinese never takes Japanese glyph shapes.
@@ -25,14 +23,6 @@ void PinTextLanguage();
 
 // Registers the icons, the logo and the pictures compiled into the library.
 void InitResources();
-
-// Moves a top-level window to the middle of its screen.
-void CentreOnScreen(QWidget* window);
-
-// Makes the modal window on top (or else the active window) the owner of a
-// modal window about to be shown, so that the window manager keeps it above
-// that one.
-void AttachToActiveWindow(QWidget* window);
 
 class TKorvaneApplication : public QApplication {
   Q_OBJECT

@@ -10,8 +10,8 @@
 #include "CommandLine.h"
 #include "CubicLabel.h"
 #include "DesktopNotice.h"
+#include "FormActivation.h"
 #include "FormStyle.h"
-#include "KeptLog.h"
 #include "KorvaneApplication.h"
 #include "ListEntry.h"
 #include "OpenItems.h"
@@ -22,15 +22,9 @@
 #include "TrayEntry.h"
 #include "VersionInfo.h"
 
-TVerifySetupInfo* SetupInfo = nullptr;
-TVerifyStatus* VerifyStatus = nullptr;
-TMainForm* MainForm = nullptr;
-
 namespace {
 
 constexpr QSize OuterSize(480, 414);
-// How long a window manager may take to report a restored window's state.
-constexpr int RestoreSettleMs = 250;
 
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
 
@@ -54,7 +48,11 @@ class TOnce {
 
 }  // namespace
 
-TMainForm::TMainForm(TMainFormStart start, QWidget* parent) : QWidget(parent) {
+TMainForm::TMainForm(TProgramData& program, TMainFormStart start, QWidget* parent)
+    : QWidget(parent),
+      FSetupInfo(program.Setup()),
+      FVerifyStatus(program.Status()),
+      FRun(program.Run()) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setFont(MakeFont(QStringLiteral("宋体"), 12));
@@ -106,22 +104,15 @@ void TMainForm::FormCreate(TMainFormStart& start) {
   setWindowTitle(TitleLabel->text());
   // No error-mode call: POSIX hands I/O errors of absent media to the caller.
   Message = std::move(start.Message);
-  FSetupInfo = start.IniFileName.empty()
-                   ? std::make_unique<TVerifySetupInfo>()
-                   : std::make_unique<TVerifySetupInfo>(start.IniFileName);
-  FVerifyStatus = std::make_unique<TVerifyStatus>();
-  SetupInfo = FSetupInfo.get();
-  VerifyStatus = FVerifyStatus.get();
-  FRun = new TRunController(*FVerifyStatus, *FSetupInfo, KeptLogFolder(), this);
-  ConnectEvent(FRun, &TRunController::StateChanged, this, &TMainForm::RunStateChanged);
-  ConnectEvent(FRun, &TRunController::Ended, this, &TMainForm::RunEnded);
+  ConnectEvent(&FRun, &TRunController::StateChanged, this, &TMainForm::RunStateChanged);
+  ConnectEvent(&FRun, &TRunController::Ended, this, &TMainForm::RunEnded);
   // A file manager's paths follow "--open"; the switch parser never sees them.
   const TOpenArguments arguments = SplitOpenArguments(start.Parameters);
-  ParseCommandLine(arguments.Parameters, *FSetupInfo, [this](const std::string& text) {
+  ParseCommandLine(arguments.Parameters, FSetupInfo, [this](const std::string& text) {
     Message(QStringLiteral("警告"), QString::fromStdString(text), TMessageKind::Warning);
   });
-  AddOpenedItems(arguments.Paths, FSetupInfo->VerifyList);
-  TMutexLock hold(FVerifyStatus->Mutex);
+  AddOpenedItems(arguments.Paths, FSetupInfo.VerifyList);
+  TMutexLock hold(FVerifyStatus.Mutex);
   ClearLabels();
 }
 
@@ -147,14 +138,14 @@ void TMainForm::ApplyOuterSize() {
 
 void TMainForm::FormShow() {
   {
-    TMutexLock hold(FVerifyStatus->Mutex);
-    if (FVerifyStatus->StartTime != 0) return;
+    TMutexLock hold(FVerifyStatus.Mutex);
+    if (FVerifyStatus.StartTime != 0) return;
   }
   // Restoring the window while the first selection is open must not open
   // a second one.
   TOnce once(FSelecting);
   if (!once.Taken) return;
-  if (FSetupInfo->ShowHelp && ShowCommandLineHelp) ShowCommandLineHelp();
+  if (FSetupInfo.ShowHelp && ShowCommandLineHelp) ShowCommandLineHelp();
   if (ShowSelection) ShowSelection();
 }
 
@@ -183,7 +174,7 @@ void TMainForm::FormClose(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  if (FRun->Active()) {
+  if (FRun.Active()) {
     event->ignore();
     // The program ends when the worker has: a hanging read must not
     // freeze the window meanwhile.
@@ -196,34 +187,27 @@ void TMainForm::FormClose(QCloseEvent* event) {
 }
 
 void TMainForm::FormDestroy() {
+  // A run still going on is ended by the program object, which owns it.
   Timer->stop();
-  // The controller goes first: a worker still running is stopped and joined
-  // before the status it writes into goes away.
-  delete FRun;
-  FRun = nullptr;
   Tray->Remove();
-  if (SetupInfo == FSetupInfo.get()) SetupInfo = nullptr;
-  if (VerifyStatus == FVerifyStatus.get()) VerifyStatus = nullptr;
-  FSetupInfo.reset();
-  FVerifyStatus.reset();
 }
 
 // ---- the run ---------------------------------------------------------------
 
 void TMainForm::StartVerify() {
   FShown.reset();
-  FRun->Start();
+  FRun.Start();
   OverallLine->RunStarted();
   PauseButton->setFocus();
   // A run never starts unseen, also when it is started from the tray.
   BringBack();
 }
 
-void TMainForm::PauseVerify() { FRun->Pause(); }
+void TMainForm::PauseVerify() { FRun.Pause(); }
 
-void TMainForm::ResumeVerify() { FRun->Resume(); }
+void TMainForm::ResumeVerify() { FRun.Resume(); }
 
-void TMainForm::StopVerify() { FRun->Stop(); }
+void TMainForm::StopVerify() { FRun.Stop(); }
 
 void TMainForm::RunStateChanged(TRunState state) {
   const bool running = state == TRunState::Running;
@@ -249,7 +233,7 @@ void TMainForm::RunStateChanged(TRunState state) {
 
 void TMainForm::TimerTimer() {
   // The lock is held only while the values are copied.
-  const TStatusSnapshot shot = TakeSnapshot(*FVerifyStatus);
+  const TStatusSnapshot shot = TakeSnapshot(FVerifyStatus);
   ShowStatus(shot);
   OverallLine->Show(shot);
   UpdateTrayIcon(shot.CurrentFile);
@@ -273,7 +257,7 @@ void TMainForm::RunEnded(bool stopped) {
   }
   if (!stopped) {
     // The user may be elsewhere: the desktop tells them too.
-    if (!isActiveWindow()) Notice->RunDone(FVerifyStatus->FilesOk, FVerifyStatus->FilesError);
+    if (!isActiveWindow()) Notice->RunDone(FVerifyStatus.FilesOk, FVerifyStatus.FilesError);
     Message(QStringLiteral("信息"), QStringLiteral("校验完成."), TMessageKind::Information);
   }
   if (ShowSubtotal) ShowSubtotal();
@@ -281,11 +265,11 @@ void TMainForm::RunEnded(bool stopped) {
 
 // ---- buttons and title -------------------------------------------------------
 
-void TMainForm::PauseButtonClick() { FRun->TogglePause(); }
+void TMainForm::PauseButtonClick() { FRun.TogglePause(); }
 
-void TMainForm::SkipButtonClick() { FVerifyStatus->SkipFile = true; }
+void TMainForm::SkipButtonClick() { FRun.SkipFile(); }
 
-void TMainForm::SkipDirButtonClick() { FVerifyStatus->SkipDirectory = true; }
+void TMainForm::SkipDirButtonClick() { FRun.SkipDirectory(); }
 
 bool TMainForm::Ask(const char* question) {
   return Message(QStringLiteral("警告"), Utf8(question), TMessageKind::Question);
@@ -294,7 +278,7 @@ bool TMainForm::Ask(const char* question) {
 void TMainForm::StopButtonClick() {
   TOnce once(FAsking);
   if (!once.Taken) return;
-  if (!FRun->Active()) return;
+  if (!FRun.Active()) return;
   PauseVerify();
   // The subtotal follows once the worker has ended.
   if (Ask("你要中止校验?"))
@@ -304,7 +288,7 @@ void TMainForm::StopButtonClick() {
 }
 
 void TMainForm::TitleLabelClick() {
-  const bool running = FRun->State() == TRunState::Running;
+  const bool running = FRun.State() == TRunState::Running;
   PauseVerify();
   if (ShowAbout) ShowAbout();
   if (running) ResumeVerify();
@@ -330,7 +314,7 @@ void TMainForm::changeEvent(QEvent* event) {
 }
 
 const char* TMainForm::StateIconName() const {
-  return FRun->State() == TRunState::Running ? "MAINICON" : "PAUSEICON";
+  return FRun.State() == TRunState::Running ? "MAINICON" : "PAUSEICON";
 }
 
 QIcon TMainForm::GetStateIcon() const { return LoadIconResource(Utf8(StateIconName())); }
@@ -346,29 +330,9 @@ void TMainForm::AppRestore() { BringBack(); }
 void TMainForm::BringBack() {
   const bool away = Tray->Added() || isHidden() || isMinimized();
   Tray->Remove();
-  // Not minimised before it is mapped again, or it would be mapped iconic.
-  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-  show();
-  raise();
-  // A box open when the window went away was made iconic with it.
-  for (QWidget* window : QApplication::topLevelWidgets())
-    if (window != this && window->isVisible() && window->isMinimized()) window->showNormal();
-  if (QWidget* modal = QApplication::activeModalWidget()) modal->raise();
-  // Once the window manager has mapped the window, and only if no other
-  // window of ours has come up over it since.
-  QTimer::singleShot(0, this, [this] {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-      modal->raise();
-      modal->activateWindow();
-    } else if (isVisible() && !isActiveWindow()) {
-      activateWindow();
-    }
-  });
+  BringBackWindow(*this);
   FRestoring = away;
-  QTimer::singleShot(RestoreSettleMs, this, [this] {
-    FRestoring = false;
-    if (isVisible() && isMinimized()) showNormal();
-  });
+  QTimer::singleShot(RestoreSettleMs, this, [this] { FRestoring = false; });
 }
 
 void TMainForm::UpdateTrayIcon(const std::string& fileName) {
@@ -381,15 +345,15 @@ void TMainForm::RefreshTrayIcon() {
   std::string file;
   {
     // The worker rewrites the name while it runs: copied under the lock.
-    TMutexLock hold(FVerifyStatus->Mutex);
-    file = FVerifyStatus->CurrentFile;
+    TMutexLock hold(FVerifyStatus.Mutex);
+    file = FVerifyStatus.CurrentFile;
   }
   UpdateTrayIcon(file);
 }
 
 void TMainForm::WMTrayIcon(QSystemTrayIcon::ActivationReason reason) {
   if (reason == QSystemTrayIcon::Trigger)
-    FRun->TogglePause();
+    FRun.TogglePause();
   else if (reason == QSystemTrayIcon::Context)
     AppRestore();
 }

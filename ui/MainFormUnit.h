@@ -1,10 +1,10 @@
 #pragma once
-// The progress window: the program's main window. It owns the settings,
-// the shared status and the run controller, steers the run through the
-// controller, shows the run by polling the status on a timer, and hides
-// behind a tray icon when the program is minimised.
+// The progress window: the program's main window. It reads the command
+// line into the program's settings, steers the run through the program's
+// run controller and follows its signals, shows the run by polling the
+// status on a timer, and hides behind a tray icon when the program is
+// minimised.
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,10 +15,8 @@
 
 #include "MessageBoxes.h"
 #include "ProgressPanels.h"
+#include "ProgramData.h"
 #include "ProgressView.h"
-#include "RunController.h"
-#include "VerifySetupInfo.h"
-#include "VerifyStatus.h"
 
 class QFrame;
 class QTimer;
@@ -31,17 +29,12 @@ class TTrayEntry;
 using TMessageFunction =
     std::function<bool(const QString& caption, const QString& text, TMessageKind kind)>;
 
-// What the progress window is created with.
+// What the program and its progress window are created with.
 struct TMainFormStart {
   std::vector<std::string> Parameters;  // the words after the program's name
   std::string IniFileName;              // empty: KORVANE.INI beside the program
   TMessageFunction Message = ShowMessage;
 };
-
-// The settings and the status of the program, created by the progress
-// window's creation and freed by its destruction.
-extern TVerifySetupInfo* SetupInfo;
-extern TVerifyStatus* VerifyStatus;
 
 class TMainForm : public QWidget,
                   public THeaderControls,
@@ -51,12 +44,14 @@ class TMainForm : public QWidget,
   Q_OBJECT
 
  public:
-  explicit TMainForm(TMainFormStart start = {}, QWidget* parent = nullptr);
+  // Works on the program's settings, status and run controller, which
+  // outlive the window; start gives the command line and the message boxes.
+  explicit TMainForm(TProgramData& program, TMainFormStart start = {}, QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  TVerifySetupInfo& Setup() { return *FSetupInfo; }
-  TVerifyStatus& Status() { return *FVerifyStatus; }
-  TRunController& Run() { return *FRun; }
+  TVerifySetupInfo& Setup() { return FSetupInfo; }
+  TVerifyStatus& Status() { return FVerifyStatus; }
+  TRunController& Run() { return FRun; }
 
   // The run's control, all on the UI thread; none of them waits for the
   // worker. A stop is followed by the subtotal once the worker has ended.
@@ -76,11 +71,10 @@ class TMainForm : public QWidget,
   // one brings the window back.
   void WMTrayIcon(QSystemTrayIcon::ActivationReason reason);
   // Shows the window, out of the tray or the task bar, with every window
-  // of this program that went with it, the topmost modal one on top. The
-  // one way this program brings its window to the user.
+  // of this program that went with it, the topmost modal one on top.
   void BringBack();
 
-  // The windows this one opens, set by the start sequence (tests set their own).
+  // The windows this one opens, set by the program (tests set their own).
   std::function<void()> ShowSelection;
   std::function<void()> ShowSubtotal;
   std::function<void()> ShowCommandLineHelp;
@@ -128,9 +122,9 @@ class TMainForm : public QWidget,
   bool Ask(const char* question);
   void ApplyOuterSize();
 
-  std::unique_ptr<TVerifySetupInfo> FSetupInfo;
-  std::unique_ptr<TVerifyStatus> FVerifyStatus;
-  TRunController* FRun = nullptr;
+  TVerifySetupInfo& FSetupInfo;
+  TVerifyStatus& FVerifyStatus;
+  TRunController& FRun;
   TFilePanel* FFilePanel;
   TCountPanel* FCountPanel;
   // What the labels show now; empty when they must all be rewritten.
@@ -141,5 +135,3 @@ class TMainForm : public QWidget,
   bool FSized = false;
   bool FRestoring = false;  // just brought back: a minimised state is stale
 };
-
-extern TMainForm* MainForm;

@@ -1,9 +1,10 @@
 #include "MessageBoxes.h"
 
-#include <QApplication>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QSpacerItem>
+
+#include "FormActivation.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ bool ShowMessage(const QString& caption, const QString& text, TMessageKind kind)
   const bool question = kind == TMessageKind::Question;
   QMessageBox box(IconOf(kind), caption, text,
                   question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
-                  QApplication::activeWindow());
+                  WindowOnTop());
   // File names may hold "<" and "&": the text is never markup.
   box.setTextFormat(Qt::PlainText);
   WidenForCaption(box, caption);
@@ -47,7 +48,8 @@ bool ShowMessage(const QString& caption, const QString& text, TMessageKind kind)
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
   }
-  return box.exec() == QMessageBox::Yes;
+  // Placed by Qt over its owner.
+  return ShowModal(box, TPlacement::AsItIs) == QMessageBox::Yes;
 }
 
 void ShowError(const QString& text) {

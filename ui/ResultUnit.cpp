@@ -1,7 +1,5 @@
 #include "ResultUnit.h"
 
-#include <stdexcept>
-
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -10,21 +8,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "AboutUnit.h"
 #include "CubicLabel.h"
 #include "FormActivation.h"
 #include "FormStyle.h"
 #include "KorvaneApplication.h"
 #include "Locale.h"
 #include "TitlePanel.h"
-#include "ViewLogUnit.h"
-
-TResultForm* ResultForm = nullptr;
-
-void ShowSubtotal() {
-  if (!ResultForm) throw std::logic_error("ResultForm has not been created");
-  ResultForm->ShowSubtotal();
-}
 
 TSubtotalValues SubtotalValues(const TVerifyStatus& status, std::string_view timeFormat) {
   using Platform::FormatCount;
@@ -115,9 +104,7 @@ void TResultForm::ShowSubtotal() {
   ExitRequested = true;
   // A focused button takes Enter: the focus starts on the default one.
   ExitButton->setFocus();
-  CentreOnScreen(this);
-  AttachToActiveWindow(this);
-  exec();
+  ShowModal(*this);
   if (ExitRequested) {
     QCoreApplication::exit(0);
   } else if (ShowSelection) {
@@ -143,7 +130,9 @@ void TResultForm::FormActivate() {
   for (const auto& [label, text] : labels) label->setText(QString::fromStdString(*text));
 }
 
-void TResultForm::VerifyLogButtonClick() { ::ShowLog(); }
+void TResultForm::VerifyLogButtonClick() {
+  if (ShowLog) ShowLog();
+}
 
 void TResultForm::VerifyMoreButtonClick() {
   {
@@ -159,7 +148,9 @@ void TResultForm::ExitButtonClick() {
   close();
 }
 
-void TResultForm::CubicLabel1Click() { ::ShowAbout(); }
+void TResultForm::CubicLabel1Click() {
+  if (ShowAbout) ShowAbout();
+}
 
 void TResultForm::CubicLabel1MouseDown() { CubicLabel1->SetCubicFace(cfLowered); }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The subtotal dialog that closes every run: the run's totals and time, and
 // the three ways on (view the log, verify more, exit). What follows its
-// closing is decided in ShowSubtotal, so the progress window calls only that.
+// closing is decided in ShowSubtotal, so the program calls only that.
 #include <functional>
 #include <string>
 #include <string_view>
@@ -38,8 +38,10 @@ class TResultForm : public QDialog {
   // Read once, when the dialog has closed: end the program (true) or open
   // the selection for another run (false).
   bool ExitRequested = true;
-  // Opens the selection dialog; the start sequence sets it.
+  // The windows it opens; the program sets them.
   std::function<void()> ShowSelection;
+  std::function<void()> ShowLog;
+  std::function<void()> ShowAbout;
 
   QFrame* TitlePanel;
   TCubicLabel* CubicLabel1;
@@ -73,7 +75,3 @@ class TResultForm : public QDialog {
   TVerifySetupInfo& FSetupInfo;
   TFormActivation FActivation;
 };
-
-// The one subtotal dialog, created with the other windows at start.
-extern TResultForm* ResultForm;
-void ShowSubtotal();

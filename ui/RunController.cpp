@@ -80,6 +80,10 @@ void TRunController::Stop() {
   SetState(TRunState::Stopping);
 }
 
+void TRunController::SkipFile() { FStatus.SkipFile = true; }
+
+void TRunController::SkipDirectory() { FStatus.SkipDirectory = true; }
+
 void TRunController::SetState(TRunState state) {
   if (state == FState) return;
   FState = state;

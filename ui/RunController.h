@@ -42,6 +42,9 @@ class TRunController : public QObject {
   void TogglePause();
   // Asks the worker to end and returns at once; Ended follows.
   void Stop();
+  // Ask the worker to leave the file or the directory it is in.
+  void SkipFile();
+  void SkipDirectory();
 
   TRunState State() const { return FState; }
   // A run has started and its worker has not yet ended.

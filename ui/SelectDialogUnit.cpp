@@ -1,7 +1,5 @@
 #include "SelectDialogUnit.h"
 
-#include <stdexcept>
-
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -16,23 +14,16 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "AboutUnit.h"
 #include "ChosenList.h"
 #include "CubicLabel.h"
 #include "DirectoryTree.h"
 #include "DriveList.h"
 #include "FileList.h"
+#include "FormActivation.h"
 #include "FormStyle.h"
 #include "KorvaneApplication.h"
 #include "MessageBoxes.h"
 #include "SelectPanels.h"
-
-TSelectDialog* SelectDialog = nullptr;
-
-void ShowSelection() {
-  if (!SelectDialog) throw std::logic_error("SelectDialog has not been created");
-  SelectDialog->ShowSelection();
-}
 
 namespace {
 
@@ -198,9 +189,7 @@ void TSelectDialog::ShowSelection() {
   // The run just made, or anything else, may have changed the directory.
   ListFiles();
   if (!focusWidget()) DriveComboBox->setFocus();
-  CentreOnScreen(this);
-  AttachToActiveWindow(this);
-  exec();
+  ShowModal(*this);
 }
 
 // Runs only when the dialog is shown: coming back from the about box or
@@ -355,7 +344,7 @@ void TSelectDialog::DefaultButtonClick() {
 // ---- the title --------------------------------------------------------------
 
 void TSelectDialog::CubicLabel1Click() {
-  ::ShowAbout();
+  if (ShowAbout) ShowAbout();
 }
 
 void TSelectDialog::CubicLabel1MouseDown() { CubicLabel1->SetCubicFace(cfLowered); }

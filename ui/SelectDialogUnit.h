@@ -33,8 +33,10 @@ class TSelectDialog : public QDialog, public TBrowserControls, public TOptionCon
   // a duplicate is reported to the user instead.
   void AddItem(const std::string& item);
 
-  // The progress window's start operation; the start sequence sets it.
+  // The progress window's start operation and the about box; the program
+  // sets them.
   std::function<void()> StartVerify;
+  std::function<void()> ShowAbout;
 
   QFrame* Panel4;
   TCubicLabel* CubicLabel1;
@@ -90,7 +92,3 @@ class TSelectDialog : public QDialog, public TBrowserControls, public TOptionCon
 
   TVerifySetupInfo& SetupInfo;
 };
-
-// The one selection dialog, created with the other windows at start.
-extern TSelectDialog* SelectDialog;
-void ShowSelection();

@@ -1,7 +1,5 @@
 #include "ViewLogUnit.h"
 
-#include <stdexcept>
-
 #include <QFile>
 #include <QFileDialog>
 #include <QDir>
@@ -11,7 +9,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 
-#include "AboutUnit.h"
 #include "CubicLabel.h"
 #include "FormActivation.h"
 #include "FormStyle.h"
@@ -19,13 +16,6 @@
 #include "LogFile.h"
 #include "LogListBox.h"
 #include "TitlePanel.h"
-
-TViewLogForm* ViewLogForm = nullptr;
-
-void ShowLog() {
-  if (!ViewLogForm) throw std::logic_error("ViewLogForm has not been created");
-  ViewLogForm->ShowLog();
-}
 
 namespace {
 
@@ -100,17 +90,12 @@ void TViewLogForm::BuildSaveDialog() {
 }
 
 QString TViewLogForm::RunSaveDialog() {
-  AttachToActiveWindow(SaveDialog);
-  if (SaveDialog->exec() != QDialog::Accepted) return {};
+  if (ShowModal(*SaveDialog, TPlacement::AsItIs) != QDialog::Accepted) return {};
   const QStringList files = SaveDialog->selectedFiles();
   return files.isEmpty() ? QString() : files.first();
 }
 
-void TViewLogForm::ShowLog() {
-  CentreOnScreen(this);
-  AttachToActiveWindow(this);
-  exec();
-}
+void TViewLogForm::ShowLog() { ShowModal(*this); }
 
 void TViewLogForm::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
@@ -162,7 +147,9 @@ void TViewLogForm::SaveLogButtonClick() {
 
 void TViewLogForm::CloseButtonClick() { close(); }
 
-void TViewLogForm::CubicLabel1Click() { ::ShowAbout(); }
+void TViewLogForm::CubicLabel1Click() {
+  if (ShowAbout) ShowAbout();
+}
 
 void TViewLogForm::CubicLabel1MouseDown() { CubicLabel1->SetCubicFace(cfLowered); }
 

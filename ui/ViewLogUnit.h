@@ -35,6 +35,8 @@ class TViewLogForm : public QDialog {
   // Asks for the file to save to; an empty name means cancelled. Runs
   // SaveDialog unless a test answers in its place.
   std::function<QString()> AskFileName;
+  // Opens the about box; the program sets it.
+  std::function<void()> ShowAbout;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -57,10 +59,6 @@ class TViewLogForm : public QDialog {
   TVerifyStatus& FVerifyStatus;
   TFormActivation FActivation;
 };
-
-// The one viewer, created with the other windows at start.
-extern TViewLogForm* ViewLogForm;
-void ShowLog();
 
 // The band above the list: the title panel and the buttons.
 inline constexpr int ViewLogBandHeight = 96;

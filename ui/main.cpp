@@ -1,4 +1,4 @@
 // korvane: the window program.
-#include "ProgramStart.h"
+#include "KorvaneProgram.h"
 
 int main(int argc, char** argv) { return RunKorvane(argc, argv); }

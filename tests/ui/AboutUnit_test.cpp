@@ -82,8 +82,7 @@ TEST(HelpDialog, TextsAndColumns) {
 TEST(AboutBox, HelpOpensOverTheAboutBoxAndReturnsToIt) {
   TAboutForm about;
   THelpDialog help;
-  AboutForm = &about;
-  HelpDialog = &help;
+  about.ShowCommandLineHelp = [&] { help.ShowCommandLineHelp(); };
   std::vector<std::string> steps;
   OnNextModal([&](QWidget* top) {
     EXPECT_EQ(top, &about);
@@ -108,7 +107,7 @@ TEST(AboutBox, HelpOpensOverTheAboutBoxAndReturnsToIt) {
     about.Button1->click();
     steps.push_back("help returned");
   });
-  ShowAbout();
+  about.ShowAbout();
   EXPECT_FALSE(about.isVisible());
   // The last two may come in either order: both run in the about box's loop.
   ASSERT_EQ(steps.size(), 4u);
@@ -116,6 +115,4 @@ TEST(AboutBox, HelpOpensOverTheAboutBoxAndReturnsToIt) {
   EXPECT_EQ(steps[1], "help");
   EXPECT_TRUE(std::is_permutation(steps.begin() + 2, steps.end(),
                                   std::vector<std::string>{"help returned", "about again"}.begin()));
-  AboutForm = nullptr;
-  HelpDialog = nullptr;
 }

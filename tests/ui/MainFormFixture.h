@@ -1,7 +1,7 @@
 #pragma once
 // A progress window on a settings file of its own, whose message boxes and
-// other windows are answered and recorded by the test, and the real worker
-// behind it.
+// other windows are answered and recorded by the test, and the real run
+// controller and worker behind it.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include "KeptLog.h"
 #include "MainFormUnit.h"
 #include "TempDir.h"
 
@@ -44,7 +45,8 @@ class MainFormTest : public testing::Test {
                            Seen.push_back({caption, text, kind});
                            return Answer(Seen.back());
                          }};
-    Form = std::make_unique<TMainForm>(std::move(start));
+    Program = std::make_unique<TProgramData>(start.IniFileName, KeptLogFolder());
+    Form = std::make_unique<TMainForm>(*Program, std::move(start));
     Form->ShowSelection = [this] { Calls.push_back("selection"); };
     Form->ShowSubtotal = [this] { Calls.push_back("subtotal"); };
     Form->ShowCommandLineHelp = [this] { Calls.push_back("help"); };
@@ -88,6 +90,8 @@ class MainFormTest : public testing::Test {
   std::vector<TSeenMessage> Seen;
   std::function<bool(const TSeenMessage&)> Answer = [](const TSeenMessage&) { return true; };
   std::vector<std::string> Calls;
+  // The window goes before what the program owns, as in the program.
+  std::unique_ptr<TProgramData> Program;
   std::unique_ptr<TMainForm> Form;
 };
 

@@ -23,7 +23,7 @@
 #include "FileList.h"
 #include "KorvaneApplication.h"
 #include "MainFormUnit.h"
-#include "ProgramStart.h"
+#include "KorvaneProgram.h"
 #include "LogListBox.h"
 #include "MessageBoxes.h"
 #include "ResourceUnit.h"
@@ -144,37 +144,37 @@ bool SequencePictures(const QDir& folder) {
               {.Path = "数据/子目录/年度报告.dat", .Size = 1 << 20, .DelayMs = 4}});
   if (!fs.Mounted()) return true;
   TTempDir settings;
-  TProgramWindows program({{"-P4096", fs.PathOf("数据/*.*")}, settings.PathOf("KORVANE.INI"), ShowMessage});
+  TKorvaneProgram program({{"-P4096", fs.PathOf("数据/*.*")}, settings.PathOf("KORVANE.INI"), ShowMessage});
   bool ok = true;
   auto save = [&](const QPixmap& picture, const char* name) { ok &= Save(picture, folder, name); };
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
-    if (MainForm->ProgressBar->value() * 3 < MainForm->ProgressBar->maximum()) return;
+    if (program.MainForm()->ProgressBar->value() * 3 < program.MainForm()->ProgressBar->maximum()) return;
     watch.stop();
-    save(MainForm->grab(), "sequence-2-progress.png");
-    MainForm->PauseVerify();
-    save(MainForm->grab(), "sequence-2-paused.png");
-    MainForm->ResumeVerify();
+    save(program.MainForm()->grab(), "sequence-2-progress.png");
+    program.MainForm()->PauseVerify();
+    save(program.MainForm()->grab(), "sequence-2-paused.png");
+    program.MainForm()->ResumeVerify();
   });
   TUser user;
-  user.Then([]() -> QWidget* { return SelectDialog; }, [&](QWidget* top) {
-    save(Over(MainForm, top), "sequence-1-selection.png");
-    SelectDialog->OkButton->click();
+  user.Then(&TKorvaneProgram::SelectDialog, [&](TSelectDialog& top) {
+    save(Over(program.MainForm(), &top), "sequence-1-selection.png");
+    top.OkButton->click();
     watch.start(5);
   });
   user.Then([] { return QApplication::activeModalWidget(); }, [&](QWidget* top) {
-    save(Over(MainForm, top), "sequence-3-done.png");
+    save(Over(program.MainForm(), top), "sequence-3-done.png");
     static_cast<QMessageBox*>(top)->button(QMessageBox::Ok)->click();
   });
-  user.Then([]() -> QWidget* { return ResultForm; }, [&](QWidget* top) {
-    save(Over(MainForm, top), "sequence-4-subtotal.png");
-    ResultForm->VerifyLogButton->click();
+  user.Then(&TKorvaneProgram::ResultForm, [&](TResultForm& top) {
+    save(Over(program.MainForm(), &top), "sequence-4-subtotal.png");
+    top.VerifyLogButton->click();
   });
-  user.Then([]() -> QWidget* { return ViewLogForm; }, [&](QWidget* top) {
-    save(Over(MainForm, top), "sequence-5-log.png");
-    ViewLogForm->CloseButton->click();
+  user.Then(&TKorvaneProgram::ViewLogForm, [&](TViewLogForm& top) {
+    save(Over(program.MainForm(), &top), "sequence-5-log.png");
+    top.CloseButton->click();
   });
-  user.Then([]() -> QWidget* { return ResultForm; }, [](QWidget*) { ResultForm->ExitButton->click(); });
+  user.Then(&TKorvaneProgram::ResultForm, [](TResultForm& subtotal) { subtotal.ExitButton->click(); });
   return user.Run(program) == 0 && ok;
 }
 

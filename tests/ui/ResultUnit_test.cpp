@@ -38,9 +38,8 @@ class Subtotal : public testing::Test {
     FinishRun(Status);
     Status.Log = {"Korvane3.1.1.7版", "小计:"};
     Setup.VerifyList = {"/data/", "/more/*.txt"};
-    ViewLogForm = &Viewer;
+    Form.ShowLog = [this] { Viewer.ShowLog(); };
   }
-  ~Subtotal() override { ViewLogForm = nullptr; }
 
   QStringList Values() const {
     QStringList values;

@@ -222,7 +222,7 @@ TEST(SelectDialog, StoredOptionsFillTheFormAndEnableTheDefaultButton) {
 // a visit to another program; only showing the dialog again reloads them.
 TEST_F(SelectDialogTest, AboutBoxAndComingBackFromElsewhereKeepTheChoice) {
   TAboutForm about;
-  AboutForm = &about;
+  Dialog.ShowAbout = [&] { about.ShowAbout(); };
   Setup.VerifyList = {"/kept"};
   WhileShown(Dialog, [&] {
     auto change = [&] {
@@ -253,7 +253,6 @@ TEST_F(SelectDialogTest, AboutBoxAndComingBackFromElsewhereKeepTheChoice) {
     EXPECT_TRUE(Dialog.AllSubdirectoriesCheckBox->isChecked());
     EXPECT_EQ(Rows(*Dialog.ChosenList), (Names{"/kept"}));
   });
-  AboutForm = nullptr;
 }
 
 TEST_F(SelectDialogTest, StartStoresTheChoiceAndStartsOnce) {

@@ -35,7 +35,7 @@ void TUser::TakeStep(bool& pending) {
   Steps.pop_front();
 }
 
-int TUser::Run(TProgramWindows& program) {
+int TUser::Run(TKorvaneProgram& program) {
   QTimer poll;
   bool pending = false;
   QElapsedTimer clock;
@@ -48,6 +48,7 @@ int TUser::Run(TProgramWindows& program) {
     TakeStep(pending);
   });
   poll.start(10);
+  Program = &program;
   program.Show();
   const int status = QCoreApplication::exec();
   EXPECT_TRUE(Steps.empty()) << Steps.size() << " steps not taken";

@@ -8,7 +8,7 @@
 
 #include <QMessageBox>
 
-#include "ProgramStart.h"
+#include "KorvaneProgram.h"
 #include "UiTestSupport.h"
 
 class TUser {
@@ -17,12 +17,18 @@ class TUser {
   using TAction = std::function<void(QWidget*)>;
 
   void Then(TWindow window, TAction action);
+  // A step on one of the program's windows, named by its accessor.
+  template <typename TForm, typename TFormAction>
+  void Then(TForm* (TKorvaneProgram::*window)() const, TFormAction action) {
+    Then([this, window]() -> QWidget* { return Program ? (Program->*window)() : nullptr; },
+         [action](QWidget* top) { action(*static_cast<TForm*>(top)); });
+  }
   // A message box with this text, answered with this button.
   void Answer(const char* text, QMessageBox::StandardButton button);
 
   // Shows the program and runs its loop until it is told to end; 0 when
   // every step was taken and the program ended by itself.
-  int Run(TProgramWindows& program);
+  int Run(TKorvaneProgram& program);
 
   std::vector<TSeenBox> Boxes;
 
@@ -34,4 +40,5 @@ class TUser {
   void TakeStep(bool& pending);
 
   std::deque<TStep> Steps;
+  TKorvaneProgram* Program = nullptr;
 };

@@ -40,12 +40,7 @@ class ViewLog : public testing::Test {
                   "错误列表:",
                   "不能读文件,错误位置在2,048字节处.: /data/bad.bin",
                   "不能打开文件.: /data/locked"};
-    AboutForm = &About;
-    ViewLogForm = &Form;
-  }
-  ~ViewLog() override {
-    AboutForm = nullptr;
-    ViewLogForm = nullptr;
+    Form.ShowAbout = [this] { About.ShowAbout(); };
   }
 
   QStringList Rows() const {
@@ -91,7 +86,7 @@ TEST_F(ViewLog, ListShowsTheLogWhileActiveAndKeepsItsPlace) {
     }, &Form);
     QTest::mouseClick(Form.CubicLabel1, Qt::LeftButton);
   });
-  ShowLog();
+  Form.ShowLog();
   EXPECT_EQ(seen, LogLines()) << "not refilled after the about box";
   EXPECT_EQ(Form.ListBox->Count(), 0);
 }
