@@ -3,7 +3,7 @@
 // ahead of it, so that the fronts can say how much of the run is done and
 // how long is left. It walks the items exactly as the run does (masks,
 // attributes, subdirectories) but never opens a file, and its disk
-// requests go at idle priority: counting must not slow the run.
+// requests go at the lowest priority: counting must not slow the run.
 #include <atomic>
 #include <cstdint>
 #include <optional>

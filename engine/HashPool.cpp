@@ -8,6 +8,8 @@ namespace {
 // As large as the run's reads, so that one read is one chunk.
 constexpr std::size_t ChunkSize = std::size_t{1} << 20;
 constexpr std::size_t MaxFreeBuffers = 8;
+// Pieces up to this size are added to the file's last chunk under the lock.
+constexpr std::size_t SmallPiece = 64 * 1024;
 
 }  // namespace
 
@@ -59,23 +61,28 @@ std::vector<std::byte> THashPool::TakeBuffer() {
 void THashPool::Data(const std::byte* data, std::size_t size) {
   for (std::size_t done = 0; done < size;) {
     const std::size_t piece = std::min(size - done, ChunkSize);
+    const std::byte* from = data + done;
+    done += piece;
     TLock lock(Mutex);
     Room.wait(lock, [&] { return BytesWaiting == 0 || BytesWaiting + piece <= MaxBytesWaiting; });
     // Small reads (a small read unit, small files) share a chunk.
-    TFile& file = *Current;
-    if (!file.Chunks.empty() && file.Chunks.back().Zeros == 0 &&
-        file.Chunks.back().Bytes.size() + piece <= ChunkSize) {
-      std::vector<std::byte>& bytes = file.Chunks.back().Bytes;
-      bytes.insert(bytes.end(), data + done, data + done + piece);
+    std::deque<TChunk>& chunks = Current->Chunks;
+    if (piece <= SmallPiece && !chunks.empty() && chunks.back().Zeros == 0 &&
+        chunks.back().Bytes.size() + piece <= ChunkSize) {
+      chunks.back().Bytes.insert(chunks.back().Bytes.end(), from, from + piece);
+      Current->ChunkBytes += piece;
       BytesWaiting += piece;
-      file.ChunkBytes += piece;
-    } else {
-      TChunk chunk{TakeBuffer(), 0};
-      chunk.Bytes.reserve(ChunkSize);
-      chunk.Bytes.assign(data + done, data + done + piece);
-      Push(std::move(chunk), piece);
+      continue;
     }
-    done += piece;
+    // A large copy is made without the lock: the pool threads go on meanwhile.
+    TChunk chunk{TakeBuffer(), 0};
+    BytesWaiting += piece;  // held for this chunk while it is copied
+    lock.unlock();
+    chunk.Bytes.reserve(ChunkSize);
+    chunk.Bytes.assign(from, from + piece);
+    lock.lock();
+    BytesWaiting -= piece;
+    Push(std::move(chunk), piece);
   }
 }
 

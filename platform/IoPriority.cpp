@@ -9,14 +9,16 @@ namespace {
 
 // From linux/ioprio.h, which glibc does not wrap.
 constexpr int IoprioWhoProcess = 1;
-constexpr int IoprioClassIdle = 3;
+constexpr int IoprioClassBestEffort = 2;
+constexpr int IoprioLowestLevel = 7;
 constexpr int IoprioClassShift = 13;
 
 }  // namespace
 
 bool LowerThreadIoPriority() {
   // "Process" 0 is the calling thread: the priority is each thread's own.
-  return syscall(SYS_ioprio_set, IoprioWhoProcess, 0, IoprioClassIdle << IoprioClassShift) == 0;
+  return syscall(SYS_ioprio_set, IoprioWhoProcess, 0,
+                 IoprioClassBestEffort << IoprioClassShift | IoprioLowestLevel) == 0;
 }
 
 }  // namespace Platform

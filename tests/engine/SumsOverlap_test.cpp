@@ -8,6 +8,7 @@
 #include "Manifest.h"
 #include "SumsCheck.h"
 #include "TempDir.h"
+#include "TestFs.h"
 #include "VerifierUnit.h"
 
 namespace {
@@ -105,4 +106,41 @@ TEST(SumsOverlap, LogAndManifestAreThoseOfAOneFileAtATimeRun) {
   EXPECT_EQ(overlapped.ErrorList, serial.ErrorList);
   EXPECT_EQ(overlapped.MadeManifest, serial.MadeManifest);
   EXPECT_EQ(std::count(serial.MadeManifest.begin(), serial.MadeManifest.end(), '\n'), 296);
+}
+
+// Bytes of a file that fails to read, or is skipped, must not reach the
+// digest of the file after it.
+TEST(SumsOverlap, AFileThatIsNotReadThroughLeavesTheNextDigestAlone) {
+  constexpr std::int64_t Size = 3 << 20;
+  TTestFs fs({{.Path = "fails.bin", .Size = Size, .ErrorAt = (2 << 20) + 5},
+              {.Path = "skipped.bin", .Size = Size},
+              {.Path = "good.bin", .Size = Size}});
+  KORVANE_REQUIRE_FUSE(fs);
+  std::string content;
+  for (std::int64_t i = 0; i < Size; ++i) content += TestFsByte(i);
+  std::string manifest;
+  for (const char* name : {"fails.bin", "skipped.bin", "good.bin"})
+    manifest += Sha256Of(content) + "  " + name + "\n";
+  TSumsCheck sums;
+  sums.AddManifest(fs.PathOf("SHA256SUMS"), ParseManifest(manifest));
+
+  TTempDir dir;
+  TVerifyStatus status;
+  TVerifySetupInfo setup(dir / "KORVANE.INI");
+  setup.PositionError = true;
+  setup.ReadUnit = 4096;
+  std::vector<std::byte> buffer(1 << 20);
+  status.ReadBuffer = buffer.data();
+  status.ReadBufferSize = buffer.size();
+  {
+    TVerifier verifier(status, setup, TVerifier::TNoThread{}, {.Cached = true, .Contents = &sums});
+    verifier.VerifyFile(fs.PathOf("fails.bin"), Size, 0);
+    status.SkipFile = true;
+    verifier.VerifyFile(fs.PathOf("skipped.bin"), Size, 0);
+    verifier.VerifyFile(fs.PathOf("good.bin"), Size, 0);
+  }  // its verdicts are all in when it is gone
+  EXPECT_EQ(status.FilesError, 1);
+  EXPECT_EQ(status.FilesSkipped, 1);
+  EXPECT_EQ(status.FilesOk, 1);
+  EXPECT_EQ(status.Log.back(), "     文件正确.");
 }
