@@ -25,9 +25,10 @@ bool MatchesMask(std::string_view name, std::string_view mask);
 
 // Yields the entries of a directory that match a mask and whose hidden,
 // system, volume-label and directory bits all lie inside attributeSet, in
-// readdir order ("." and ".." included). A mask without wildcards names
-// one file, which is looked up directly (case-sensitive, as names are
-// here) instead of listing the directory. A directory that cannot be
+// the order of CompareNames ("." and ".." included): the listing is read
+// whole first. A mask without wildcards names one file, which is looked up
+// directly (case-sensitive, as names are here) instead of listing the
+// directory. A directory that cannot be
 // searched yields nothing, or no more, and says why in Error.
 class TDirSearch {
  public:
