@@ -74,7 +74,7 @@ void TVerifier::VerifyFile(const std::string& path, std::int64_t size, TAttribut
 }
 
 void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, std::int64_t size,
-                          TAttributes attributes) {
+                          TAttributes attributes, const TFileIdentity& found) {
   if (!IsValidReadUnit(Setup.ReadUnit) || Status.ReadBuffer == nullptr ||
       Status.ReadBufferSize < static_cast<std::size_t>(Setup.ReadUnit))
     throw std::logic_error("VerifyFile needs a read unit of 1..1048576 and a buffer that long");
@@ -83,6 +83,7 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
   check.Record.Path = path;
   check.Record.Size = size;
   check.Record.Attributes = attributes;
+  check.Record.Found = found;
   if (Options.Contents != nullptr) check.Sink = Options.Contents->BeginFile(path);
   // A device, FIFO or socket has no bytes a check could read, and opening
   // one has effects of its own (a watchdog starts, a serial line toggles):
@@ -468,7 +469,7 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
         if (Ahead) Ahead->Reached(file);
         continue;
       }
-      CheckFile(&chain, file, entry.Size, entry.Attributes);
+      CheckFile(&chain, file, entry.Size, entry.Attributes, entry.Identity);
       if (Status.SkipDirectory || Terminated()) break;
       Status.WaitWhilePaused();
     } while (search.Next(entry));

@@ -123,7 +123,8 @@ class TVerifier {
 
   // VerifyFile, opening the file by its name in directory when one is given.
   void CheckFile(Platform::TDirectoryChain* directory, const std::string& path,
-                 std::int64_t size, Platform::TAttributes attributes);
+                 std::int64_t size, Platform::TAttributes attributes,
+                 const Platform::TFileIdentity& found = {});
   void DropUnlessDroppedAhead(Platform::TReadFile& file, const std::string& path);
 
   void AnnounceFile(const std::string& path, std::int64_t size, Platform::TAttributes attributes);

@@ -207,6 +207,7 @@ bool TDirSearch::TState::Describe(const char* name, struct stat info, TSearchEnt
     }
   }
   entry.Name.assign(name);
+  entry.Identity = info.st_ino != 0 ? IdentityOf(info) : TFileIdentity{};
   // Only a regular file has bytes to check: a device, FIFO or socket is
   // never opened, and is a file of length 0 whatever size it shows.
   entry.Size = S_ISREG(info.st_mode) ? static_cast<std::int64_t>(info.st_size) : 0;

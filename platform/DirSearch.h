@@ -14,6 +14,9 @@ struct TSearchEntry {
   std::string Name;         // bytes as the system gives them
   std::int64_t Size = 0;    // target's size for a link to a file
   TAttributes Attributes = 0;
+  // What the entry was when found (of the target for a link to a file);
+  // empty for one that could not be examined.
+  TFileIdentity Identity{};
 };
 
 // Mask matching with the classic wildcard rules (not shell globbing):
