@@ -22,6 +22,7 @@
 #include "OpenItems.h"
 #include "Progress.h"
 #include "ReportWriter.h"
+#include "ResumeState.h"
 #include "SpilledLines.h"
 #include "SumsRun.h"
 #include "SleepInhibitor.h"
@@ -80,9 +81,10 @@ std::optional<int> ApplyArguments(const TCliArguments& args, TVerifySetupInfo& s
   return std::nullopt;
 }
 
-// What a run writes besides its log: the report.
+// What a run writes besides its log: the report and the state to resume from.
 struct TRunExtras {
   std::unique_ptr<TReportWriter> Report;
+  std::unique_ptr<TResumeState> State;
 };
 
 // Waits for the end of the run, drawing the progress and passing the first
@@ -132,13 +134,18 @@ int Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& 
   TSpilledLines errorList;
   TLogWriter writer(log, errorList);
   TBadRangeLines badRanges;
-  std::vector<TVerifyObserver*> observers = {&writer, &badRanges};
+  // The state first: a kill between two observers then leaves in the
+  // state every file the report already lists as checked.
+  std::vector<TVerifyObserver*> observers;
+  if (extras.State) observers.push_back(extras.State.get());
+  observers.insert(observers.end(), {&writer, &badRanges});
   if (extras.Report) observers.push_back(extras.Report.get());
   TVerifier verifier(status, setup,
                      TRunOptions{.Cached = args.Cached,
                                  .Contents = contents,
                                  .AllErrors = args.AllErrors,
-                                 .Observers = std::move(observers)});
+                                 .Observers = std::move(observers),
+                                 .Finished = extras.State.get()});
   TProgressDisplay progress(stderr, !args.Quiet && isatty(STDERR_FILENO) == 1);
   const int stopSignal = MonitorRun(verifier, status, events, progress, log, badRanges);
   for (const std::string& line : badRanges.Take()) Complain(line);
@@ -160,6 +167,23 @@ std::unique_ptr<TLogOutput> OpenLog(const std::optional<std::string>& logFile) {
 std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& arguments,
                               const TVerifySetupInfo& setup, TRunExtras& extras) {
   std::string failure;
+  if (args.ResumeFile && (!args.CheckSums.empty() || args.MakeSums)) {
+    // A file not read again gives no digest to compare or to write.
+    Complain("--resume 不能与 --check-sums 或 --make-sums 同用.");
+    return UsageError();
+  }
+  if (args.ResumeFile) {
+    extras.State =
+        TResumeState::Open(*args.ResumeFile, setup, args.Cached, args.AllErrors, failure);
+    if (!extras.State) {
+      Complain(failure);
+      return ExitUsage;
+    }
+    if (extras.State->Resumed() > 0)
+      Complain("继续上次中断的校验: 已校验的 " + Platform::FormatCount(static_cast<std::int64_t>(
+                                                      extras.State->Resumed())) +
+               " 个文件不再读取.");
+  }
   if (!args.ReportFile) return std::nullopt;
   TReportRun run{.Arguments = arguments,
                  .Items = setup.VerifyList,
@@ -174,9 +198,20 @@ std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& argu
   return ExitUsage;
 }
 
-// After the run: the report's summary. Returns the exit status, ExitUsage
-// when the report could not be written.
-int FinishExtras(TRunExtras& extras, const TVerifyStatus& status, int exitStatus) {
+// After the run: the report's summary, and the state kept or removed.
+// Returns the exit status, ExitUsage when either could not be written.
+int FinishExtras(TRunExtras& extras, const TVerifyStatus& status, bool logWritten, int exitStatus) {
+  if (extras.State) {
+    const std::optional<std::string> failure =
+        extras.State->Finish(logWritten && !status.Stopped);
+    if (failure) {
+      Complain(*failure);
+      exitStatus = ExitUsage;
+    } else if (extras.State->Unreached() > 0) {
+      Complain(Platform::FormatCount(extras.State->Unreached()) +
+               " 个文件所在的介质已不可用; 再次执行同样的命令 (--resume) 校验它们.");
+    }
+  }
   if (extras.Report) {
     if (const std::optional<std::string> failure = extras.Report->Finish(status.Stopped, exitStatus)) {
       Complain(*failure);
@@ -221,7 +256,7 @@ int Run(const TCliArguments& args, const TStringList& arguments) {
   // A closed terminal stops a run as Ctrl-C does; the status says which.
   if (exitStatus == ExitStopped && stopSignal == SIGHUP) exitStatus = ExitHungUp;
   if (!written || !sumsWritten) exitStatus = ExitUsage;
-  return FinishExtras(extras, status, exitStatus);
+  return FinishExtras(extras, status, written, exitStatus);
 }
 
 }  // namespace

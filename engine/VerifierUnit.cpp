@@ -143,6 +143,30 @@ void TVerifier::AnnounceFile(const std::string& path, std::int64_t size, TAttrib
   Notify([&](TVerifyObserver& o) { o.FileStarted(path, size, attributes); });
 }
 
+// A file an interrupted run checked already, unchanged since: counted and
+// reported from its record, without a byte read. False for any other file.
+bool TVerifier::ReplayFinished(const std::string& path, const TSearchEntry& entry) {
+  const TFileRecord* done =
+      Options.Finished != nullptr ? Options.Finished->Find(path, entry.Identity) : nullptr;
+  if (done == nullptr) return false;
+  AnnounceFile(path, done->Size, done->Attributes);
+  if (Ahead) Ahead->Reached(path);
+  {
+    TMutexLock hold(Status.Mutex);
+    if (done->Outcome == TFileOutcome::Correct) {
+      ++Status.FilesOk;
+      Status.LastOkFile = path;
+      Status.TotalBytes += done->Size;
+    } else {
+      ++Status.FilesError;
+      Status.LastErrorFile = path;
+      Status.LastErrorMessage = LogText::FailureMessage(*done);
+    }
+  }
+  Notify([&](TVerifyObserver& o) { o.FileFinished(*done); });
+  return true;
+}
+
 bool TVerifier::ReadingInterrupted() const {
   return Terminated() || Status.SkipFile || Status.SkipDirectory;
 }
@@ -296,7 +320,8 @@ TReadAheadPlan TVerifier::ReadAheadPlan() const {
           .AllSubdirectories = Setup.AllSubdirectories,
           .FileAttributeSet = FileAttributeSet(),
           .DropCache = !Options.Cached,
-          .Window = {}};
+          .Window = {},
+          .Finished = Options.Finished};
 }
 
 void TVerifier::OpenLog() {
@@ -469,7 +494,8 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
         if (Ahead) Ahead->Reached(file);
         continue;
       }
-      CheckFile(&chain, file, entry.Size, entry.Attributes, entry.Identity);
+      if (!ReplayFinished(file, entry))
+        CheckFile(&chain, file, entry.Size, entry.Attributes, entry.Identity);
       if (Status.SkipDirectory || Terminated()) break;
       Status.WaitWhilePaused();
     } while (search.Next(entry));

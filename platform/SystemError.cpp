@@ -66,4 +66,9 @@ std::string SystemErrorText(int code) {
   return strerror_l(code, locale);
 }
 
+bool MediumGone(int code) {
+  return code == ENOTCONN || code == ENODEV || code == ENXIO || code == ENOMEDIUM ||
+         code == ESTALE;
+}
+
 }  // namespace Platform

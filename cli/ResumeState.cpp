@@ -1,0 +1,208 @@
+#include "ResumeState.h"
+
+#include <condition_variable>
+#include <mutex>
+
+#include <nlohmann/json.hpp>
+
+#include "Base64.h"
+#include "SystemError.h"
+
+using Json = nlohmann::json;
+
+namespace {
+
+constexpr const char* Format = "korvane-state";
+
+std::string Dump(const Json& object) {
+  return object.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+// What a state must agree on to be resumed: the items, byte for byte, and
+// every option that changes what a check finds or how the log reads.
+Json KeyOf(const TVerifySetupInfo& setup, bool cached, bool allErrors) {
+  Json items = Json::array();
+  for (const std::string& item : setup.VerifyList) {
+    const bool literal = setup.LiteralItems.contains(item);
+    items.push_back({{"item_b64", ToBase64(item)}, {"literal", literal}});
+  }
+  return {{"items", items},
+          {"subdirectories", setup.AllSubdirectories},
+          {"all_attributes", setup.AllFileAttributes},
+          {"position_error", setup.PositionError},
+          {"read_unit", setup.PositionError ? setup.ReadUnit : MaxReadUnit},
+          {"cached", cached},
+          {"all_errors", allErrors}};
+}
+
+bool Resumable(TFileOutcome outcome) {
+  return outcome == TFileOutcome::Correct || outcome == TFileOutcome::OpenFailure ||
+         outcome == TFileOutcome::ReadFailure;
+}
+
+Json LineOf(const TFileRecord& record, std::int64_t position) {
+  Json bad = Json::array(), slow = Json::array();
+  for (const TBadRange& range : record.BadRanges)
+    bad.push_back({range.Offset, range.Length, range.Code});
+  for (const TSlowRange& range : record.SlowRanges)
+    slow.push_back({range.Offset, range.Length, range.Milliseconds});
+  return {{"at", position},
+          {"path_b64", ToBase64(record.Path)},
+          {"dev", record.Found.Device},
+          {"ino", record.Found.Inode},
+          {"size", record.Size},
+          {"mtime_ns", record.Found.ModifiedNs},
+          {"attributes", record.Attributes},
+          {"outcome", static_cast<int>(record.Outcome)},
+          {"error_at", record.ErrorPosition},
+          {"code", record.ErrorCode},
+          {"text", record.ErrorText},
+          {"bad", bad},
+          {"slow", slow},
+          {"bytes_read", record.BytesRead},
+          {"seconds", record.Seconds}};
+}
+
+// Throws nlohmann's exceptions for a line that is not a record.
+TFileRecord RecordOf(const Json& line) {
+  TFileRecord record;
+  record.Path = FromBase64(line.at("path_b64").get<std::string>()).value();
+  record.Found.Device = line.at("dev");
+  record.Found.Inode = line.at("ino");
+  record.Size = record.Found.Size = line.at("size");
+  record.Found.ModifiedNs = line.at("mtime_ns");
+  record.Attributes = line.at("attributes");
+  record.Outcome = static_cast<TFileOutcome>(line.at("outcome").get<int>());
+  if (!Resumable(record.Outcome)) throw std::invalid_argument("outcome");
+  record.ErrorPosition = line.at("error_at");
+  record.ErrorCode = line.at("code");
+  record.ErrorText = line.at("text");
+  for (const Json& range : line.at("bad")) record.BadRanges.push_back({range[0], range[1], range[2]});
+  for (const Json& range : line.at("slow")) record.SlowRanges.push_back({range[0], range[1], range[2]});
+  record.BytesRead = line.at("bytes_read");
+  record.Seconds = line.at("seconds");
+  return record;
+}
+
+}  // namespace
+
+TResumeState::TResumeState(std::string fileName) : FileName(std::move(fileName)) {}
+
+TResumeState::~TResumeState() = default;
+
+std::unique_ptr<TResumeState> TResumeState::Open(const std::string& fileName,
+                                                 const TVerifySetupInfo& setup, bool cached,
+                                                 bool allErrors, std::string& failure) {
+  std::unique_ptr<TResumeState> state(new TResumeState(fileName));
+  const std::string key = Dump(KeyOf(setup, cached, allErrors));
+  int error = 0;
+  const std::optional<std::string> content = Platform::ReadWholeFile(fileName, error);
+  const bool fresh = !content || content->empty();
+  if (!content && error != 0) {
+    failure = "不能读状态文件'" + fileName + "': " + Platform::SystemErrorText(error);
+    return nullptr;
+  }
+  if (!fresh && !state->Load(*content, key, failure)) return nullptr;
+  if (const int code = state->Journal.Open(fileName)) {
+    failure = "不能写状态文件'" + fileName + "': " + Platform::SystemErrorText(code);
+    return nullptr;
+  }
+  if (fresh) {
+    const Json header = {{"format", Format}, {"version", 1}, {"key", Json::parse(key)}};
+    if (const int code = state->Journal.Append(Dump(header) + "\n"); code != 0 || state->Journal.Sync() != 0) {
+      failure = "不能写状态文件'" + fileName + "': " + Platform::SystemErrorText(code);
+      return nullptr;
+    }
+  }
+  state->Syncer = std::jthread([raw = state.get()](std::stop_token stop) { raw->SyncLoop(stop); });
+  return state;
+}
+
+// The header must name this run; of the records, every whole line counts
+// (a torn last one, or one the reader cannot take, is passed over).
+bool TResumeState::Load(const std::string& content, const std::string& key, std::string& failure) {
+  std::size_t start = 0;
+  bool header = true;
+  for (std::size_t end; (end = content.find('\n', start)) != std::string::npos; start = end + 1) {
+    const Json line = Json::parse(content.substr(start, end - start), nullptr, false);
+    if (header) {
+      if (line.is_discarded() || !line.is_object() || line.value("format", "") != Format ||
+          !line.contains("key")) {
+        failure = "'" + FileName + "' 不是 korvane-cli 的状态文件, 未使用.";
+        return false;
+      }
+      if (Dump(line["key"]) != key) {
+        failure = "状态文件'" + FileName +
+                  "'属于另一次校验 (文件名或选项不同), 未使用也未改动; 请用原来的文件名和选项,"
+                  " 或换一个状态文件.";
+        return false;
+      }
+      header = false;
+      continue;
+    }
+    try {
+      TFileRecord record = RecordOf(line);
+      Records.insert_or_assign(record.Path, std::move(record));
+    } catch (const std::exception&) {
+      // Not a record this program wrote whole: checked again.
+    }
+  }
+  if (header) {
+    failure = "'" + FileName + "' 不是 korvane-cli 的状态文件, 未使用.";
+    return false;
+  }
+  return true;
+}
+
+const TFileRecord* TResumeState::Find(const std::string& path,
+                                      const Platform::TFileIdentity& found) const {
+  const auto record = Records.find(path);
+  if (record == Records.end() || found.Inode == 0) return nullptr;
+  const Platform::TFileIdentity& then = record->second.Found;
+  const bool same = then.Device == found.Device && then.Inode == found.Inode &&
+                    then.Size == found.Size && then.ModifiedNs == found.ModifiedNs;
+  return same ? &record->second : nullptr;
+}
+
+void TResumeState::FileFinished(const TFileRecord& record) {
+  if (record.Outcome == TFileOutcome::SearchFailure) return;
+  const std::int64_t position = Position++;
+  // A record handed on from this state is in the file already.
+  const auto kept = Records.find(record.Path);
+  if (kept != Records.end() && &kept->second == &record) return;
+  if (!Resumable(record.Outcome) || record.Found.Inode == 0) return;
+  if (record.Outcome != TFileOutcome::Correct && Platform::MediumGone(record.ErrorCode)) {
+    ++MediumGone;
+    return;
+  }
+  if (const int code = Journal.Append(Dump(LineOf(record, position)) + "\n")) WriteError = code;
+  if (++Unsynced >= SyncFiles) {
+    Unsynced = 0;
+    if (const int code = Journal.Sync()) WriteError = code;
+  }
+}
+
+// At least every SyncInterval, whatever the worker does: a file that takes
+// an hour to read must not leave the files before it unsynced for an hour.
+void TResumeState::SyncLoop(std::stop_token stop) {
+  std::mutex mutex;
+  std::condition_variable_any wake;
+  std::unique_lock lock(mutex);
+  while (!wake.wait_for(lock, stop, SyncInterval, [] { return false; })) {
+    if (stop.stop_requested()) return;
+    if (Unsynced.exchange(0) == 0) continue;
+    if (const int code = Journal.Sync()) WriteError = code;
+  }
+}
+
+std::optional<std::string> TResumeState::Finish(bool completed) {
+  Syncer = {};
+  const auto failed = [this](int code) {
+    return "不能写状态文件'" + FileName + "': " + Platform::SystemErrorText(code);
+  };
+  if (const int code = Journal.Sync()) WriteError = code;
+  if (WriteError != 0) return failed(WriteError);
+  if (!completed || MediumGone > 0) return std::nullopt;
+  if (const int code = Platform::RemoveFile(FileName)) return failed(code);
+  return std::nullopt;
+}
