@@ -2,14 +2,17 @@
 // korvane-cli's report: the run's records as JSON Lines, one object a line,
 // for programs to read (docs/report.md describes every field). A header
 // first, then an object for each file and for each directory that failed
-// or was skipped, in walk order, then the summary. Each line goes out as
-// soon as it is made, so that `tail -f` follows the run and a killed run
-// leaves every object it had finished.
+// or was skipped, in walk order, then the summary. The lines go out as the
+// run goes, at most WriteInterval after their file, so that `tail -f`
+// follows the run and a killed run leaves nearly every object it finished.
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "OutputFile.h"
@@ -31,6 +34,8 @@ struct TReportRun {
 
 class TReportWriter : public TVerifyObserver {
  public:
+  static constexpr std::chrono::milliseconds WriteInterval{100};
+
   // Null, with the message in failure, when fileName cannot be created.
   static std::unique_ptr<TReportWriter> Open(const std::string& fileName, TReportRun run,
                                              std::string& failure);
@@ -44,15 +49,29 @@ class TReportWriter : public TVerifyObserver {
   // After the run: the summary, with how the program ends; then the file is
   // closed. On failure, the message for the user.
   std::optional<std::string> Finish(bool interrupted, int exitStatus);
+  ~TReportWriter() override;
 
  private:
-  TReportWriter(std::string fileName, TReportRun run) : FileName(std::move(fileName)), Run(std::move(run)) {}
-  void Write(const std::string& line);
+  // A file's record, made into its line later, or a line made already.
+  struct TQueued {
+    std::optional<TFileRecord> File{};
+    std::string Line{};
+  };
+  TReportWriter(std::string fileName, TReportRun run)
+      : FileName(std::move(fileName)), Run(std::move(run)) {}
+  void Queue(TQueued queued);
+  void WriteLoop(std::stop_token stop);
+  void WriteWaiting();
 
   const std::string FileName;
   const TReportRun Run;
+  // Written by the writing thread, then by Finish once that has ended.
   Platform::TOutputFile Output;
   Platform::TWriteResult Failure{};
+  // The run's thread only.
   std::string Directory;  // the directory part of the scan under way
   TRunTotals Totals{};
+  std::mutex Lock;  // guards Waiting
+  std::vector<TQueued> Waiting;
+  std::jthread Writer;  // last: stopped before the rest goes
 };

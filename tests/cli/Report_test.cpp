@@ -121,10 +121,14 @@ TEST(Report, InterruptedRunStillEndsWithItsSummary) {
     TCliProcess cli({"--report=" + report, "-P1024", fs.Root() + "/*.*"});
     while (!cli.HasOpen(fs.PathOf("slow.bin"))) std::this_thread::sleep_for(5ms);
     // The finished file is in the report while the run goes on.
-    std::ifstream partial(report);
-    std::string header, first;
-    std::getline(partial, header);
-    std::getline(partial, first);
+    std::string first;
+    for (int wait = 0; wait < 200 && first.empty(); ++wait) {
+      std::this_thread::sleep_for(10ms);
+      std::ifstream partial(report);
+      std::getline(partial, first);
+      std::getline(partial, first);
+    }
+    ASSERT_FALSE(first.empty());
     EXPECT_EQ(Json::parse(first)["outcome"], "ok") << first;
     kill(cli.Pid(), signal);
     const TCliResult result = cli.Finish();
