@@ -180,9 +180,9 @@ std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& argu
       return ExitUsage;
     }
     if (extras.State->Resumed() > 0)
-      Complain("继续上次中断的校验: 已校验的 " + Platform::FormatCount(static_cast<std::int64_t>(
-                                                      extras.State->Resumed())) +
-               " 个文件不再读取.");
+      Complain("继续上次中断的校验: 状态文件记有 " +
+               Platform::FormatCount(static_cast<std::int64_t>(extras.State->Resumed())) +
+               " 个已校验的文件, 其中未改动的不再读取.");
   }
   if (!args.ReportFile) return std::nullopt;
   TReportRun run{.Arguments = arguments,

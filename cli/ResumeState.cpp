@@ -6,6 +6,8 @@
 #include <nlohmann/json.hpp>
 
 #include "Base64.h"
+#include "Mounts.h"
+#include "Path.h"
 #include "SystemError.h"
 
 using Json = nlohmann::json;
@@ -86,14 +88,28 @@ TFileRecord RecordOf(const Json& line) {
 
 }  // namespace
 
-TResumeState::TResumeState(std::string fileName) : FileName(std::move(fileName)) {}
+namespace {
+
+std::vector<std::uint64_t> ItemDevices(const TVerifySetupInfo& setup) {
+  std::vector<std::uint64_t> devices;
+  for (const std::string& item : setup.VerifyList) {
+    const std::string directory = Platform::DirectoryPart(item);
+    devices.push_back(Platform::DeviceOf(directory.empty() ? "." : directory));
+  }
+  return devices;
+}
+
+}  // namespace
+
+TResumeState::TResumeState(std::string fileName, const TVerifySetupInfo& setup)
+    : FileName(std::move(fileName)), Devices(ItemDevices(setup)) {}
 
 TResumeState::~TResumeState() = default;
 
 std::unique_ptr<TResumeState> TResumeState::Open(const std::string& fileName,
                                                  const TVerifySetupInfo& setup, bool cached,
                                                  bool allErrors, std::string& failure) {
-  std::unique_ptr<TResumeState> state(new TResumeState(fileName));
+  std::unique_ptr<TResumeState> state(new TResumeState(fileName, setup));
   const std::string key = Dump(KeyOf(setup, cached, allErrors));
   int error = 0;
   const std::optional<std::string> content = Platform::ReadWholeFile(fileName, error);
@@ -107,12 +123,15 @@ std::unique_ptr<TResumeState> TResumeState::Open(const std::string& fileName,
     failure = "不能写状态文件'" + fileName + "': " + Platform::SystemErrorText(code);
     return nullptr;
   }
-  if (fresh) {
-    const Json header = {{"format", Format}, {"version", 1}, {"key", Json::parse(key)}};
-    if (const int code = state->Journal.Append(Dump(header) + "\n"); code != 0 || state->Journal.Sync() != 0) {
-      failure = "不能写状态文件'" + fileName + "': " + Platform::SystemErrorText(code);
-      return nullptr;
-    }
+  // The header once, then for each run the devices its records lie on.
+  std::string start;
+  if (fresh) start = Dump({{"format", Format}, {"version", 1}, {"key", Json::parse(key)}}) + "\n";
+  start += Dump({{"devices", state->Devices}}) + "\n";
+  int code = state->Journal.Append(start);
+  if (code == 0) code = state->Journal.Sync();
+  if (code != 0) {
+    failure = "不能写状态文件'" + fileName + "': " + Platform::SystemErrorText(code);
+    return nullptr;
   }
   state->Syncer = std::jthread([raw = state.get()](std::stop_token stop) { raw->SyncLoop(stop); });
   return state;
@@ -123,6 +142,7 @@ std::unique_ptr<TResumeState> TResumeState::Open(const std::string& fileName,
 bool TResumeState::Load(const std::string& content, const std::string& key, std::string& failure) {
   std::size_t start = 0;
   bool header = true;
+  std::vector<std::uint64_t> devices;  // of the run that wrote the lines that follow
   for (std::size_t end; (end = content.find('\n', start)) != std::string::npos; start = end + 1) {
     const Json line = Json::parse(content.substr(start, end - start), nullptr, false);
     if (header) {
@@ -141,8 +161,8 @@ bool TResumeState::Load(const std::string& content, const std::string& key, std:
       continue;
     }
     try {
-      TFileRecord record = RecordOf(line);
-      Records.insert_or_assign(record.Path, std::move(record));
+      if (line.contains("devices")) devices = line["devices"].get<std::vector<std::uint64_t>>();
+      else Keep(RecordOf(line), devices);
     } catch (const std::exception&) {
       // Not a record this program wrote whole: checked again.
     }
@@ -154,14 +174,23 @@ bool TResumeState::Load(const std::string& content, const std::string& key, std:
   return true;
 }
 
+void TResumeState::Keep(TFileRecord record, const std::vector<std::uint64_t>& devices) {
+  TKept kept{std::move(record), -1};
+  for (std::size_t i = 0; i < devices.size() && i < Devices.size(); ++i)
+    if (devices[i] == kept.Record.Found.Device) kept.Item = static_cast<int>(i);
+  Records.insert_or_assign(kept.Record.Path, std::move(kept));
+}
+
 const TFileRecord* TResumeState::Find(const std::string& path,
                                       const Platform::TFileIdentity& found) const {
-  const auto record = Records.find(path);
-  if (record == Records.end() || found.Inode == 0) return nullptr;
-  const Platform::TFileIdentity& then = record->second.Found;
-  const bool same = then.Device == found.Device && then.Inode == found.Inode &&
+  const auto kept = Records.find(path);
+  if (kept == Records.end() || found.Inode == 0) return nullptr;
+  const Platform::TFileIdentity& then = kept->second.Record.Found;
+  const std::uint64_t device =
+      kept->second.Item >= 0 ? Devices[static_cast<std::size_t>(kept->second.Item)] : then.Device;
+  const bool same = device == found.Device && then.Inode == found.Inode &&
                     then.Size == found.Size && then.ModifiedNs == found.ModifiedNs;
-  return same ? &record->second : nullptr;
+  return same ? &kept->second.Record : nullptr;
 }
 
 void TResumeState::FileFinished(const TFileRecord& record) {
@@ -169,12 +198,13 @@ void TResumeState::FileFinished(const TFileRecord& record) {
   const std::int64_t position = Position++;
   // A record handed on from this state is in the file already.
   const auto kept = Records.find(record.Path);
-  if (kept != Records.end() && &kept->second == &record) return;
-  if (!Resumable(record.Outcome) || record.Found.Inode == 0) return;
+  if (kept != Records.end() && &kept->second.Record == &record) return;
+  if (!Resumable(record.Outcome)) return;
   if (record.Outcome != TFileOutcome::Correct && Platform::MediumGone(record.ErrorCode)) {
     ++MediumGone;
     return;
   }
+  if (record.Found.Inode == 0) return;
   if (const int code = Journal.Append(Dump(LineOf(record, position)) + "\n")) WriteError = code;
   if (++Unsynced >= SyncFiles) {
     Unsynced = 0;

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "FinishedFiles.h"
 #include "JournalFile.h"
@@ -48,13 +49,23 @@ class TResumeState : public TFinishedFiles, public TVerifyObserver {
   std::int64_t Unreached() const { return MediumGone; }
 
  private:
-  explicit TResumeState(std::string fileName);
+  // A record, and the item whose file system it lay on (-1: none): a disk
+  // plugged in again may come back under another device number, and its
+  // files are still the ones checked.
+  struct TKept {
+    TFileRecord Record;
+    int Item = -1;
+  };
+  TResumeState(std::string fileName, const TVerifySetupInfo& setup);
   bool Load(const std::string& content, const std::string& key, std::string& failure);
+  void Keep(TFileRecord record, const std::vector<std::uint64_t>& devices);
   void SyncLoop(std::stop_token stop);
 
   const std::string FileName;
+  // The device of each item's directory in this run.
+  const std::vector<std::uint64_t> Devices;
   Platform::TJournalFile Journal;
-  std::unordered_map<std::string, TFileRecord> Records;  // by path
+  std::unordered_map<std::string, TKept> Records;  // by path
   std::int64_t Position = 0;  // files of the walk passed so far
   std::int64_t MediumGone = 0;
   std::atomic<std::int64_t> Unsynced{0};

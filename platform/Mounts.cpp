@@ -63,4 +63,9 @@ TMountInfo MountOf(const std::string& path) {
   return best;
 }
 
+std::uint64_t DeviceOf(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 ? info.st_dev : 0;
+}
+
 }  // namespace Platform

@@ -1,6 +1,7 @@
 #pragma once
 // Which mounted file system a path lies on, as the system's mount table
 // says, for reports that must say what was checked.
+#include <cstdint>
 #include <string>
 
 namespace Platform {
@@ -14,5 +15,9 @@ struct TMountInfo {
 // The mount that holds path (a directory or a file); empty fields when
 // path cannot be examined or the table cannot be read.
 TMountInfo MountOf(const std::string& path);
+
+// The device number of the file system path lies on; 0 when path cannot
+// be examined.
+std::uint64_t DeviceOf(const std::string& path);
 
 }  // namespace Platform

@@ -67,8 +67,9 @@ std::string SystemErrorText(int code) {
 }
 
 bool MediumGone(int code) {
-  return code == ENOTCONN || code == ENODEV || code == ENXIO || code == ENOMEDIUM ||
-         code == ESTALE;
+  // ECONNABORTED: a FUSE request under way when its server went.
+  return code == ENOTCONN || code == ECONNABORTED || code == ENODEV || code == ENXIO ||
+         code == ENOMEDIUM || code == ESTALE;
 }
 
 }  // namespace Platform
