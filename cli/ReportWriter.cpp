@@ -1,7 +1,5 @@
 #include "ReportWriter.h"
 
-#include <condition_variable>
-
 #include <nlohmann/json.hpp>
 
 #include "Base64.h"
@@ -9,6 +7,7 @@
 #include "LogFile.h"
 #include "LogOutput.h"
 #include "Mounts.h"
+#include "Periodic.h"
 #include "Path.h"
 #include "Process.h"
 #include "TextEncoding.h"
@@ -154,7 +153,10 @@ std::unique_ptr<TReportWriter> TReportWriter::Open(const std::string& fileName, 
     failure = LogFileFailure(fileName, result);
     return nullptr;
   }
-  writer->Writer = std::jthread([raw = writer.get()](std::stop_token stop) { raw->WriteLoop(stop); });
+  // The objects are made and written there, in blocks, not on the run's
+  // thread: a line and a write for each of 20,000 small files would slow
+  // the run by a fifth.
+  writer->Writer = EveryInterval(WriteInterval, [raw = writer.get()] { raw->WriteWaiting(); });
   return writer;
 }
 
@@ -163,19 +165,6 @@ TReportWriter::~TReportWriter() = default;
 void TReportWriter::Queue(TQueued queued) {
   std::lock_guard hold(Lock);
   Waiting.push_back(std::move(queued));
-}
-
-// The objects are made and written here, in blocks, not on the run's
-// thread: a line and a write for each of 20,000 small files would slow the
-// run by a fifth.
-void TReportWriter::WriteLoop(std::stop_token stop) {
-  std::mutex mutex;
-  std::condition_variable_any wake;
-  std::unique_lock lock(mutex);
-  while (!wake.wait_for(lock, stop, WriteInterval, [] { return false; })) {
-    if (stop.stop_requested()) return;
-    WriteWaiting();
-  }
 }
 
 void TReportWriter::WriteWaiting() {

@@ -60,7 +60,6 @@ class TReportWriter : public TVerifyObserver {
   TReportWriter(std::string fileName, TReportRun run)
       : FileName(std::move(fileName)), Run(std::move(run)) {}
   void Queue(TQueued queued);
-  void WriteLoop(std::stop_token stop);
   void WriteWaiting();
 
   const std::string FileName;

@@ -1,13 +1,11 @@
 #include "ResumeState.h"
 
-#include <condition_variable>
-#include <mutex>
-
 #include <nlohmann/json.hpp>
 
 #include "Base64.h"
 #include "Mounts.h"
 #include "Path.h"
+#include "Periodic.h"
 #include "SystemError.h"
 
 using Json = nlohmann::json;
@@ -133,7 +131,7 @@ std::unique_ptr<TResumeState> TResumeState::Open(const std::string& fileName,
     failure = "不能写状态文件'" + fileName + "': " + Platform::SystemErrorText(code);
     return nullptr;
   }
-  state->Syncer = std::jthread([raw = state.get()](std::stop_token stop) { raw->SyncLoop(stop); });
+  state->Syncer = EveryInterval(SyncInterval, [raw = state.get()] { raw->SyncIfWritten(); });
   return state;
 }
 
@@ -214,15 +212,9 @@ void TResumeState::FileFinished(const TFileRecord& record) {
 
 // At least every SyncInterval, whatever the worker does: a file that takes
 // an hour to read must not leave the files before it unsynced for an hour.
-void TResumeState::SyncLoop(std::stop_token stop) {
-  std::mutex mutex;
-  std::condition_variable_any wake;
-  std::unique_lock lock(mutex);
-  while (!wake.wait_for(lock, stop, SyncInterval, [] { return false; })) {
-    if (stop.stop_requested()) return;
-    if (Unsynced.exchange(0) == 0) continue;
-    if (const int code = Journal.Sync()) WriteError = code;
-  }
+void TResumeState::SyncIfWritten() {
+  if (Unsynced.exchange(0) == 0) return;
+  if (const int code = Journal.Sync()) WriteError = code;
 }
 
 std::optional<std::string> TResumeState::Finish(bool completed) {

@@ -59,7 +59,7 @@ class TResumeState : public TFinishedFiles, public TVerifyObserver {
   TResumeState(std::string fileName, const TVerifySetupInfo& setup);
   bool Load(const std::string& content, const std::string& key, std::string& failure);
   void Keep(TFileRecord record, const std::vector<std::uint64_t>& devices);
-  void SyncLoop(std::stop_token stop);
+  void SyncIfWritten();
 
   const std::string FileName;
   // The device of each item's directory in this run.
