@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "OutputFile.h"
 #include "VerifyObserver.h"
 #include "VerifyStatus.h"
@@ -61,12 +63,14 @@ class TReportWriter : public TVerifyObserver {
       : FileName(std::move(fileName)), Run(std::move(run)) {}
   void Queue(TQueued queued);
   void WriteWaiting();
+  std::string FileLine(const TFileRecord& record);
 
   const std::string FileName;
   const TReportRun Run;
   // Written by the writing thread, then by Finish once that has ended.
   Platform::TOutputFile Output;
   Platform::TWriteResult Failure{};
+  nlohmann::ordered_json PlainFile;  // the last file without an error
   // The run's thread only.
   std::string Directory;  // the directory part of the scan under way
   TRunTotals Totals{};
