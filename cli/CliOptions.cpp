@@ -58,6 +58,10 @@ void TakeLongOption(const TStringList& arguments, std::size_t& i, TCliArguments&
   else if (name == "no-inhibit") TakeFlag(name, value, result.NoInhibit, result.Errors);
   else if (name == "all-errors") TakeFlag(name, value, result.AllErrors, result.Errors);
   else if (TakeSumsOption(arguments, i, name, value, result)) {}
+  else if (name == "report" || name == "resume") {
+    if (auto file = TakeValue(arguments, i, name, value, result.Errors, "一个文件名"))
+      (name == "report" ? result.ReportFile : result.ResumeFile) = std::move(file);
+  }
   else if (name != "log") result.Errors.push_back("无法识别的选项 '" + arguments[i] + "'");
   else if (auto file = TakeValue(arguments, i, name, value, result.Errors, "一个文件名"))
     result.LogFile = std::move(file);
@@ -113,6 +117,12 @@ std::string UsageText() {
       "  --version     显示版本信息并退出\n"
       "  --log=文件    把校验记录存入文件 (GB18030 编码, 每行以 CR LF 结束),\n"
       "                不写到标准输出\n"
+      "  --report=文件 把每个文件的结果按 JSON Lines 写入文件, 随校验进行写出\n"
+      "                (格式见 report.md)\n"
+      "  --resume=状态文件\n"
+      "                可中断后继续的校验: 记下已校验的文件; 再次以同样的文件名\n"
+      "                和选项执行时, 不再读取未改动的已校验文件, 记录和报告与\n"
+      "                未中断的校验相同. 校验完成后删除状态文件\n"
       "  --quiet       不显示进度\n"
       "  --cached      允许从系统缓存读取数据: 较快, 但只证明数据在内存中,\n"
       "                不证明介质能读出 (刚复制的文件仍在缓存中)\n"

@@ -17,6 +17,8 @@ struct TCliArguments {
   bool NoInhibit = false;  // let the machine sleep during the run
   bool AllErrors = false;  // go on past read errors, listing every bad range
   std::optional<std::string> LogFile;
+  std::optional<std::string> ReportFile;  // the run's records as JSON Lines
+  std::optional<std::string> ResumeFile;  // the state an interrupted run goes on from
   TStringList CheckSums;                 // --check-sums, in the order given
   std::optional<std::string> MakeSums;
   std::optional<std::string> SumType;

@@ -21,6 +21,8 @@
 #include "LogWriter.h"
 #include "OpenItems.h"
 #include "Progress.h"
+#include "ReportWriter.h"
+#include "ResumeState.h"
 #include "SpilledLines.h"
 #include "SumsRun.h"
 #include "SleepInhibitor.h"
@@ -79,6 +81,12 @@ std::optional<int> ApplyArguments(const TCliArguments& args, TVerifySetupInfo& s
   return std::nullopt;
 }
 
+// What a run writes besides its log: the report and the state to resume from.
+struct TRunExtras {
+  std::unique_ptr<TReportWriter> Report;
+  std::unique_ptr<TResumeState> State;
+};
+
 // Waits for the end of the run, drawing the progress and passing the first
 // signal on as a stop request; a second one ends the program at once.
 // Returns the signal that stopped the run, 0 for none.
@@ -118,7 +126,7 @@ int MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
 // goes out while the run goes on; only the error list, printed at its end,
 // is kept, compactly. Returns the signal that stopped the run, 0 for none.
 int Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args,
-           TContentCheck* contents, TLogOutput& log) {
+           TContentCheck* contents, TLogOutput& log, const TRunExtras& extras) {
   TEventPipe events;
   // A machine that goes to sleep mid-run would break off the reads.
   Platform::TSleepInhibitor awake;
@@ -127,11 +135,18 @@ int Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& 
   TLogWriter writer(log, errorList);
   TBadRangeLines badRanges;
   TLongFileFlush flushAfterLongFiles(log);
+  // The state first: a kill between two observers then leaves in the
+  // state every file the report already lists as checked.
+  std::vector<TVerifyObserver*> observers;
+  if (extras.State) observers.push_back(extras.State.get());
+  observers.insert(observers.end(), {&writer, &badRanges, &flushAfterLongFiles});
+  if (extras.Report) observers.push_back(extras.Report.get());
   TVerifier verifier(status, setup,
                      TRunOptions{.Cached = args.Cached,
                                  .Contents = contents,
                                  .AllErrors = args.AllErrors,
-                                 .Observers = {&writer, &badRanges, &flushAfterLongFiles}});
+                                 .Observers = std::move(observers),
+                                 .Finished = extras.State.get()});
   TProgressDisplay progress(stderr, !args.Quiet && isatty(STDERR_FILENO) == 1);
   const int stopSignal = MonitorRun(verifier, status, events, progress, log, badRanges);
   for (const std::string& line : badRanges.Take()) Complain(line);
@@ -149,6 +164,64 @@ std::unique_ptr<TLogOutput> OpenLog(const std::optional<std::string>& logFile) {
   return log;
 }
 
+// Opened before the run too. An exit status when one cannot be used.
+std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& arguments,
+                              const TVerifySetupInfo& setup, TRunExtras& extras) {
+  std::string failure;
+  if (args.ResumeFile && (!args.CheckSums.empty() || args.MakeSums)) {
+    // A file not read again gives no digest to compare or to write.
+    Complain("--resume 不能与 --check-sums 或 --make-sums 同用.");
+    return UsageError();
+  }
+  if (args.ResumeFile) {
+    extras.State =
+        TResumeState::Open(*args.ResumeFile, setup, args.Cached, args.AllErrors, failure);
+    if (!extras.State) {
+      Complain(failure);
+      return ExitUsage;
+    }
+    if (extras.State->Resumed() > 0)
+      Complain("继续上次中断的校验: 状态文件记有 " +
+               Platform::FormatCount(static_cast<std::int64_t>(extras.State->Resumed())) +
+               " 个已校验的文件, 其中未改动的不再读取.");
+  }
+  if (!args.ReportFile) return std::nullopt;
+  TReportRun run{.Arguments = arguments,
+                 .Items = setup.VerifyList,
+                 .Subdirectories = setup.AllSubdirectories,
+                 .AllAttributes = setup.AllFileAttributes,
+                 .ReadUnit = setup.PositionError ? setup.ReadUnit : MaxReadUnit,
+                 .Cached = args.Cached,
+                 .AllErrors = args.AllErrors};
+  extras.Report = TReportWriter::Open(*args.ReportFile, std::move(run), failure);
+  if (extras.Report) return std::nullopt;
+  Complain(failure);
+  return ExitUsage;
+}
+
+// After the run: the report's summary, and the state kept or removed.
+// Returns the exit status, ExitUsage when either could not be written.
+int FinishExtras(TRunExtras& extras, const TVerifyStatus& status, bool logWritten, int exitStatus) {
+  if (extras.State) {
+    const std::optional<std::string> failure =
+        extras.State->Finish(logWritten && !status.Stopped);
+    if (failure) {
+      Complain(*failure);
+      exitStatus = ExitUsage;
+    } else if (extras.State->Unreached() > 0) {
+      Complain(Platform::FormatCount(extras.State->Unreached()) +
+               " 个文件所在的介质已不可用; 再次执行同样的命令 (--resume) 校验它们.");
+    }
+  }
+  if (extras.Report) {
+    if (const std::optional<std::string> failure = extras.Report->Finish(status.Stopped, exitStatus)) {
+      Complain(*failure);
+      exitStatus = ExitUsage;
+    }
+  }
+  return exitStatus;
+}
+
 // The log shows a directory that could not be searched only as one without
 // matching files; a run that must be trusted says which and why.
 void ReportSearchFailures(const TVerifyStatus& status) {
@@ -162,26 +235,29 @@ void ReportSearchFailures(const TVerifyStatus& status) {
     Complain("'" + path + "': 数据仍在内存中 (被其他进程映射), 读出的数据可能不是来自介质");
 }
 
-int Run(const TCliArguments& args) {
+int Run(const TCliArguments& args, const TStringList& arguments) {
   TVerifySetupInfo setup;
   TSumsRun sums;
   if (const auto status = sums.Load(args)) return *status;
   if (const auto status = ApplyArguments(args, setup, sums.Checking())) return *status;
   sums.ChooseItems(setup);
+  TRunExtras extras;
+  if (const auto status = OpenExtras(args, arguments, setup, extras)) return *status;
   const std::unique_ptr<TLogOutput> log = OpenLog(args.LogFile);
   if (!log) return ExitUsage;
   TVerifyStatus status;
-  const int stopSignal = Verify(setup, status, args, sums.Contents(), *log);
+  const int stopSignal = Verify(setup, status, args, sums.Contents(), *log, extras);
   const std::optional<std::string> failure = log->Commit();
   if (failure) Complain(*failure);
   const bool written = !failure;
   ReportSearchFailures(status);
   const bool sumsWritten = sums.Finish(ExitStatusOf(status) == ExitStopped);
   std::fputs(Platform::InLocaleCodeset(SummaryLine(status) + "\n").c_str(), stderr);
-  if (!written || !sumsWritten) return ExitUsage;
-  const int exitStatus = ExitStatusOf(status);
+  int exitStatus = ExitStatusOf(status);
   // A closed terminal stops a run as Ctrl-C does; the status says which.
-  return exitStatus == ExitStopped && stopSignal == SIGHUP ? ExitHungUp : exitStatus;
+  if (exitStatus == ExitStopped && stopSignal == SIGHUP) exitStatus = ExitHungUp;
+  if (!written || !sumsWritten) exitStatus = ExitUsage;
+  return FinishExtras(extras, status, written, exitStatus);
 }
 
 }  // namespace
@@ -192,7 +268,7 @@ int RunCli(const TStringList& arguments) {
   if (!args.Errors.empty()) return UsageError();
   if (args.Help) return PrintText(UsageText());
   if (args.Version) return PrintText(VersionText());
-  return Run(args);
+  return Run(args, arguments);
 }
 
 int ExitStatusOf(const TVerifyStatus& status) {

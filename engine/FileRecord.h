@@ -10,6 +10,7 @@
 
 #include "Attributes.h"
 #include "ContentCheck.h"
+#include "DirectoryChain.h"
 
 enum class TFileOutcome {
   Correct,
@@ -49,6 +50,9 @@ struct TFileRecord {
   std::string Path;
   std::int64_t Size = 0;
   Platform::TAttributes Attributes = 0;
+  // The file as the walk found it (device, inode, size, modification
+  // time); empty when it was not found by a walk or not examinable.
+  Platform::TFileIdentity Found{};
   TFileOutcome Outcome = TFileOutcome::Correct;
   // The first failure: the position of the read unit that failed (0 for a
   // file that could not be opened), the system's code (0 for a file that

@@ -138,9 +138,11 @@ std::vector<std::string> TReadAhead::PlanLevel(std::size_t item, const std::stri
 // not passed it yet. False when the helper is to leave the directory.
 bool TReadAhead::Offer(std::size_t item, const std::string& directory, const TSearchEntry& entry,
                        bool fetch, TDirectoryChain& chain, std::stop_token stop) {
-  // Devices and pipes have nothing to read ahead; they still hold a place
-  // in the sequence.
-  const bool regular = (entry.Attributes & faSysFile) == 0;
+  // Devices and pipes have nothing to read ahead, nor files an earlier run
+  // checked; they still hold a place in the sequence.
+  const bool regular = (entry.Attributes & faSysFile) == 0 &&
+                       (Plan.Finished == nullptr ||
+                        Plan.Finished->Find(directory + entry.Name, entry.Identity) == nullptr);
   const std::int64_t bytes = regular && fetch ? std::min(entry.Size, Plan.Window.BytesPerFile) : 0;
   std::unique_lock lock(Mutex);
   if (!WaitForTurn(lock, bytes, stop) || Leaving(item, directory)) return false;

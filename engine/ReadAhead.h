@@ -24,6 +24,7 @@
 #include "DepthFirstWalk.h"
 #include "DirSearch.h"
 #include "DirectoryChain.h"
+#include "FinishedFiles.h"
 #include "VerifyStatus.h"
 
 // How far the helper may run ahead of the worker: in files and in bytes
@@ -51,6 +52,9 @@ struct TReadAheadPlan {
   // what the worker then reads from the cache came from the medium.
   bool DropCache = true;
   TReadAheadWindow Window;
+  // Files the worker will not read, as an interrupted run checked them
+  // already: they keep their place in the sequence but are not asked for.
+  const TFinishedFiles* Finished = nullptr;
 };
 
 class TReadAhead {

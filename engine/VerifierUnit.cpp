@@ -85,7 +85,7 @@ void TVerifier::VerifyFile(const std::string& path, std::int64_t size, TAttribut
 }
 
 void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, std::int64_t size,
-                          TAttributes attributes) {
+                          TAttributes attributes, const TFileIdentity& found) {
   if (!IsValidReadUnit(Setup.ReadUnit) || Status.ReadBuffer == nullptr ||
       Status.ReadBufferSize < static_cast<std::size_t>(Setup.ReadUnit))
     throw std::logic_error("VerifyFile needs a read unit of 1..1048576 and a buffer that long");
@@ -94,6 +94,7 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
   check.Record.Path = path;
   check.Record.Size = size;
   check.Record.Attributes = attributes;
+  check.Record.Found = found;
   if (Options.Contents != nullptr) check.Sink = Options.Contents->BeginFile(path);
   // A device, FIFO or socket has no bytes a check could read, and opening
   // one has effects of its own (a watchdog starts, a serial line toggles):
@@ -151,6 +152,30 @@ void TVerifier::AnnounceFile(const std::string& path, std::int64_t size, TAttrib
     Status.CurrentFilePosition = 0;
   }
   Notify([&](TVerifyObserver& o) { o.FileStarted(path, size, attributes); });
+}
+
+// A file an interrupted run checked already, unchanged since: counted and
+// reported from its record, without a byte read. False for any other file.
+bool TVerifier::ReplayFinished(const std::string& path, const TSearchEntry& entry) {
+  const TFileRecord* done =
+      Options.Finished != nullptr ? Options.Finished->Find(path, entry.Identity) : nullptr;
+  if (done == nullptr) return false;
+  AnnounceFile(path, done->Size, done->Attributes);
+  if (Ahead) Ahead->Reached(path);
+  {
+    TMutexLock hold(Status.Mutex);
+    if (done->Outcome == TFileOutcome::Correct) {
+      ++Status.FilesOk;
+      Status.LastOkFile = path;
+      Status.TotalBytes += done->Size;
+    } else {
+      ++Status.FilesError;
+      Status.LastErrorFile = path;
+      Status.LastErrorMessage = LogText::FailureMessage(*done);
+    }
+  }
+  Notify([&](TVerifyObserver& o) { o.FileFinished(*done); });
+  return true;
 }
 
 bool TVerifier::ReadingInterrupted() const {
@@ -324,7 +349,8 @@ TReadAheadPlan TVerifier::ReadAheadPlan() const {
           .AllSubdirectories = Setup.AllSubdirectories,
           .FileAttributeSet = FileAttributeSet(),
           .DropCache = !Options.Cached,
-          .Window = {}};
+          .Window = {},
+          .Finished = Options.Finished};
 }
 
 void TVerifier::OpenLog() {
@@ -497,7 +523,8 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
         if (Ahead) Ahead->Reached(file);
         continue;
       }
-      CheckFile(&chain, file, entry.Size, entry.Attributes);
+      if (!ReplayFinished(file, entry))
+        CheckFile(&chain, file, entry.Size, entry.Attributes, entry.Identity);
       if (Status.SkipDirectory || Terminated()) break;
       Status.WaitWhilePaused();
     } while (search.Next(entry));

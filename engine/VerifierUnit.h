@@ -16,8 +16,10 @@
 #include "ContentCheck.h"
 #include "CountingWalk.h"
 #include "DepthFirstWalk.h"
+#include "DirSearch.h"
 #include "DirectoryChain.h"
 #include "File.h"
+#include "FinishedFiles.h"
 #include "LogWriter.h"
 #include "ReadAhead.h"
 #include "VerdictQueue.h"
@@ -67,6 +69,9 @@ struct TRunOptions {
   // Who takes the run's events and file records. None: the log goes into
   // the status, where the windows read it.
   std::vector<TVerifyObserver*> Observers{};
+  // Files an interrupted run has checked already: not read again. Owned by
+  // the caller. Null: none.
+  const TFinishedFiles* Finished = nullptr;
 };
 
 class TVerifier {
@@ -124,10 +129,12 @@ class TVerifier {
 
   // VerifyFile, opening the file by its name in directory when one is given.
   void CheckFile(Platform::TDirectoryChain* directory, const std::string& path,
-                 std::int64_t size, Platform::TAttributes attributes);
+                 std::int64_t size, Platform::TAttributes attributes,
+                 const Platform::TFileIdentity& found = {});
   void DropUnlessDroppedAhead(Platform::TReadFile& file, const std::string& path);
 
   void AnnounceFile(const std::string& path, std::int64_t size, Platform::TAttributes attributes);
+  bool ReplayFinished(const std::string& path, const Platform::TSearchEntry& entry);
   void ReadUnits(Platform::TReadFile& file, std::int64_t size, TFileCheck& check);
   bool ReadingInterrupted() const;
   void RecordOutcome(const std::string& path, TFileCheck& check);

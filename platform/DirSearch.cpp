@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <vector>
 
 #include "DirectoryChain.h"
+#include "NameOrder.h"
 #include "Path.h"
 #include "TextEncoding.h"
 
@@ -101,20 +103,28 @@ bool MatchesMask(std::string_view name, std::string_view mask) {
 struct TDirSearch::TState {
   std::unique_ptr<TDirectoryChain> OwnDirectory;  // for a search by pattern
   int DirFd = -1;
-  DIR* Dir = nullptr;  // the listing; none when a plain name is looked up
   std::string Mask;
   TAttributes AttributeSet = 0;
   bool LookUp = false;
   bool LookedUp = false;
   bool OnlyDirectories = false;
   int Error = 0;
-
-  ~TState() {
-    if (Dir != nullptr) closedir(Dir);
-  }
+  // The matching names of the listing, read whole and sorted before the
+  // first is yielded: one buffer of names, each ended by a NUL, so that a
+  // directory of 100,000 names costs a few megabytes, not a string each.
+  struct TListed {
+    std::size_t Offset = 0;
+    unsigned char Type = DT_UNKNOWN;
+  };
+  std::string Names;
+  std::vector<TListed> Listed;
+  std::size_t NextName = 0;
+  int ListingError = 0;  // reported once the names read before it are yielded
 
   void Start(const TDirectoryChain& directory, std::string_view mask, TAttributes attributeSet,
              TLimit limit);
+  void ReadListing(DIR* dir);
+  const char* NameAt(const TListed& listed) const { return Names.data() + listed.Offset; }
   bool NextListed(TSearchEntry& entry);
   bool LookUpName(TSearchEntry& entry);
   bool Describe(const char* name, struct stat info, TSearchEntry& entry) const;
@@ -139,15 +149,42 @@ void TDirSearch::TState::Start(const TDirectoryChain& directory, std::string_vie
   const int fd = (fcntl(DirFd, F_GETFL) & O_PATH) != 0
                      ? openat(DirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
                      : fcntl(DirFd, F_DUPFD_CLOEXEC, 0);
-  if (fd >= 0) Dir = fdopendir(fd);
-  if (Dir == nullptr) {
+  DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
+  if (dir == nullptr) {
     Error = errno;
     if (fd >= 0) close(fd);
     return;
   }
   // A duplicate shares its position with the chain's descriptor, which an
   // earlier listing of the same directory has moved.
-  rewinddir(Dir);
+  rewinddir(dir);
+  ReadListing(dir);
+  closedir(dir);
+}
+
+// The file system's own order (hash order on ext4) differs from run to
+// run and machine to machine: the names are taken in one fixed order
+// instead, so that two runs over one tree log alike and a run can say how
+// far it got.
+void TDirSearch::TState::ReadListing(DIR* dir) {
+  for (;;) {
+    // readdir tells an error from the end of the listing only by errno.
+    errno = 0;
+    const dirent* item = readdir(dir);
+    if (item == nullptr) {
+      ListingError = errno;
+      break;
+    }
+    if (!MatchesMask(item->d_name, Mask)) continue;
+    // A link is never reported as a directory, so DT_LNK goes too.
+    if (OnlyDirectories && item->d_type != DT_DIR && item->d_type != DT_UNKNOWN) continue;
+    Listed.push_back({Names.size(), item->d_type});
+    Names.append(item->d_name);
+    Names.push_back('\0');
+  }
+  std::sort(Listed.begin(), Listed.end(), [this](const TListed& a, const TListed& b) {
+    return NameBefore(NameAt(a), NameAt(b));
+  });
 }
 
 // Fills entry for a name as lstat described it; false when the name is not
@@ -170,6 +207,7 @@ bool TDirSearch::TState::Describe(const char* name, struct stat info, TSearchEnt
     }
   }
   entry.Name.assign(name);
+  entry.Identity = info.st_ino != 0 ? IdentityOf(info) : TFileIdentity{};
   // Only a regular file has bytes to check: a device, FIFO or socket is
   // never opened, and is a file of length 0 whatever size it shows.
   entry.Size = S_ISREG(info.st_mode) ? static_cast<std::int64_t>(info.st_size) : 0;
@@ -180,27 +218,23 @@ bool TDirSearch::TState::Describe(const char* name, struct stat info, TSearchEnt
 
 bool TDirSearch::TState::NextListed(TSearchEntry& entry) {
   for (;;) {
-    // readdir tells an error from the end of the listing only by errno.
-    errno = 0;
-    const dirent* item = readdir(Dir);
-    if (item == nullptr) {
-      Error = errno;
+    if (NextName == Listed.size()) {
+      Error = ListingError;
       return false;
     }
-    if (!MatchesMask(item->d_name, Mask)) continue;
-    // A link is never reported as a directory, so DT_LNK goes too.
-    if (OnlyDirectories && item->d_type != DT_DIR && item->d_type != DT_UNKNOWN) continue;
+    const TListed& listed = Listed[NextName++];
+    const char* name = NameAt(listed);
     struct stat info {};
-    if (fstatat(DirFd, item->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (fstatat(DirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
       // Gone since readdir listed it: nothing left to verify.
       if (errno == ENOENT) continue;
       // Listed but not examinable (a directory readable without search
       // permission): report it by its type so that the open of a file fails
       // with the system's code instead of the file silently vanishing.
       info = {};
-      info.st_mode = item->d_type == DT_DIR ? (S_IFDIR | S_IWUSR) : (S_IFREG | S_IWUSR);
+      info.st_mode = listed.Type == DT_DIR ? (S_IFDIR | S_IWUSR) : (S_IFREG | S_IWUSR);
     }
-    if (!Describe(item->d_name, info, entry) || !Admits(entry)) continue;
+    if (!Describe(name, info, entry) || !Admits(entry)) continue;
     if (!OnlyDirectories || (entry.Attributes & faDirectory) != 0) return true;
   }
 }

@@ -14,6 +14,9 @@ struct TSearchEntry {
   std::string Name;         // bytes as the system gives them
   std::int64_t Size = 0;    // target's size for a link to a file
   TAttributes Attributes = 0;
+  // What the entry was when found (of the target for a link to a file);
+  // empty for one that could not be examined.
+  TFileIdentity Identity{};
 };
 
 // Mask matching with the classic wildcard rules (not shell globbing):
@@ -25,9 +28,10 @@ bool MatchesMask(std::string_view name, std::string_view mask);
 
 // Yields the entries of a directory that match a mask and whose hidden,
 // system, volume-label and directory bits all lie inside attributeSet, in
-// readdir order ("." and ".." included). A mask without wildcards names
-// one file, which is looked up directly (case-sensitive, as names are
-// here) instead of listing the directory. A directory that cannot be
+// the order of CompareNames ("." and ".." included): the listing is read
+// whole first. A mask without wildcards names one file, which is looked up
+// directly (case-sensitive, as names are here) instead of listing the
+// directory. A directory that cannot be
 // searched yields nothing, or no more, and says why in Error.
 class TDirSearch {
  public:

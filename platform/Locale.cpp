@@ -100,6 +100,19 @@ double NowAsDays() {
          static_cast<double>(now.tv_nsec) / (SecondsPerDay * 1e9);
 }
 
+std::string NowIso8601() {
+  const time_t seconds = time(nullptr);
+  struct tm local {};
+  localtime_r(&seconds, &local);
+  char text[64] = {};
+  strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+  // strftime's offset is +0800; ISO 8601's extended form wants +08:00.
+  const std::string_view result = text;
+  if (result.size() < 5) return std::string(result);
+  return std::string(result.substr(0, result.size() - 2)) + ":" +
+         std::string(result.substr(result.size() - 2));
+}
+
 std::string InLocaleCodeset(std::string_view text) {
   return FromUtf8(text, nl_langinfo(CODESET));
 }

@@ -30,4 +30,8 @@ std::string InLocaleCodeset(std::string_view text);
 // the time of day.
 double NowAsDays();
 
+// The present moment in local time as ISO 8601 with the zone's offset,
+// "2026-12-07T10:00:00+08:00".
+std::string NowIso8601();
+
 }  // namespace Platform

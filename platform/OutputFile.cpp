@@ -127,6 +127,19 @@ TWriteResult TOutputFile::Open(const std::string& fileName) {
   return OpenReplacement(target, exists);
 }
 
+TWriteResult TOutputFile::OpenGrowing(const std::string& fileName) {
+  Abandon();
+  if (const auto fd = DescriptorNamedBy(fileName)) return OpenStream(*fd, true);
+  struct stat original {};
+  if (stat(fileName.c_str(), &original) == 0 && !S_ISREG(original.st_mode)) return Open(fileName);
+  int fd = -1;
+  do {
+    fd = open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return Fail(TWriteStage::Create, errno);
+  return OpenStream(fd, false);
+}
+
 TWriteResult TOutputFile::OpenStream(int fd, bool duplicate) {
   // A duplicate shares the descriptor's file position and append mode. One
   // open for reading only is refused now, not after the run.

@@ -33,6 +33,11 @@ class TOutputFile {
   //   it is rewritten in place, only once the space for the new content
   //   has been reserved: a full disk leaves the old content as it was.
   TWriteResult Open(const std::string& fileName);
+  // The same for a file that others follow as it grows (`tail -f`): a
+  // regular file is emptied and written in place instead of replaced, so
+  // what was appended is in it at once, and a killed program leaves what
+  // it had written.
+  TWriteResult OpenGrowing(const std::string& fileName);
   // Adds bytes to the content.
   TWriteResult Append(std::string_view bytes);
   // Puts the content in place; the file is closed whatever the result.

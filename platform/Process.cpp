@@ -49,3 +49,13 @@ void InitializeProcess() {
 }
 
 }  // namespace Platform
+
+namespace Platform {
+
+std::string HostName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return {};
+  return name;
+}
+
+}  // namespace Platform

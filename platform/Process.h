@@ -10,4 +10,7 @@ std::string ExecutableDirectory();
 // texts, and ignores SIGPIPE.
 void InitializeProcess();
 
+// The machine's name; empty when the system gives none.
+std::string HostName();
+
 }  // namespace Platform

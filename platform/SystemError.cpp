@@ -66,4 +66,10 @@ std::string SystemErrorText(int code) {
   return strerror_l(code, locale);
 }
 
+bool MediumGone(int code) {
+  // ECONNABORTED: a FUSE request under way when its server went.
+  return code == ENOTCONN || code == ECONNABORTED || code == ENODEV || code == ENXIO ||
+         code == ENOMEDIUM || code == ESTALE;
+}
+
 }  // namespace Platform

@@ -12,4 +12,9 @@ void PrepareSystemErrorTexts();
 // for codes the system has no message for. Thread-safe.
 std::string SystemErrorText(int code);
 
+// Whether a failure with this code says that the medium itself is gone (a
+// disk unplugged, a network or FUSE mount whose server went away), rather
+// than that the file is bad.
+bool MediumGone(int code);
+
 }  // namespace Platform

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QFile>
 
+#include "NameOrder.h"
+
 QString DisplayText(const std::string& bytes) {
   return QFile::decodeName(QByteArray::fromStdString(bytes));
 }
@@ -10,9 +12,8 @@ QString DisplayText(const std::string& bytes) {
 std::string EncodedText(const QString& text) { return QFile::encodeName(text).toStdString(); }
 
 TListEntry::TListEntry(std::string bytes)
-    : Bytes(std::move(bytes)), Text(DisplayText(Bytes)), Key(Text.toCaseFolded()) {}
+    : Bytes(std::move(bytes)), Text(DisplayText(Bytes)) {}
 
 bool operator<(const TListEntry& a, const TListEntry& b) {
-  const int order = a.Key.compare(b.Key);
-  return order != 0 ? order < 0 : a.Bytes < b.Bytes;
+  return Platform::NameBefore(a.Bytes, b.Bytes);
 }

@@ -10,15 +10,10 @@ struct TListEntry {
 
   std::string Bytes;
   QString Text;
-  // Text in one letter case: comparing these is the case-blind order, at a
-  // fraction of the cost of a case-insensitive comparison (which folds
-  // every character again on every comparison of a sort).
-  QString Key;
 };
 
-// Alphabetical with letter case ignored; names that differ only in case
-// follow their bytes, so that the order is total and does not depend on
-// the order in which entries arrived.
+// The order of the run's walks (Platform::CompareNames), so that the list
+// shows the files in the order a run checks them.
 bool operator<(const TListEntry& a, const TListEntry& b);
 
 // The text shown for a name or item that may not be valid UTF-8.

@@ -86,6 +86,10 @@ void* Init(fuse_conn_info*, fuse_config* config) {
   // each open.
   config->direct_io = state.KernelCache ? 0 : 1;
   config->kernel_cache = state.KernelCache ? 1 : 0;
+  // A file keeps the inode number of its first lookup for the life of the
+  // mount, as on a disk: one the kernel forgets under memory pressure must
+  // not come back as another file.
+  config->remember = -1;
   // Started only now: libfuse has installed its signal handlers by the time
   // the first request is served, so SIGTERM always means a clean unmount.
   if (state.WatchFd >= 0) WatchParent(state.WatchFd);
