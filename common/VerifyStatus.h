@@ -86,6 +86,10 @@ class TVerifyStatus {
   std::atomic<std::int64_t> CountedFiles{0};
   std::atomic<std::int64_t> CountedBytes{0};
   std::atomic<bool> CountComplete{false};
+  // When the read under way began, in steady-clock ticks since its epoch;
+  // 0 between reads. A read that has not returned for seconds is one the
+  // medium is struggling with, and the fronts say so.
+  std::atomic<std::int64_t> ReadStartedAt{0};
 
   // Days since 30 December 1899, local time; 0 = not set.
   double StartTime = 0;
@@ -109,6 +113,9 @@ struct TStatusSnapshot {
   std::int64_t CountedFiles = 0;
   std::int64_t CountedBytes = 0;
   bool CountComplete = false;
+  // Whole seconds the read under way has been blocked, once more than
+  // StalledAfter; 0 otherwise.
+  std::int64_t ReadStalledSeconds = 0;
   std::string LastOkFile{};
   std::string LastErrorFile{};
   std::string LastErrorMessage{};
@@ -120,4 +127,9 @@ struct TStatusSnapshot {
 };
 
 TStatusSnapshot TakeSnapshot(TVerifyStatus& status);
+
+// A read blocked longer than this is shown as stalled.
+inline constexpr std::int64_t StalledAfterSeconds = 2;
+// "读取已停滞 N 秒", as both fronts add it to what they show of the file.
+std::string StalledReadText(std::int64_t seconds);
 

@@ -20,14 +20,10 @@ struct TVerifier::TFileCheck {
   // Where the data of a file shorter than its listed size ended; -1 otherwise.
   std::int64_t EndedAt = -1;
   bool CutShortByStop = false;
+  bool TimedOut = false;  // a read was left on the run's time limit
   TDataSink* Sink = nullptr;  // where the bytes read go besides the buffer
   std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
 };
-
-TReadBuffer AllocateReadBuffer(std::size_t size) {
-  return TReadBuffer(
-      static_cast<std::byte*>(::operator new[](size, ReadBufferAlignment, std::nothrow)));
-}
 
 TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread,
                      TRunOptions options)
@@ -107,6 +103,8 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
     DropUnlessDroppedAhead(file, path);
     ReadUnits(file, size, check);
     file.Close();
+    // A read left blocked took the buffer with it.
+    if (Reader) Status.ReadBuffer = Reader->Buffer();
   }
   RecordOutcome(path, check);
 }
@@ -146,11 +144,28 @@ bool TVerifier::ReadingInterrupted() const {
   return Terminated() || Status.SkipFile || Status.SkipDirectory;
 }
 
+// A file whose earlier read was left blocked is read only once that read
+// has returned: never twice at the same time.
+void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check) {
+  if (Reader && !Reader->WaitUntilFree(file.Identity())) {
+    if (Reader->TimedOut())
+      NoteReadFailure(
+          {.Ok = false, .FailedAt = 0, .Code = Platform::TimedOutCode(), .LeftBehind = true},
+          check);
+    else
+      check.CutShortByStop = Terminated() && size > 0;
+    return;
+  }
+  ReadStretches(file, size, check);
+}
+
 // Reads the file in stretches; a failing one is read again in units, so
 // that the failure recorded is that of the unit that failed.
-void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check) {
+void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& check) {
   TStretchReads reads(file, Status.ReadBuffer, Status.ReadBufferSize, Setup.ReadUnit, check.Sink);
   if (Options.AllErrors) reads.ReadPastErrors();
+  reads.TimeReads(Options.SlowRead, ReadTimes);
+  if (Reader) reads.CallReadsThrough(*Reader);
   const std::int64_t unit = reads.Unit();
   std::int64_t remaining = size;
   // Holes hold nothing on the medium: whole units inside one are passed
@@ -177,9 +192,13 @@ void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check)
     } else {
       failure = reads.Read(at, step);
     }
+    // Left on a skip or a stop: the outcome is theirs. Left on the time
+    // limit: the file failed there, and nothing more of it can be read.
+    if (failure.LeftBehind && !Reader->TimedOut()) break;
+    if (failure.LeftBehind) failure.Code = Platform::TimedOutCode();
     if (first.Ok) first = failure;
     // Past a read error only; a file that has ended has no more to read.
-    if (Options.AllErrors && failure.Code != 0) failure = {};
+    if (Options.AllErrors && failure.Code != 0 && !failure.LeftBehind) failure = {};
     check.Record.BytesRead = reads.BytesRead();
     if (!failure.Ok) break;
     remaining -= step;
@@ -187,27 +206,31 @@ void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check)
     Status.CurrentFilePosition = size - remaining;
   }
   check.Record.BadRanges = reads.BadRanges();
-  if (!first.Ok) {
-    failure = first;
-    // A failed file stays at the unit that failed: a full count would look
-    // like a file read to its end.
-    Status.FileError = true;
-    check.Record.Outcome = TFileOutcome::ReadFailure;
-    check.Record.ErrorPosition = failure.FailedAt;
-    check.Record.ErrorCode = failure.Code;
-    check.EndedAt = failure.EndedAt;
-    TMutexLock hold(Status.Mutex);
-    Status.CurrentFilePosition = failure.FailedAt;
-    return;
-  }
+  check.Record.SlowRanges = reads.SlowRanges();
+  if (!first.Ok) return NoteReadFailure(first, check);
   // A stop that kept bytes from being read must not pass the file as correct.
   check.CutShortByStop = Terminated() && remaining > 0;
+}
+
+// A failed file stays at the unit that failed: a full count would look
+// like a file read to its end.
+void TVerifier::NoteReadFailure(const TStretchRead& failure, TFileCheck& check) {
+  Status.FileError = true;
+  check.Record.Outcome = TFileOutcome::ReadFailure;
+  check.Record.ErrorPosition = failure.FailedAt;
+  check.Record.ErrorCode = failure.Code;
+  check.EndedAt = failure.EndedAt;
+  // Only a read left on the time limit comes here as left behind.
+  check.TimedOut = failure.LeftBehind;
+  TMutexLock hold(Status.Mutex);
+  Status.CurrentFilePosition = failure.FailedAt;
 }
 
 void TVerifier::RecordError(const std::string& path, TFileCheck& check) {
   // A file that ended early failed no call: say what happened instead.
   check.Record.ErrorText = check.EndedAt >= 0 ? LogText::ShortFileText(check.EndedAt)
-                                              : Platform::SystemErrorText(check.Record.ErrorCode);
+                           : check.TimedOut  ? std::string(LogText::ReadTimedOut)
+                                             : Platform::SystemErrorText(check.Record.ErrorCode);
   TMutexLock hold(Status.Mutex);
   Status.FileError = false;
   ++Status.FilesError;
@@ -220,6 +243,7 @@ void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
   TFileRecord& record = check.Record;
   record.Seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - check.Start).count();
+  if (!record.SlowRanges.empty()) ++FilesSlow;
   if (Status.FileError) {
     RecordError(path, check);
   } else {
@@ -269,7 +293,10 @@ void TVerifier::Execute(TBufferAllocator allocate) {
   const auto size = static_cast<std::size_t>(MaxReadUnit);
   TReadBuffer buffer = allocate(size);
   if (buffer) {
-    Status.ReadBuffer = buffer.get();
+    Reader = std::make_unique<TReaderThread>(
+        std::move(buffer), size, allocate, TReaderRules{.Timeout = Options.ReadTimeout},
+        [this] { return ReadingInterrupted(); }, Status.ReadStartedAt);
+    Status.ReadBuffer = Reader->Buffer();
     Status.ReadBufferSize = size;
     if (Options.ReadAhead)
       Ahead = std::make_unique<TReadAhead>(ReadAheadPlan(), Status, StopSource.get_token());
@@ -280,6 +307,7 @@ void TVerifier::Execute(TBufferAllocator allocate) {
     VerifyItems();
     Counting.reset();
     Ahead.reset();
+    Reader.reset();
     Status.ReadBuffer = nullptr;
     Status.ReadBufferSize = 0;
   } else {
@@ -389,6 +417,8 @@ TRunTotals TVerifier::Totals() {
   totals.FilesSkipped = Status.FilesSkipped;
   totals.DirsSkipped = Status.DirsSkipped;
   totals.TotalBytes = Status.TotalBytes;
+  totals.FilesSlow = FilesSlow;
+  totals.ReadTimes = ReadTimes;
   totals.Elapsed = Status.EndTime - Status.StartTime;
   return totals;
 }

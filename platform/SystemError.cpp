@@ -66,4 +66,6 @@ std::string SystemErrorText(int code) {
   return strerror_l(code, locale);
 }
 
+int TimedOutCode() { return ETIMEDOUT; }
+
 }  // namespace Platform

@@ -12,4 +12,7 @@ void PrepareSystemErrorTexts();
 // for codes the system has no message for. Thread-safe.
 std::string SystemErrorText(int code);
 
+// The system's code for an operation that timed out (ETIMEDOUT).
+int TimedOutCode();
+
 }  // namespace Platform

@@ -254,8 +254,9 @@ TEST(CliSignals, SigintOrSigtermStopsTheRunWithStatus130) {
 }
 
 TEST(CliSignals, SecondSigintEndsTheProgramAtOnce) {
-  // One read that takes two seconds: the first SIGINT cannot end it early.
-  TTestFs fs({{.Path = "stuck.bin", .Size = 100, .DelayMs = 2000}});
+  // One open that takes two seconds: the first SIGINT cannot end it early
+  // (a read that hangs is left at once; an open is not).
+  TTestFs fs({{.Path = "stuck.bin", .Size = 100, .OpenDelayMs = 2000}});
   KORVANE_REQUIRE_FUSE(fs);
   TCliProcess cli({"-P-", fs.PathOf("stuck.bin")});
   WaitUntilReading(cli, fs.PathOf("stuck.bin"));
@@ -267,7 +268,7 @@ TEST(CliSignals, SecondSigintEndsTheProgramAtOnce) {
   const TCliResult r = cli.Finish();
   // Dead of the signal, without the closing log that a stop would give. (When
   // it dies cannot be measured here: the kernel holds a dying process until
-  // the FUSE read it is in has been answered.)
+  // the FUSE open it is in has been answered.)
   EXPECT_EQ(r.Signal, SIGINT) << "exit code " << r.ExitCode;
   EXPECT_EQ(r.Out.find("小计:"), std::string::npos) << r.Out;
 }
