@@ -25,9 +25,6 @@ void TVerifyStatus::Reset() {
   CountedBytes = 0;
   CountComplete = false;
   ReadStartedAt = 0;
-  ReadBuffer = nullptr;
-  ReadBufferSize = 0;
-  FileError = false;
   Log.clear();
   ErrorList.clear();
   Stopped = false;

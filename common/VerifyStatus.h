@@ -60,11 +60,6 @@ class TVerifyStatus {
   // outcome: with CurrentFilePosition, how far the run has come.
   std::int64_t BytesDone = 0;
 
-  // The run's read buffer: owned by the run, used by the worker only.
-  std::byte* ReadBuffer = nullptr;
-  std::size_t ReadBufferSize = 0;
-  bool FileError = false;
-
   TLogStore Log;
   TLogStore ErrorList;
   // The user stopped the run before it was through.

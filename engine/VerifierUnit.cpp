@@ -21,13 +21,19 @@ struct TVerifier::TFileCheck {
   std::int64_t EndedAt = -1;
   bool CutShortByStop = false;
   bool TimedOut = false;  // a read was left on the run's time limit
+  bool Failed = false;    // could not be opened or read
   TDataSink* Sink = nullptr;  // where the bytes read go besides the buffer
   std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
 };
 
-TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread,
+TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread buffer,
                      TRunOptions options)
-    : Status(status), Setup(setup), Options(std::move(options)), Observers(Options.Observers) {
+    : Status(status),
+      Setup(setup),
+      Options(std::move(options)),
+      Buffer(buffer.Buffer),
+      BufferSize(buffer.Size),
+      Observers(Options.Observers) {
   if (Observers.empty()) {
     StatusLines = std::make_unique<TStatusLines>(Status);
     StatusErrorList = std::make_unique<TStoreLines>(Status.ErrorList);
@@ -41,6 +47,9 @@ TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions
     : TVerifier(status, setup, TNoThread{}, std::move(options)) {
   if (Setup.PositionError && !IsValidReadUnit(Setup.ReadUnit))
     throw EVerifyError("读取单位必须在 1 至 1048576 之间.");
+  // Taken now: the settings stay the user's, and a window that changes
+  // them meanwhile changes nothing in this run.
+  RunReadUnit = Setup.PositionError ? Setup.ReadUnit : MaxReadUnit;
   Thread = std::jthread([this, allocate](std::stop_token token) {
     // The thread's own stop request ends the run like Terminate does.
     std::stop_callback forward(token, [this] { Terminate(); });
@@ -71,8 +80,8 @@ void TVerifier::VerifyFile(const std::string& path, std::int64_t size, TAttribut
 
 void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, std::int64_t size,
                           TAttributes attributes) {
-  if (!IsValidReadUnit(Setup.ReadUnit) || Status.ReadBuffer == nullptr ||
-      Status.ReadBufferSize < static_cast<std::size_t>(Setup.ReadUnit))
+  if (!IsValidReadUnit(ReadUnit()) || Buffer == nullptr ||
+      BufferSize < static_cast<std::size_t>(ReadUnit()))
     throw std::logic_error("VerifyFile needs a read unit of 1..1048576 and a buffer that long");
 
   TFileCheck check;
@@ -96,7 +105,7 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
       directory != nullptr ? file.Open(*directory, NamePart(path)) : file.Open(path);
   if (code != 0) {
     if (Ahead) Ahead->Reached(path);
-    Status.FileError = true;
+    check.Failed = true;
     check.Record.Outcome = TFileOutcome::OpenFailure;
     check.Record.ErrorCode = code;
   } else {
@@ -104,7 +113,7 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
     ReadUnits(file, size, check);
     file.Close();
     // A read left blocked took the buffer with it.
-    if (Reader) Status.ReadBuffer = Reader->Buffer();
+    if (Reader) Buffer = Reader->Buffer();
   }
   RecordOutcome(path, check);
 }
@@ -162,7 +171,7 @@ void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check)
 // Reads the file in stretches; a failing one is read again in units, so
 // that the failure recorded is that of the unit that failed.
 void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& check) {
-  TStretchReads reads(file, Status.ReadBuffer, Status.ReadBufferSize, Setup.ReadUnit, check.Sink);
+  TStretchReads reads(file, Buffer, BufferSize, ReadUnit(), check.Sink);
   if (Options.AllErrors) reads.ReadPastErrors();
   reads.TimeReads(Options.SlowRead, ReadTimes);
   if (Reader) reads.CallReadsThrough(*Reader);
@@ -215,7 +224,7 @@ void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& ch
 // A failed file stays at the unit that failed: a full count would look
 // like a file read to its end.
 void TVerifier::NoteReadFailure(const TStretchRead& failure, TFileCheck& check) {
-  Status.FileError = true;
+  check.Failed = true;
   check.Record.Outcome = TFileOutcome::ReadFailure;
   check.Record.ErrorPosition = failure.FailedAt;
   check.Record.ErrorCode = failure.Code;
@@ -232,7 +241,6 @@ void TVerifier::RecordError(const std::string& path, TFileCheck& check) {
                            : check.TimedOut  ? std::string(LogText::ReadTimedOut)
                                              : Platform::SystemErrorText(check.Record.ErrorCode);
   TMutexLock hold(Status.Mutex);
-  Status.FileError = false;
   ++Status.FilesError;
   Status.LastErrorFile = path;
   Status.LastErrorMessage = LogText::FailureMessage(check.Record);
@@ -244,7 +252,7 @@ void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
   record.Seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - check.Start).count();
   if (!record.SlowRanges.empty()) ++FilesSlow;
-  if (Status.FileError) {
+  if (check.Failed) {
     RecordError(path, check);
   } else {
     TMutexLock hold(Status.Mutex);
@@ -287,7 +295,6 @@ bool TVerifier::RecordContentFailure(TFileCheck& check) {
 
 void TVerifier::Execute(TBufferAllocator allocate) {
   OpenLog();
-  if (!Setup.PositionError) Setup.ReadUnit = MaxReadUnit;
   // Always the largest unit: with the error position on, reads go in
   // stretches of it too, and only a failing stretch is read in units.
   const auto size = static_cast<std::size_t>(MaxReadUnit);
@@ -296,8 +303,8 @@ void TVerifier::Execute(TBufferAllocator allocate) {
     Reader = std::make_unique<TReaderThread>(
         std::move(buffer), size, allocate, TReaderRules{.Timeout = Options.ReadTimeout},
         [this] { return ReadingInterrupted(); }, Status.ReadStartedAt);
-    Status.ReadBuffer = Reader->Buffer();
-    Status.ReadBufferSize = size;
+    Buffer = Reader->Buffer();
+    BufferSize = size;
     if (Options.ReadAhead)
       Ahead = std::make_unique<TReadAhead>(ReadAheadPlan(), Status, StopSource.get_token());
     if (Options.Count)
@@ -308,8 +315,8 @@ void TVerifier::Execute(TBufferAllocator allocate) {
     Counting.reset();
     Ahead.reset();
     Reader.reset();
-    Status.ReadBuffer = nullptr;
-    Status.ReadBufferSize = 0;
+    Buffer = nullptr;
+    BufferSize = 0;
   } else {
     Notify([&](TVerifyObserver& o) { o.BufferFailed(size); });
   }

@@ -75,10 +75,14 @@ class TVerifier {
   // 1..1048576.
   TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions options = {},
             TBufferAllocator allocate = AllocateReadBuffer);
-  // For driving single checks from the caller's own thread; the caller
-  // provides the read buffer in the status.
-  struct TNoThread {};
-  TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread, TRunOptions options = {});
+  // For driving single checks from the caller's own thread, with the
+  // caller's read buffer.
+  struct TNoThread {
+    std::byte* Buffer = nullptr;
+    std::size_t Size = 0;
+  };
+  TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread buffer,
+            TRunOptions options = {});
   ~TVerifier();
   TVerifier(const TVerifier&) = delete;
   TVerifier& operator=(const TVerifier&) = delete;
@@ -138,6 +142,13 @@ class TVerifier {
   TVerifyStatus& Status;
   TVerifySetupInfo& Setup;
   const TRunOptions Options;
+  // The read unit of a run on its own thread, taken when it starts; 0 for
+  // single checks, which take the settings' unit at each call.
+  std::int64_t RunReadUnit = 0;
+  std::int64_t ReadUnit() const { return RunReadUnit > 0 ? RunReadUnit : Setup.ReadUnit; }
+  // The read buffer: the worker's alone.
+  std::byte* Buffer = nullptr;
+  std::size_t BufferSize = 0;
   // The log in the status, when the caller names no observers.
   std::unique_ptr<TStatusLines> StatusLines;
   std::unique_ptr<TStoreLines> StatusErrorList;
