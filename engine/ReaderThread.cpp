@@ -22,6 +22,12 @@ constexpr std::chrono::milliseconds Poll{20};
 // the run's time.
 constexpr std::chrono::microseconds Spin{200};
 
+// A read is left only once it has taken this long: one about to return is
+// let finish, as leaving it costs a buffer and a thread and would cut a
+// check short that a moment's wait completes. With Poll, skip and stop
+// still act within the tenth of a second.
+constexpr std::chrono::milliseconds Grace{50};
+
 template <class TCondition>
 void SpinUntil(TCondition condition) {
   const auto until = std::chrono::steady_clock::now() + Spin;
@@ -190,6 +196,7 @@ int TReaderThread::Read(TReadFile& file, std::byte* buffer, std::int64_t count,
   SpinUntil([&] { return Job->Done.load(); });
   lock.lock();
   while (!Job->Changed.wait_for(lock, Poll, [&] { return Job->Done.load(); })) {
+    if (TClock::now() - start < Grace) continue;
     const bool timedOut = !Interrupted() && Expired(start);
     if ((timedOut || Interrupted()) && Leave(file)) {
       LastTimedOut = timedOut;

@@ -76,10 +76,16 @@ Lines EngineLog(const Lines& items) {
   return status.Log;
 }
 
+// Open for a while: the read-ahead helper holds a file open only for a
+// moment, long before the worker reaches it.
 void WaitUntilReading(const TCliProcess& cli, const std::string& path) {
   const auto limit = std::chrono::steady_clock::now() + 20s;
-  while (!cli.HasOpen(path) && std::chrono::steady_clock::now() < limit)
-    std::this_thread::sleep_for(5ms);
+  const auto reading = [&] {
+    if (!cli.HasOpen(path)) return false;
+    std::this_thread::sleep_for(100ms);
+    return cli.HasOpen(path);
+  };
+  while (!reading() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(5ms);
   ASSERT_TRUE(cli.HasOpen(path)) << "korvane-cli never opened " << path;
 }
 
