@@ -39,9 +39,8 @@ int main(int argc, char** argv) {
   std::vector<std::byte> buffer(1 << 20);
   TVerifyStatus status;
   TVerifySetupInfo setup(dir + "/bench-KORVANE.INI");
-  status.ReadBuffer = buffer.data();
-  status.ReadBufferSize = buffer.size();
-  TVerifier verifier(status, setup, TVerifier::TNoThread{}, {.Cached = true});
+  TVerifier verifier(status, setup, TVerifier::TNoThread{buffer.data(), buffer.size()},
+                     {.Cached = true});
   PlainReads(path, buffer, 1 << 20);  // into the page cache
 
   bool ok = true;

@@ -5,17 +5,34 @@
 #include "Locale.h"
 #include "SystemError.h"
 
-std::string BadRangeLine(const std::string& path, const TBadRange& range) {
+namespace {
+
+// "PATH: KIND FIRST–LAST (LENGTH 字节)"
+std::string RangeText(const std::string& path, const char* kind, std::int64_t offset,
+                      std::int64_t length) {
   using Platform::FormatCount;
-  return path + ": 坏区 " + FormatCount(range.Offset) + "–" +
-         FormatCount(range.Offset + range.Length - 1) + " (" + FormatCount(range.Length) +
-         " 字节) e=" + std::to_string(range.Code) + " " + Platform::SystemErrorText(range.Code);
+  return path + ": " + kind + " " + FormatCount(offset) + "–" + FormatCount(offset + length - 1) +
+         " (" + FormatCount(length) + " 字节)";
+}
+
+}  // namespace
+
+std::string BadRangeLine(const std::string& path, const TBadRange& range) {
+  return RangeText(path, "坏区", range.Offset, range.Length) + " e=" +
+         std::to_string(range.Code) + " " + Platform::SystemErrorText(range.Code);
+}
+
+std::string SlowRangeLine(const std::string& path, const TSlowRange& range) {
+  return RangeText(path, "慢区", range.Offset, range.Length) + " " +
+         Platform::FormatCount(range.Milliseconds) + " 毫秒";
 }
 
 void TBadRangeLines::FileFinished(const TFileRecord& record) {
-  if (record.BadRanges.empty()) return;
+  if (record.BadRanges.empty() && record.SlowRanges.empty()) return;
   std::lock_guard hold(Mutex);
   for (const TBadRange& range : record.BadRanges) Lines.push_back(BadRangeLine(record.Path, range));
+  for (const TSlowRange& range : record.SlowRanges)
+    Lines.push_back(SlowRangeLine(record.Path, range));
 }
 
 std::vector<std::string> TBadRangeLines::Take() {

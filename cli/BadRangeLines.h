@@ -1,6 +1,6 @@
 #pragma once
-// The lines korvane-cli writes to standard error for a file's bad ranges,
-// taken from its record on the worker's thread and written by the main one
+// The lines korvane-cli writes to standard error for a file's bad and slow
+// ranges, taken from its record on the worker's thread and written by the main one
 // between progress lines.
 #include <string>
 #include <vector>
@@ -10,6 +10,8 @@
 
 // "a.iso: 坏区 1,048,576–1,114,111 (65,536 字节) e=5 输入/输出错误"
 std::string BadRangeLine(const std::string& path, const TBadRange& range);
+// "a.iso: 慢区 1,048,576–1,114,111 (65,536 字节) 1,520 毫秒"
+std::string SlowRangeLine(const std::string& path, const TSlowRange& range);
 
 class TBadRangeLines : public TVerifyObserver {
  public:

@@ -1,5 +1,6 @@
 #include "CliOptions.h"
 
+#include <charconv>
 #include <string_view>
 
 #include "CommandLine.h"
@@ -44,6 +45,26 @@ bool TakeSumsOption(const TStringList& arguments, std::size_t& i, std::string_vi
   return true;
 }
 
+// The options that take a count of milliseconds or seconds; false for a
+// name that is none of them.
+bool TakeNumberOption(const TStringList& arguments, std::size_t& i, std::string_view name,
+                      std::optional<std::string_view> value, TCliArguments& result) {
+  int* target = name == "slow"      ? &result.SlowMs
+                : name == "timeout" ? &result.TimeoutSeconds
+                                    : nullptr;
+  if (target == nullptr) return false;
+  const auto taken = TakeValue(arguments, i, name, value, result.Errors, "一个正整数");
+  if (!taken) return true;
+  int number = 0;
+  const char* end = taken->data() + taken->size();
+  const auto [stop, error] = std::from_chars(taken->data(), end, number);
+  if (error != std::errc() || stop != end || number <= 0)
+    result.Errors.push_back("选项 '--" + std::string(name) + "' 需要一个正整数, 而不是 '" + *taken + "'");
+  else
+    *target = number;
+  return true;
+}
+
 // Handles argument i, a word beginning with "--"; may consume the next one.
 void TakeLongOption(const TStringList& arguments, std::size_t& i, TCliArguments& result) {
   const std::string_view word = std::string_view(arguments[i]).substr(2);
@@ -57,11 +78,13 @@ void TakeLongOption(const TStringList& arguments, std::size_t& i, TCliArguments&
   else if (name == "cached") TakeFlag(name, value, result.Cached, result.Errors);
   else if (name == "no-inhibit") TakeFlag(name, value, result.NoInhibit, result.Errors);
   else if (name == "all-errors") TakeFlag(name, value, result.AllErrors, result.Errors);
+  else if (name == "verbose") TakeFlag(name, value, result.Verbose, result.Errors);
   else if (TakeSumsOption(arguments, i, name, value, result)) {}
   else if (name == "report" || name == "resume") {
     if (auto file = TakeValue(arguments, i, name, value, result.Errors, "一个文件名"))
       (name == "report" ? result.ReportFile : result.ResumeFile) = std::move(file);
   }
+  else if (TakeNumberOption(arguments, i, name, value, result)) {}
   else if (name != "log") result.Errors.push_back("无法识别的选项 '" + arguments[i] + "'");
   else if (auto file = TakeValue(arguments, i, name, value, result.Errors, "一个文件名"))
     result.LogFile = std::move(file);
@@ -137,6 +160,11 @@ std::string UsageText() {
       "  --no-inhibit  校验时允许系统休眠 (默认阻止休眠)\n"
       "  --all-errors  读错误后继续读到文件末尾, 在标准错误上列出每个坏区\n"
       "                (记录中仍只写第一个错误)\n"
+      "  --slow=毫秒   读取一次用时超过此值 (默认 1000) 的区域在标准错误上列为慢区;\n"
+      "                慢区不算错误\n"
+      "  --timeout=秒  一次读取停滞超过此值时, 该文件记为错误 (e=110 读取超时),\n"
+      "                继续校验下一个文件 (默认不限时: 慢的介质也许还能读出)\n"
+      "  --verbose     结束时另外列出读取用时的分布\n"
       "  --            其后的参数都是文件名, 即使以 '-' 开头\n"
       "  --open 路径...\n"
       "                其后的参数都是路径 (即使以 '-' 开头), 如同文件管理器打开\n"

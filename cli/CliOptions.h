@@ -16,6 +16,9 @@ struct TCliArguments {
   bool Cached = false;
   bool NoInhibit = false;  // let the machine sleep during the run
   bool AllErrors = false;  // go on past read errors, listing every bad range
+  bool Verbose = false;    // the read times at the end
+  int SlowMs = 1000;       // a read slower than this is listed as a slow range
+  int TimeoutSeconds = 0;  // a read blocked longer fails its file; 0: no limit
   std::optional<std::string> LogFile;
   std::optional<std::string> ReportFile;  // the run's records as JSON Lines
   std::optional<std::string> ResumeFile;  // the state an interrupted run goes on from

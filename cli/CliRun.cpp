@@ -23,6 +23,7 @@
 #include "Progress.h"
 #include "ReportWriter.h"
 #include "ResumeState.h"
+#include "ReadTimes.h"
 #include "SpilledLines.h"
 #include "SumsRun.h"
 #include "SleepInhibitor.h"
@@ -126,7 +127,8 @@ int MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
 // goes out while the run goes on; only the error list, printed at its end,
 // is kept, compactly. Returns the signal that stopped the run, 0 for none.
 int Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args,
-           TContentCheck* contents, TLogOutput& log, const TRunExtras& extras) {
+           TContentCheck* contents, TLogOutput& log, const TRunExtras& extras,
+           TKeptTotals& totals) {
   TEventPipe events;
   // A machine that goes to sleep mid-run would break off the reads.
   Platform::TSleepInhibitor awake;
@@ -139,12 +141,14 @@ int Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& 
   // state every file the report already lists as checked.
   std::vector<TVerifyObserver*> observers;
   if (extras.State) observers.push_back(extras.State.get());
-  observers.insert(observers.end(), {&writer, &badRanges, &flushAfterLongFiles});
+  observers.insert(observers.end(), {&writer, &badRanges, &flushAfterLongFiles, &totals});
   if (extras.Report) observers.push_back(extras.Report.get());
   TVerifier verifier(status, setup,
                      TRunOptions{.Cached = args.Cached,
                                  .Contents = contents,
                                  .AllErrors = args.AllErrors,
+                                 .SlowRead = std::chrono::milliseconds(args.SlowMs),
+                                 .ReadTimeout = std::chrono::seconds(args.TimeoutSeconds),
                                  .Observers = std::move(observers),
                                  .Finished = extras.State.get()});
   TProgressDisplay progress(stderr, !args.Quiet && isatty(STDERR_FILENO) == 1);
@@ -246,13 +250,16 @@ int Run(const TCliArguments& args, const TStringList& arguments) {
   const std::unique_ptr<TLogOutput> log = OpenLog(args.LogFile);
   if (!log) return ExitUsage;
   TVerifyStatus status;
-  const int stopSignal = Verify(setup, status, args, sums.Contents(), *log, extras);
+  TKeptTotals totals;
+  const int stopSignal = Verify(setup, status, args, sums.Contents(), *log, extras, totals);
   const std::optional<std::string> failure = log->Commit();
   if (failure) Complain(*failure);
   const bool written = !failure;
   ReportSearchFailures(status);
   const bool sumsWritten = sums.Finish(ExitStatusOf(status) == ExitStopped);
-  std::fputs(Platform::InLocaleCodeset(SummaryLine(status) + "\n").c_str(), stderr);
+  if (args.Verbose) Complain(ReadTimesLine(totals.Kept().ReadTimes));
+  std::fputs(Platform::InLocaleCodeset(SummaryLine(status, totals.Kept().FilesSlow) + "\n").c_str(),
+             stderr);
   int exitStatus = ExitStatusOf(status);
   // A closed terminal stops a run as Ctrl-C does; the status says which.
   if (exitStatus == ExitStopped && stopSignal == SIGHUP) exitStatus = ExitHungUp;
@@ -278,14 +285,14 @@ int ExitStatusOf(const TVerifyStatus& status) {
   return failed ? ExitFileErrors : ExitAllCorrect;
 }
 
-std::string SummaryLine(const TVerifyStatus& status) {
+std::string SummaryLine(const TVerifyStatus& status, std::int64_t filesSlow) {
   using Platform::FormatCount;
   std::string line = std::string(ProgramName) + ": 正确 " + FormatCount(status.FilesOk) +
                      ", 错误 " + FormatCount(status.FilesError) + ", 忽略 " +
-                     FormatCount(status.FilesSkipped) + " 个文件; 总计 " +
-                     FormatCount(status.TotalBytes) + " 字节; 用时 " +
-                     Platform::FormatTimeOfDay(status.EndTime - status.StartTime,
-                                               Platform::LongTimeFormat());
+                     FormatCount(status.FilesSkipped) + " 个文件; ";
+  if (filesSlow > 0) line += "有慢区 " + FormatCount(filesSlow) + " 个文件; ";
+  line += "总计 " + FormatCount(status.TotalBytes) + " 字节; 用时 " +
+          Platform::FormatTimeOfDay(status.EndTime - status.StartTime, Platform::LongTimeFormat());
   if (ExitStatusOf(status) == ExitStopped) line += "; " + std::string(LogText::Stopped);
   return line;
 }

@@ -2,6 +2,7 @@
 // korvane-cli: the verification run without a window, for scripts, servers
 // and terminals. Same settings file and switches as the window program,
 // but strict: a bad command line ends the program before anything is read.
+#include <cstdint>
 #include <string>
 
 #include "VerifyStatus.h"
@@ -24,5 +25,6 @@ int ExitStatusOf(const TVerifyStatus& status);
 // One message on standard error, after the program's name.
 void Complain(const std::string& text);
 
-// The one line written to standard error at the end.
-std::string SummaryLine(const TVerifyStatus& status);
+// The one line written to standard error at the end; files with slow
+// ranges are counted when there are any.
+std::string SummaryLine(const TVerifyStatus& status, std::int64_t filesSlow = 0);

@@ -28,6 +28,8 @@ std::string FormatBytes(std::int64_t bytes) {
 std::string ProgressLine(const TStatusSnapshot& s, double seconds, std::size_t columns) {
   std::string numbers = OverallText(OverallProgress(s, seconds));
   if (s.FilesError > 0) numbers += " 错误 " + Platform::FormatCount(s.FilesError);
+  // Before the file's name, which is cut first when room is short.
+  if (s.ReadStalledSeconds > 0) numbers += " " + StalledReadText(s.ReadStalledSeconds);
   numbers += " 当前: ";
   const std::size_t used = DisplayWidth(numbers);
   if (used >= columns) return FitToWidth(numbers, columns);

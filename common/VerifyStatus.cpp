@@ -1,5 +1,7 @@
 #include "VerifyStatus.h"
 
+#include <chrono>
+
 TVerifyStatus::TVerifyStatus() {
   TMutexLock hold(Mutex);
   Reset();
@@ -22,9 +24,7 @@ void TVerifyStatus::Reset() {
   CountedFiles = 0;
   CountedBytes = 0;
   CountComplete = false;
-  ReadBuffer = nullptr;
-  ReadBufferSize = 0;
-  FileError = false;
+  ReadStartedAt = 0;
   Log.clear();
   ErrorList.clear();
   Stopped = false;
@@ -50,12 +50,29 @@ void TVerifyStatus::WaitWhilePaused() const {
   while (Paused.load()) Paused.wait(true);
 }
 
+namespace {
+
+std::int64_t StalledSeconds(std::int64_t startedAt) {
+  if (startedAt == 0) return 0;
+  using TClock = std::chrono::steady_clock;
+  const auto blocked = TClock::now() - TClock::time_point(TClock::duration(startedAt));
+  const std::int64_t seconds = std::chrono::duration_cast<std::chrono::seconds>(blocked).count();
+  return seconds > StalledAfterSeconds ? seconds : 0;
+}
+
+}  // namespace
+
 TStatusSnapshot TakeSnapshot(TVerifyStatus& status) {
   TMutexLock hold(status.Mutex);
   return {status.CurrentDirectory,  status.CurrentFile,         status.CurrentFileSize,
           status.CurrentFilePosition, status.TotalBytes,          status.FilesOk,
           status.FilesError,        status.FilesSkipped,        status.BytesDone,
           status.CountedFiles.load(), status.CountedBytes.load(), status.CountComplete.load(),
+          StalledSeconds(status.ReadStartedAt.load()),
           status.LastOkFile,        status.LastErrorFile,       status.LastErrorMessage,
           status.Finished.load()};
+}
+
+std::string StalledReadText(std::int64_t seconds) {
+  return "读取已停滞 " + std::to_string(seconds) + " 秒";
 }

@@ -60,11 +60,6 @@ class TVerifyStatus {
   // outcome: with CurrentFilePosition, how far the run has come.
   std::int64_t BytesDone = 0;
 
-  // The run's read buffer: owned by the run, used by the worker only.
-  std::byte* ReadBuffer = nullptr;
-  std::size_t ReadBufferSize = 0;
-  bool FileError = false;
-
   TLogStore Log;
   TLogStore ErrorList;
   // The user stopped the run before it was through.
@@ -86,6 +81,10 @@ class TVerifyStatus {
   std::atomic<std::int64_t> CountedFiles{0};
   std::atomic<std::int64_t> CountedBytes{0};
   std::atomic<bool> CountComplete{false};
+  // When the read under way began, in steady-clock ticks since its epoch;
+  // 0 between reads. A read that has not returned for seconds is one the
+  // medium is struggling with, and the fronts say so.
+  std::atomic<std::int64_t> ReadStartedAt{0};
 
   // Days since 30 December 1899, local time; 0 = not set.
   double StartTime = 0;
@@ -109,6 +108,9 @@ struct TStatusSnapshot {
   std::int64_t CountedFiles = 0;
   std::int64_t CountedBytes = 0;
   bool CountComplete = false;
+  // Whole seconds the read under way has been blocked, once more than
+  // StalledAfter; 0 otherwise.
+  std::int64_t ReadStalledSeconds = 0;
   std::string LastOkFile{};
   std::string LastErrorFile{};
   std::string LastErrorMessage{};
@@ -120,4 +122,9 @@ struct TStatusSnapshot {
 };
 
 TStatusSnapshot TakeSnapshot(TVerifyStatus& status);
+
+// A read blocked longer than this is shown as stalled.
+inline constexpr std::int64_t StalledAfterSeconds = 2;
+// "读取已停滞 N 秒", as both fronts add it to what they show of the file.
+std::string StalledReadText(std::int64_t seconds);
 

@@ -25,6 +25,8 @@ inline constexpr std::string_view CannotSearch = "不能搜索目录.";
 inline constexpr std::string_view CannotSearchLine = "   不能搜索目录.";
 inline constexpr std::string_view DirectorySkipped = "   目录被跳过.";
 inline constexpr std::string_view Stopped = "进程被用户中止.";
+// The system's text for a read left after the run's time limit.
+inline constexpr std::string_view ReadTimedOut = "读取超时";
 inline constexpr std::string_view Rule = "********************";
 inline constexpr std::string_view LogHeading = "校验记录:";
 inline constexpr std::string_view ErrorListHeading = "错误列表:";

@@ -15,6 +15,9 @@ namespace {
 // looks at the flag again this often; a stop wakes it at once.
 constexpr std::chrono::milliseconds PausePoll{20};
 
+// How long the worker waits for the helper's drop of the file it reaches.
+constexpr std::chrono::milliseconds DropWaitLimit{100};
+
 // The helper's own directories held open, beside the worker's: few, as it
 // only ever goes forward.
 constexpr std::size_t ChainOpenLimit = 8;
@@ -59,8 +62,12 @@ std::optional<TReadAhead::TDropped> TReadAhead::Reached(const std::string& path)
   if (Queue.front().Path == path) {
     // A drop of this file under way is waited for rather than repeated; it
     // is as short as the worker's own, and one that ended during the
-    // worker's read would make the medium deliver the file twice.
-    Changed.wait(lock, [&] { return Queue.front().State != TState::Dropping; });
+    // worker's read would make the medium deliver the file twice. Not for
+    // longer than a drop takes on a sound medium, though: one that hangs on
+    // a dying disk must not hold up the run, whose worker then drops the
+    // file itself.
+    Changed.wait_for(lock, DropWaitLimit,
+                     [&] { return Queue.front().State != TState::Dropping; });
     // A file named twice in a row (two items, one file) may have been
     // dropped for its second check while the first still read it back into
     // the cache: only the worker's own drop then makes it come from the medium.

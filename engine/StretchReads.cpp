@@ -45,9 +45,36 @@ TStretchRead TStretchReads::Read(std::int64_t at, std::int64_t count) {
   return result;
 }
 
+int TStretchReads::TimedRead(std::int64_t at, std::int64_t count, std::int64_t& done) {
+  const auto start = std::chrono::steady_clock::now();
+  const int code = Caller != nullptr ? Caller->Read(File, Buffer, count, done)
+                                     : File.Read(Buffer, count, done);
+  if (Times != nullptr && code != ReadLeftBehind)
+    NoteTime(at, count, std::chrono::steady_clock::now() - start);
+  return code;
+}
+
+void TStretchReads::NoteTime(std::int64_t at, std::int64_t count,
+                             std::chrono::steady_clock::duration took) {
+  using namespace std::chrono;
+  const auto& bounds = TReadTimeHistogram::UpperBoundsMs;
+  std::size_t band = 0;
+  while (band < bounds.size() && took >= milliseconds(bounds[band])) ++band;
+  ++Times->Counts[band];
+  if (took <= SlowThreshold) return;
+  const std::int64_t ms = duration_cast<milliseconds>(took).count();
+  if (!Slow.empty() && Slow.back().Offset + Slow.back().Length == at) {
+    Slow.back().Length += count;
+    Slow.back().Milliseconds += ms;
+  } else {
+    Slow.push_back({at, count, ms});
+  }
+}
+
 TStretchRead TStretchReads::ReadStretch(std::int64_t at, std::int64_t count) {
   std::int64_t done = 0;
-  const int code = File.Read(Buffer, count, done);
+  const int code = TimedRead(at, count, done);
+  if (code == ReadLeftBehind) return {.Ok = false, .FailedAt = at, .LeftBehind = true};
   Deliver(at, done);
   if (code == 0 && done == count) return {};
   // The unit the failing call fell in; the ones before it were read whole.
@@ -70,7 +97,8 @@ TStretchRead TStretchReads::ReadInUnits(std::int64_t from, std::int64_t end) {
   for (std::int64_t at = from; at < end; at += UnitBytes) {
     const std::int64_t count = std::min(UnitBytes, end - at);
     std::int64_t done = 0;
-    const int code = File.Read(Buffer, count, done);
+    const int code = TimedRead(at, count, done);
+    if (code == ReadLeftBehind) return {.Ok = false, .FailedAt = at, .LeftBehind = true};
     Deliver(at, done);
     if (code == 0 && done < count) return {.Ok = false, .FailedAt = at, .Code = 0, .EndedAt = at + done};
     if (code == 0) continue;

@@ -4,6 +4,7 @@
 // that reading in that unit throughout would find on a medium whose errors
 // are stable, while a sound file costs a few large reads instead of
 // millions of small ones.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -12,6 +13,19 @@
 #include "File.h"
 #include "FileRecord.h"
 
+// How a read call is made; by default straight on the file, on the
+// calling thread.
+class TReadCaller {
+ public:
+  virtual ~TReadCaller() = default;
+  // As TReadFile::Read, or ReadLeftBehind.
+  virtual int Read(Platform::TReadFile& file, std::byte* buffer, std::int64_t count,
+                   std::int64_t& done) = 0;
+};
+// The check left a read that did not return (skip, stop, time limit): it
+// has no result, and the file's reads end.
+inline constexpr int ReadLeftBehind = -1;
+
 struct TStretchRead {
   bool Ok = true;
   // Where it failed: the position of the unit that failed, the code of
@@ -19,6 +33,9 @@ struct TStretchRead {
   std::int64_t FailedAt = 0;
   int Code = 0;
   std::int64_t EndedAt = -1;
+  // The read was left, not failed (ReadLeftBehind): FailedAt is where it
+  // began.
+  bool LeftBehind = false;
 };
 
 class TStretchReads {
@@ -31,6 +48,17 @@ class TStretchReads {
   // (a read error then leaves the read position after the failing unit).
   void ReadPastErrors() { KeepGoing = true; }
   const std::vector<TBadRange>& BadRanges() const { return Bad; }
+  // Counts the time of every read call in times and notes each call that
+  // took longer than threshold as a slow range. Slow calls next to each
+  // other make one range, with their times added: a worn area shows up as
+  // one stretch, however many reads it took to get through it.
+  void TimeReads(std::chrono::milliseconds threshold, TReadTimeHistogram& times) {
+    SlowThreshold = threshold;
+    Times = &times;
+  }
+  const std::vector<TSlowRange>& SlowRanges() const { return Slow; }
+  // Makes every read call through caller.
+  void CallReadsThrough(TReadCaller& caller) { Caller = &caller; }
   std::int64_t Unit() const { return UnitBytes; }
 
   // How much the next read should ask for. Reads grow from one unit to a
@@ -48,6 +76,8 @@ class TStretchReads {
   std::int64_t BytesRead() const { return Delivered; }
 
  private:
+  int TimedRead(std::int64_t at, std::int64_t count, std::int64_t& done);
+  void NoteTime(std::int64_t at, std::int64_t count, std::chrono::steady_clock::duration took);
   void Deliver(std::int64_t at, std::int64_t done);
   void NoteBad(std::int64_t at, std::int64_t count, int code);
   TStretchRead ReadInUnits(std::int64_t from, std::int64_t end);
@@ -64,4 +94,8 @@ class TStretchReads {
   std::int64_t Delivered = 0;
   bool KeepGoing = false;
   std::vector<TBadRange> Bad;
+  std::chrono::milliseconds SlowThreshold{0};
+  TReadTimeHistogram* Times = nullptr;
+  std::vector<TSlowRange> Slow;
+  TReadCaller* Caller = nullptr;
 };

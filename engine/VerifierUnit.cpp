@@ -20,18 +20,20 @@ struct TVerifier::TFileCheck {
   // Where the data of a file shorter than its listed size ended; -1 otherwise.
   std::int64_t EndedAt = -1;
   bool CutShortByStop = false;
+  bool TimedOut = false;  // a read was left on the run's time limit
+  bool Failed = false;    // could not be opened or read
   TDataSink* Sink = nullptr;  // where the bytes read go besides the buffer
   std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
 };
 
-TReadBuffer AllocateReadBuffer(std::size_t size) {
-  return TReadBuffer(
-      static_cast<std::byte*>(::operator new[](size, ReadBufferAlignment, std::nothrow)));
-}
-
-TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread,
+TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread buffer,
                      TRunOptions options)
-    : Status(status), Setup(setup), Options(std::move(options)), Observers(Options.Observers) {
+    : Status(status),
+      Setup(setup),
+      Options(std::move(options)),
+      Buffer(buffer.Buffer),
+      BufferSize(buffer.Size),
+      Observers(Options.Observers) {
   if (Observers.empty()) {
     StatusLines = std::make_unique<TStatusLines>(Status);
     StatusErrorList = std::make_unique<TStoreLines>(Status.ErrorList);
@@ -53,6 +55,9 @@ TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions
     : TVerifier(status, setup, TNoThread{}, std::move(options)) {
   if (Setup.PositionError && !IsValidReadUnit(Setup.ReadUnit))
     throw EVerifyError("读取单位必须在 1 至 1048576 之间.");
+  // Taken now: the settings stay the user's, and a window that changes
+  // them meanwhile changes nothing in this run.
+  RunReadUnit = Setup.PositionError ? Setup.ReadUnit : MaxReadUnit;
   Thread = std::jthread([this, allocate](std::stop_token token) {
     // The thread's own stop request ends the run like Terminate does.
     std::stop_callback forward(token, [this] { Terminate(); });
@@ -86,8 +91,8 @@ void TVerifier::VerifyFile(const std::string& path, std::int64_t size, TAttribut
 
 void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, std::int64_t size,
                           TAttributes attributes, const TFileIdentity& found) {
-  if (!IsValidReadUnit(Setup.ReadUnit) || Status.ReadBuffer == nullptr ||
-      Status.ReadBufferSize < static_cast<std::size_t>(Setup.ReadUnit))
+  if (!IsValidReadUnit(ReadUnit()) || Buffer == nullptr ||
+      BufferSize < static_cast<std::size_t>(ReadUnit()))
     throw std::logic_error("VerifyFile needs a read unit of 1..1048576 and a buffer that long");
 
   TFileCheck check;
@@ -112,13 +117,15 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
       directory != nullptr ? file.Open(*directory, NamePart(path)) : file.Open(path);
   if (code != 0) {
     if (Ahead) Ahead->Reached(path);
-    Status.FileError = true;
+    check.Failed = true;
     check.Record.Outcome = TFileOutcome::OpenFailure;
     check.Record.ErrorCode = code;
   } else {
     DropUnlessDroppedAhead(file, path);
     ReadUnits(file, size, check);
     file.Close();
+    // A read left blocked took the buffer with it.
+    if (Reader) Buffer = Reader->Buffer();
   }
   RecordOutcome(path, check);
 }
@@ -182,11 +189,28 @@ bool TVerifier::ReadingInterrupted() const {
   return Terminated() || Status.SkipFile || Status.SkipDirectory;
 }
 
+// A file whose earlier read was left blocked is read only once that read
+// has returned: never twice at the same time.
+void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check) {
+  if (Reader && !Reader->WaitUntilFree(file.Identity())) {
+    if (Reader->TimedOut())
+      NoteReadFailure(
+          {.Ok = false, .FailedAt = 0, .Code = Platform::TimedOutCode(), .LeftBehind = true},
+          check);
+    else
+      check.CutShortByStop = Terminated() && size > 0;
+    return;
+  }
+  ReadStretches(file, size, check);
+}
+
 // Reads the file in stretches; a failing one is read again in units, so
 // that the failure recorded is that of the unit that failed.
-void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check) {
-  TStretchReads reads(file, Status.ReadBuffer, Status.ReadBufferSize, Setup.ReadUnit, check.Sink);
+void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& check) {
+  TStretchReads reads(file, Buffer, BufferSize, ReadUnit(), check.Sink);
   if (Options.AllErrors) reads.ReadPastErrors();
+  reads.TimeReads(Options.SlowRead, ReadTimes);
+  if (Reader) reads.CallReadsThrough(*Reader);
   const std::int64_t unit = reads.Unit();
   std::int64_t remaining = size;
   // Holes hold nothing on the medium: whole units inside one are passed
@@ -213,9 +237,13 @@ void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check)
     } else {
       failure = reads.Read(at, step);
     }
+    // Left on a skip or a stop: the outcome is theirs. Left on the time
+    // limit: the file failed there, and nothing more of it can be read.
+    if (failure.LeftBehind && !Reader->TimedOut()) break;
+    if (failure.LeftBehind) failure.Code = Platform::TimedOutCode();
     if (first.Ok) first = failure;
     // Past a read error only; a file that has ended has no more to read.
-    if (Options.AllErrors && failure.Code != 0) failure = {};
+    if (Options.AllErrors && failure.Code != 0 && !failure.LeftBehind) failure = {};
     check.Record.BytesRead = reads.BytesRead();
     if (!failure.Ok) break;
     remaining -= step;
@@ -223,29 +251,32 @@ void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check)
     Status.CurrentFilePosition = size - remaining;
   }
   check.Record.BadRanges = reads.BadRanges();
-  if (!first.Ok) {
-    failure = first;
-    // A failed file stays at the unit that failed: a full count would look
-    // like a file read to its end.
-    Status.FileError = true;
-    check.Record.Outcome = TFileOutcome::ReadFailure;
-    check.Record.ErrorPosition = failure.FailedAt;
-    check.Record.ErrorCode = failure.Code;
-    check.EndedAt = failure.EndedAt;
-    TMutexLock hold(Status.Mutex);
-    Status.CurrentFilePosition = failure.FailedAt;
-    return;
-  }
+  check.Record.SlowRanges = reads.SlowRanges();
+  if (!first.Ok) return NoteReadFailure(first, check);
   // A stop that kept bytes from being read must not pass the file as correct.
   check.CutShortByStop = Terminated() && remaining > 0;
+}
+
+// A failed file stays at the unit that failed: a full count would look
+// like a file read to its end.
+void TVerifier::NoteReadFailure(const TStretchRead& failure, TFileCheck& check) {
+  check.Failed = true;
+  check.Record.Outcome = TFileOutcome::ReadFailure;
+  check.Record.ErrorPosition = failure.FailedAt;
+  check.Record.ErrorCode = failure.Code;
+  check.EndedAt = failure.EndedAt;
+  // Only a read left on the time limit comes here as left behind.
+  check.TimedOut = failure.LeftBehind;
+  TMutexLock hold(Status.Mutex);
+  Status.CurrentFilePosition = failure.FailedAt;
 }
 
 void TVerifier::RecordError(const std::string& path, TFileCheck& check) {
   // A file that ended early failed no call: say what happened instead.
   check.Record.ErrorText = check.EndedAt >= 0 ? LogText::ShortFileText(check.EndedAt)
-                                              : Platform::SystemErrorText(check.Record.ErrorCode);
+                           : check.TimedOut  ? std::string(LogText::ReadTimedOut)
+                                             : Platform::SystemErrorText(check.Record.ErrorCode);
   TMutexLock hold(Status.Mutex);
-  Status.FileError = false;
   ++Status.FilesError;
   Status.LastErrorFile = path;
   Status.LastErrorMessage = LogText::FailureMessage(check.Record);
@@ -257,7 +288,8 @@ void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
   record.Seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - check.Start).count();
   bool judged = false;
-  if (Status.FileError) {
+  if (!record.SlowRanges.empty()) ++FilesSlow;
+  if (check.Failed) {
     RecordError(path, check);
   } else {
     TMutexLock hold(Status.Mutex);
@@ -316,14 +348,16 @@ void TVerifier::CountFinished(TFileRecord& record, std::optional<TContentFailure
 
 void TVerifier::Execute(TBufferAllocator allocate) {
   OpenLog();
-  if (!Setup.PositionError) Setup.ReadUnit = MaxReadUnit;
   // Always the largest unit: with the error position on, reads go in
   // stretches of it too, and only a failing stretch is read in units.
   const auto size = static_cast<std::size_t>(MaxReadUnit);
   TReadBuffer buffer = allocate(size);
   if (buffer) {
-    Status.ReadBuffer = buffer.get();
-    Status.ReadBufferSize = size;
+    Reader = std::make_unique<TReaderThread>(
+        std::move(buffer), size, allocate, TReaderRules{.Timeout = Options.ReadTimeout},
+        [this] { return ReadingInterrupted(); }, Status.ReadStartedAt);
+    Buffer = Reader->Buffer();
+    BufferSize = size;
     if (Options.ReadAhead)
       Ahead = std::make_unique<TReadAhead>(ReadAheadPlan(), Status, StopSource.get_token());
     if (Options.Count)
@@ -334,8 +368,9 @@ void TVerifier::Execute(TBufferAllocator allocate) {
     VerifyItems();
     Counting.reset();
     Ahead.reset();
-    Status.ReadBuffer = nullptr;
-    Status.ReadBufferSize = 0;
+    Reader.reset();
+    Buffer = nullptr;
+    BufferSize = 0;
   } else {
     Notify([&](TVerifyObserver& o) { o.BufferFailed(size); });
   }
@@ -443,6 +478,8 @@ TRunTotals TVerifier::Totals() {
   totals.FilesSkipped = Status.FilesSkipped;
   totals.DirsSkipped = Status.DirsSkipped;
   totals.TotalBytes = Status.TotalBytes;
+  totals.FilesSlow = FilesSlow;
+  totals.ReadTimes = ReadTimes;
   totals.Elapsed = Status.EndTime - Status.StartTime;
   return totals;
 }

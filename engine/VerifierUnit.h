@@ -1,6 +1,7 @@
 #pragma once
 // The worker: reads every file of the chosen items and writes what it
 // finds into the shared status.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -23,24 +24,13 @@
 #include "LogWriter.h"
 #include "ReadAhead.h"
 #include "VerdictQueue.h"
+#include "ReaderThread.h"
 
 // Raised when a run is asked for with options no run can use.
 class EVerifyError : public std::invalid_argument {
  public:
   using std::invalid_argument::invalid_argument;
 };
-
-// The run's read buffer starts on a page boundary: the kernel copies file
-// data into an aligned buffer markedly faster (about 15% for 1 MiB reads
-// from the page cache) than into the 16-byte-offset block malloc gives.
-inline constexpr std::align_val_t ReadBufferAlignment{4096};
-struct TReadBufferDeleter {
-  void operator()(std::byte* buffer) const { ::operator delete[](buffer, ReadBufferAlignment); }
-};
-using TReadBuffer = std::unique_ptr<std::byte[], TReadBufferDeleter>;
-// Allocates a run's read buffer; null when the memory cannot be had.
-using TBufferAllocator = TReadBuffer (*)(std::size_t size);
-TReadBuffer AllocateReadBuffer(std::size_t size);
 
 // The attributes the walk searches files with. The selection dialog's file
 // list searches with the same set, so that it shows exactly what a run checks.
@@ -66,6 +56,15 @@ struct TRunOptions {
   // With the error position on, a read error does not end the file: the
   // check goes on to its end and its record lists every bad range.
   bool AllErrors = false;
+  // A read call that takes longer than this is noted in the file's record
+  // as a slow range. Slow is no failure: a file with slow ranges and no
+  // error is correct.
+  std::chrono::milliseconds SlowRead{1000};
+  // A read blocked this long fails its file with the system's code for a
+  // timeout, and the run goes on; zero: no limit, as a slow medium may
+  // still answer. Only in a run on its own thread, whose reads the worker
+  // can leave.
+  std::chrono::seconds ReadTimeout{0};
   // Who takes the run's events and file records. None: the log goes into
   // the status, where the windows read it.
   std::vector<TVerifyObserver*> Observers{};
@@ -82,10 +81,14 @@ class TVerifier {
   // 1..1048576.
   TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions options = {},
             TBufferAllocator allocate = AllocateReadBuffer);
-  // For driving single checks from the caller's own thread; the caller
-  // provides the read buffer in the status.
-  struct TNoThread {};
-  TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread, TRunOptions options = {});
+  // For driving single checks from the caller's own thread, with the
+  // caller's read buffer.
+  struct TNoThread {
+    std::byte* Buffer = nullptr;
+    std::size_t Size = 0;
+  };
+  TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread buffer,
+            TRunOptions options = {});
   ~TVerifier();
   TVerifier(const TVerifier&) = delete;
   TVerifier& operator=(const TVerifier&) = delete;
@@ -136,6 +139,8 @@ class TVerifier {
   void AnnounceFile(const std::string& path, std::int64_t size, Platform::TAttributes attributes);
   bool ReplayFinished(const std::string& path, const Platform::TSearchEntry& entry);
   void ReadUnits(Platform::TReadFile& file, std::int64_t size, TFileCheck& check);
+  void ReadStretches(Platform::TReadFile& file, std::int64_t size, TFileCheck& check);
+  void NoteReadFailure(const TStretchRead& failure, TFileCheck& check);
   bool ReadingInterrupted() const;
   void RecordOutcome(const std::string& path, TFileCheck& check);
   void RecordError(const std::string& path, TFileCheck& check);
@@ -146,6 +151,13 @@ class TVerifier {
   TVerifyStatus& Status;
   TVerifySetupInfo& Setup;
   const TRunOptions Options;
+  // The read unit of a run on its own thread, taken when it starts; 0 for
+  // single checks, which take the settings' unit at each call.
+  std::int64_t RunReadUnit = 0;
+  std::int64_t ReadUnit() const { return RunReadUnit > 0 ? RunReadUnit : Setup.ReadUnit; }
+  // The read buffer: the worker's alone.
+  std::byte* Buffer = nullptr;
+  std::size_t BufferSize = 0;
   // The log in the status, when the caller names no observers.
   std::unique_ptr<TStatusLines> StatusLines;
   std::unique_ptr<TStoreLines> StatusErrorList;
@@ -153,6 +165,9 @@ class TVerifier {
   std::vector<TVerifyObserver*> Observers;
   // With a content check: files wait there for their verdicts, in order.
   std::unique_ptr<TVerdictQueue> Verdicts;
+  // Makes the reads of a run on its own thread, so that the worker can
+  // leave one that hangs; used by the worker thread only.
+  std::unique_ptr<TReaderThread> Reader;
   // The run's read-ahead helper; used by the worker thread only.
   std::unique_ptr<TReadAhead> Ahead;
   // Used by the worker thread only.
@@ -160,6 +175,10 @@ class TVerifier {
   std::unique_ptr<Platform::TDirectoryChain> ItemChain;
   bool ItemIsLiteral = false;
   std::unique_ptr<TCountingWalk> Counting;
+  // How long the run's reads took, and its files with slow ranges; used by
+  // the worker thread only.
+  TReadTimeHistogram ReadTimes;
+  std::int64_t FilesSlow = 0;
   std::stop_source StopSource;
   std::jthread Thread;
 };

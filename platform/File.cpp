@@ -81,15 +81,19 @@ int TReadFile::OpenAt(int dirFd, const char* name) {
 }
 
 int TReadFile::Read(void* buffer, std::int64_t count, std::int64_t& done) {
+  return ReadDescriptor(Fd, buffer, count, done);
+}
+
+int TReadFile::ReadDescriptor(int fd, void* buffer, std::int64_t count, std::int64_t& done) {
   done = 0;
-  if (Fd < 0) return EBADF;
+  if (fd < 0) return EBADF;
   if (count < 0) return EINVAL;
   auto* bytes = static_cast<unsigned char*>(buffer);
   // POSIX may return less than asked without any fault, so only end of file
   // (0) or an error ends the loop early.
   while (done < count) {
     const auto chunk = static_cast<std::size_t>(std::min(count - done, MaxChunk));
-    const ssize_t got = read(Fd, bytes + done, chunk);
+    const ssize_t got = read(fd, bytes + done, chunk);
     if (got < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -170,11 +174,22 @@ void TReadFile::ReadAhead(std::int64_t bytes) {
 
 void TReadFile::Close() {
   if (Fd < 0) return;
-  // Not retried on EINTR: Linux releases the descriptor even then, and a
-  // second close could hit a descriptor another thread has just opened.
-  close(Fd);
+  CloseDescriptor(Fd);
   Fd = -1;
   Opened = {};
+}
+
+int TReadFile::Release() {
+  const int fd = Fd;
+  Fd = -1;
+  Opened = {};
+  return fd;
+}
+
+void TReadFile::CloseDescriptor(int fd) {
+  // Not retried on EINTR: Linux releases the descriptor even then, and a
+  // second close could hit a descriptor another thread has just opened.
+  if (fd >= 0) close(fd);
 }
 
 }  // namespace Platform

@@ -72,6 +72,16 @@ class TReadFile {
 
   void Close();
   bool IsOpen() const { return Fd >= 0; }
+  // The descriptor, for a read made on another thread while this object
+  // waits (ReadDescriptor).
+  int Descriptor() const { return Fd; }
+  // Gives the descriptor up: the caller closes it (CloseDescriptor). For a
+  // read still blocked in the kernel when the check moves on.
+  int Release();
+
+  // Read's loop on a bare descriptor.
+  static int ReadDescriptor(int fd, void* buffer, std::int64_t count, std::int64_t& done);
+  static void CloseDescriptor(int fd);
 
  private:
   int OpenAt(int dirFd, const char* name);

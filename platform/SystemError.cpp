@@ -71,5 +71,6 @@ bool MediumGone(int code) {
   return code == ENOTCONN || code == ECONNABORTED || code == ENODEV || code == ENXIO ||
          code == ENOMEDIUM || code == ESTALE;
 }
+int TimedOutCode() { return ETIMEDOUT; }
 
 }  // namespace Platform

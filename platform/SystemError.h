@@ -16,5 +16,7 @@ std::string SystemErrorText(int code);
 // disk unplugged, a network or FUSE mount whose server went away), rather
 // than that the file is bad.
 bool MediumGone(int code);
+// The system's code for an operation that timed out (ETIMEDOUT).
+int TimedOutCode();
 
 }  // namespace Platform

@@ -107,9 +107,11 @@ void TFilePanel::Show(const TStatusSnapshot& shot, const TStatusSnapshot* was) {
   ShowText(C.CurrentDirectoryLabel, shot.CurrentDirectory, was ? &was->CurrentDirectory : nullptr);
   ShowText(C.CurrentFileLabel, shot.CurrentFile, was ? &was->CurrentFile : nullptr);
   if (was && shot.CurrentFilePosition == was->CurrentFilePosition &&
-      shot.CurrentFileSize == was->CurrentFileSize)
+      shot.CurrentFileSize == was->CurrentFileSize &&
+      shot.ReadStalledSeconds == was->ReadStalledSeconds)
     return;
-  C.FileSizeLabel->setText(FileSizeText(shot.CurrentFilePosition, shot.CurrentFileSize));
+  C.FileSizeLabel->setText(
+      FileSizeText(shot.CurrentFilePosition, shot.CurrentFileSize, shot.ReadStalledSeconds));
   const TBarValues bar = BarValues(shot.CurrentFilePosition, shot.CurrentFileSize);
   C.ProgressBar->setRange(0, bar.Maximum);
   C.ProgressBar->setValue(bar.Position);

@@ -10,8 +10,11 @@ QString CountText(std::int64_t count) {
   return QString::fromStdString(Platform::FormatCount(count));
 }
 
-QString FileSizeText(std::int64_t position, std::int64_t size) {
-  return CountText(position) + QLatin1Char('/') + CountText(size) + QStringLiteral("字节");
+QString FileSizeText(std::int64_t position, std::int64_t size, std::int64_t stalledSeconds) {
+  QString text = CountText(position) + QLatin1Char('/') + CountText(size) + QStringLiteral("字节");
+  if (stalledSeconds > 0)
+    text += QLatin1Char(' ') + QString::fromStdString(StalledReadText(stalledSeconds));
+  return text;
 }
 
 QString TotalSizeText(std::int64_t bytes) { return CountText(bytes) + QStringLiteral("字节"); }

@@ -9,8 +9,9 @@
 
 #include "VerifyStatus.h"
 
-// "%.0n/%.0n字节" of position and size; "%.0n" and "%.0n字节" of a count.
-QString FileSizeText(std::int64_t position, std::int64_t size);
+// "%.0n/%.0n字节" of position and size, with " 读取已停滞 N 秒" while a read
+// is stalled; "%.0n" and "%.0n字节" of a count.
+QString FileSizeText(std::int64_t position, std::int64_t size, std::int64_t stalledSeconds = 0);
 QString CountText(std::int64_t count);
 QString TotalSizeText(std::int64_t bytes);
 

@@ -80,6 +80,10 @@ TEST(CliProgress, LineShowsTheWholeRunAndTimeLeftOnceTheCountIsDone) {
       // Empty files only: the fraction of the files.
       {{.CurrentFile = "e", .FilesOk = 3, .CountedFiles = 4, .CountComplete = true}, 3,
        "75% 0/0 B 3/4 个文件 0 B/s 剩余 1 秒 当前: e"},
+      // A read that has not returned for seconds: said before the name.
+      {{.CurrentFile = "e", .FilesOk = 3, .CountedFiles = 4, .CountComplete = true,
+        .ReadStalledSeconds = 7},
+       3, "75% 0/0 B 3/4 个文件 0 B/s 剩余 1 秒 读取已停滞 7 秒 当前: e"},
   };
   for (const auto& c : cases) EXPECT_EQ(ProgressLine(c.Snapshot, c.Seconds, 200), c.Line);
   for (const auto& [seconds, text] : {std::pair{45.0, "45 秒"}, {130.0, "2 分 10 秒"}, {3900.0, "1 小时 5 分"}})

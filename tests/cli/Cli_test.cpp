@@ -76,10 +76,16 @@ Lines EngineLog(const Lines& items) {
   return status.Log;
 }
 
+// Open for a while: the read-ahead helper holds a file open only for a
+// moment, long before the worker reaches it.
 void WaitUntilReading(const TCliProcess& cli, const std::string& path) {
   const auto limit = std::chrono::steady_clock::now() + 20s;
-  while (!cli.HasOpen(path) && std::chrono::steady_clock::now() < limit)
-    std::this_thread::sleep_for(5ms);
+  const auto reading = [&] {
+    if (!cli.HasOpen(path)) return false;
+    std::this_thread::sleep_for(100ms);
+    return cli.HasOpen(path);
+  };
+  while (!reading() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(5ms);
   ASSERT_TRUE(cli.HasOpen(path)) << "korvane-cli never opened " << path;
 }
 
@@ -254,8 +260,9 @@ TEST(CliSignals, SigintOrSigtermStopsTheRunWithStatus130) {
 }
 
 TEST(CliSignals, SecondSigintEndsTheProgramAtOnce) {
-  // One read that takes two seconds: the first SIGINT cannot end it early.
-  TTestFs fs({{.Path = "stuck.bin", .Size = 100, .DelayMs = 2000}});
+  // One open that takes two seconds: the first SIGINT cannot end it early
+  // (a read that hangs is left at once; an open is not).
+  TTestFs fs({{.Path = "stuck.bin", .Size = 100, .OpenDelayMs = 2000}});
   KORVANE_REQUIRE_FUSE(fs);
   TCliProcess cli({"-P-", fs.PathOf("stuck.bin")});
   WaitUntilReading(cli, fs.PathOf("stuck.bin"));
@@ -267,7 +274,7 @@ TEST(CliSignals, SecondSigintEndsTheProgramAtOnce) {
   const TCliResult r = cli.Finish();
   // Dead of the signal, without the closing log that a stop would give. (When
   // it dies cannot be measured here: the kernel holds a dying process until
-  // the FUSE read it is in has been answered.)
+  // the FUSE open it is in has been answered.)
   EXPECT_EQ(r.Signal, SIGINT) << "exit code " << r.ExitCode;
   EXPECT_EQ(r.Out.find("小计:"), std::string::npos) << r.Out;
 }

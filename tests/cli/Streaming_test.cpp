@@ -124,7 +124,9 @@ TEST(CliStreaming, LogFileGrowsAsTheRunGoesAndAStopStillClosesIt) {
 }
 
 TEST(CliStreaming, ASecondSigintLeavesTheOlderLogAndNoTemporaryFile) {
-  TTestFs fs({{.Path = "stuck.bin", .Size = 100, .DelayMs = 2000}});
+  // An open the file system holds for two seconds: a read that hangs is
+  // left at once, an open is not, so the first SIGINT cannot end the run.
+  TTestFs fs({{.Path = "stuck.bin", .Size = 100, .OpenDelayMs = 2000}});
   KORVANE_REQUIRE_FUSE(fs);
   TTempDir out;
   ASSERT_TRUE(out.WriteFile("log.txt", "older log"));
@@ -133,8 +135,8 @@ TEST(CliStreaming, ASecondSigintLeavesTheOlderLogAndNoTemporaryFile) {
   for (const auto limit = std::chrono::steady_clock::now() + 20s;
        !cli.HasOpen(fs.PathOf("stuck.bin")) && std::chrono::steady_clock::now() < limit;)
     std::this_thread::sleep_for(5ms);
-  // The read-ahead helper may open the file first: the worker's read, which
-  // the file system holds for two seconds, has begun a moment later.
+  // The read-ahead helper may open the file first: the worker's open has
+  // begun a moment later.
   std::this_thread::sleep_for(300ms);
   kill(cli.Pid(), SIGINT);
   std::this_thread::sleep_for(200ms);

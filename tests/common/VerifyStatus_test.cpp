@@ -12,9 +12,8 @@ void ExpectReady(const TVerifyStatus& s) {
   EXPECT_TRUE(s.LastOkFile.empty() && s.LastErrorFile.empty() && s.LastErrorMessage.empty());
   EXPECT_EQ(s.CurrentFileSize + s.CurrentFilePosition + s.TotalBytes, 0);
   EXPECT_EQ(s.FilesOk + s.FilesError + s.FilesSkipped + s.DirsSkipped, 0);
-  EXPECT_EQ(s.ReadBuffer, nullptr);
   EXPECT_TRUE(s.Log.empty() && s.ErrorList.empty());
-  EXPECT_FALSE(s.FileError || s.Finished || s.SkipFile || s.SkipDirectory || s.Paused);
+  EXPECT_FALSE(s.Finished || s.SkipFile || s.SkipDirectory || s.Paused);
   EXPECT_TRUE(s.Idle);
   EXPECT_EQ(s.StartTime, 0);
   EXPECT_EQ(s.EndTime, 0);
@@ -31,9 +30,6 @@ TEST(VerifyStatus, FreshAndResetStatusAreReady) {
   status.CurrentFileSize = status.CurrentFilePosition = status.TotalBytes = 5;
   status.FilesOk = status.FilesError = status.FilesSkipped = status.DirsSkipped = 1;
   status.LastOkFile = status.LastErrorFile = status.LastErrorMessage = "x";
-  std::byte buffer[4];
-  status.ReadBuffer = buffer;
-  status.FileError = true;
   status.Log = {"a"};
   status.ErrorList = {"b"};
   status.Finished = status.SkipFile = status.SkipDirectory = status.Paused = true;

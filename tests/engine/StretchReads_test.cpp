@@ -87,7 +87,7 @@ TEST(StretchReads, ContentCheckSeesTheFileExactly) {
   for (const std::int32_t unit : {1000, 4096, 1048576}) {
     TCollectingCheck check;
     TVerifierFixture f(unit);
-    TVerifier verifier(f.Status, f.Setup, TVerifier::TNoThread{}, {.Contents = &check});
+    TVerifier verifier(f.Status, f.Setup, f.OwnBuffer(), {.Contents = &check});
     verifier.VerifyFile(probe.Dir.PathOf("data"), static_cast<std::int64_t>(content.size()), 0);
     EXPECT_TRUE(check.Sink.Bytes == content) << unit;
     verifier.VerifyFile(sparse, 3 * MiB, 0);

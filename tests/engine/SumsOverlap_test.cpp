@@ -130,10 +130,9 @@ TEST(SumsOverlap, AFileThatIsNotReadThroughLeavesTheNextDigestAlone) {
   setup.PositionError = true;
   setup.ReadUnit = 4096;
   std::vector<std::byte> buffer(1 << 20);
-  status.ReadBuffer = buffer.data();
-  status.ReadBufferSize = buffer.size();
   {
-    TVerifier verifier(status, setup, TVerifier::TNoThread{}, {.Cached = true, .Contents = &sums});
+    TVerifier verifier(status, setup, TVerifier::TNoThread{buffer.data(), buffer.size()},
+                       {.Cached = true, .Contents = &sums});
     verifier.VerifyFile(fs.PathOf("fails.bin"), Size, 0);
     status.SkipFile = true;
     verifier.VerifyFile(fs.PathOf("skipped.bin"), Size, 0);

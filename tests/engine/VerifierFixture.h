@@ -15,9 +15,8 @@ class TVerifierFixture {
       : Setup(Dir.PathOf("KORVANE.INI")), Buffer(1 << 20) {
     Setup.PositionError = true;
     Setup.ReadUnit = readUnit;
-    Status.ReadBuffer = Buffer.data();
-    Status.ReadBufferSize = Buffer.size();
   }
+  TVerifier::TNoThread OwnBuffer() { return {Buffer.data(), Buffer.size()}; }
 
   // The log lines written since the given line.
   std::vector<std::string> LogFrom(std::size_t first = 0) const {
@@ -55,5 +54,5 @@ class TVerifierFixture {
   TVerifyStatus Status;
   TVerifySetupInfo Setup;
   std::vector<std::byte> Buffer;
-  TVerifier Verifier{Status, Setup, TVerifier::TNoThread{}};
+  TVerifier Verifier{Status, Setup, OwnBuffer()};
 };

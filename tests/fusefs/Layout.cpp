@@ -55,6 +55,20 @@ std::optional<std::vector<std::string>> SplitPath(const std::string& relative) {
   }
 }
 
+// "START-END:MS"
+bool ParseSlowRegion(const std::string& value, TLayoutNode& node) {
+  const std::size_t dash = value.find('-');
+  const std::size_t colon = value.find(':');
+  TLayoutNode::TSlowRegion region;
+  const bool ok = dash != std::string::npos && colon != std::string::npos && dash < colon &&
+                  ParseNumber(value.substr(0, dash), region.Start) &&
+                  ParseNumber(value.substr(dash + 1, colon - dash - 1), region.End) &&
+                  ParseNumber(value.substr(colon + 1), region.DelayMs) && 0 <= region.Start &&
+                  region.Start < region.End && region.DelayMs >= 0;
+  if (ok) node.SlowRegions.push_back(region);
+  return ok;
+}
+
 }  // namespace
 
 TLayout::TLayout() {
@@ -105,10 +119,14 @@ std::string TLayout::LoadLine(const std::string& line) {
       ok = dash != std::string::npos && ParseNumber(value->substr(0, dash), start) &&
            ParseNumber(value->substr(dash + 1), end) && 0 <= start && start < end;
       if (ok) node.BadRanges.emplace_back(start, end);
+    } else if (key == "slow") {
+      ok = ParseSlowRegion(*value, node);
     } else if (key == "actual_size") {
       ok = ParseNumber(*value, actualSize);
     } else if (key == "delay_ms") {
       ok = ParseNumber(*value, node.DelayMs) && node.DelayMs >= 0;
+    } else if (key == "open_delay_ms") {
+      ok = ParseNumber(*value, node.OpenDelayMs) && node.OpenDelayMs >= 0;
     } else if (key == "good_reads") {
       ok = ParseNumber(*value, node.GoodReads) && node.GoodReads >= 0;
     } else if (key == "mode") {
@@ -170,6 +188,14 @@ std::string TLayout::AddNode(const std::string& relative, const TLayoutNode& nod
 const TLayoutNode* TLayout::Find(const std::string& path) const {
   const auto found = Nodes.find(path);
   return found == Nodes.end() ? nullptr : &found->second;
+}
+
+int ReadDelayMs(const TLayoutNode& node, std::size_t size, std::int64_t offset) {
+  int delay = node.DelayMs;
+  const auto end = offset + static_cast<std::int64_t>(size);
+  for (const TLayoutNode::TSlowRegion& region : node.SlowRegions)
+    if (offset < region.End && region.Start < end) delay = std::max(delay, region.DelayMs);
+  return delay;
 }
 
 int ReadNode(const TLayoutNode& node, char* buffer, std::size_t size, std::int64_t offset) {

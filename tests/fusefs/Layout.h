@@ -6,6 +6,7 @@
 //   file path=a/b.bin size=5000 error_at=2100 actual_size=3000 delay_ms=200 mode=644 deny_open=1
 //   file path=worn.bin size=5000 good_reads=1
 //   file path=scratched.bin size=9000 bad=100-200 bad=4096-8192
+//   file path=dying.bin size=9000 slow=4096-8192:1500
 //   file path=note.txt content=hello%0Aworld
 //   dir path=empty mode=755
 //   dir path=out writable=1 free=4096 write_error_at=100000
@@ -17,7 +18,9 @@
 // written, truncated, renamed within it and removed. free= is the number of
 // bytes its files may still grow by (a write that does not fit is cut short,
 // then fails with ENOSPC); writes reaching byte write_error_at of a file
-// fail with EIO.
+// fail with EIO. A read touching a slow=START-END:MS stretch is answered
+// only after MS milliseconds, as a worn area or a hanging sector is;
+// open_delay_ms=MS holds each open of the file as long.
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -34,8 +37,14 @@ struct TLayoutNode {
   std::int64_t ErrorAt = -1;  // reads covering this byte or later ones fail with EIO
   bool DenyOpen = false;
   int DelayMs = 0;
+  int OpenDelayMs = 0;
   int GoodReads = -1;         // read requests served before all later ones fail with EIO; -1: all
   std::vector<std::pair<std::int64_t, std::int64_t>> BadRanges;  // [start, end), EIO
+  struct TSlowRegion {
+    std::int64_t Start = 0, End = 0;  // [start, end)
+    int DelayMs = 0;
+  };
+  std::vector<TSlowRegion> SlowRegions;
   std::optional<std::string> Content;
   std::vector<std::string> Children;  // in the order the layout named them
   bool Writable = false;              // directories only
@@ -76,3 +85,5 @@ class TLayout {
 // Serves one read request: the number of bytes placed in buffer, or a
 // negative errno.
 int ReadNode(const TLayoutNode& node, char* buffer, std::size_t size, std::int64_t offset);
+// How long a read request waits before it is answered.
+int ReadDelayMs(const TLayoutNode& node, std::size_t size, std::int64_t offset);

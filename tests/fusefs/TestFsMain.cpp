@@ -1,5 +1,5 @@
 // korvane_testfs --layout FILE [--watch-fd N] [--record FILE] [--kernel-cache]
-//                [fuse options] MOUNTPOINT
+//                [--threads] [fuse options] MOUNTPOINT
 //
 // A FUSE filesystem whose files fail the way worn media do, so that the
 // engine's tests meet real I/O errors through the real system calls. It is
@@ -9,13 +9,17 @@
 // request served ("read /a/b OFFSET SIZE"), written before the request is
 // answered. --kernel-cache lets the kernel keep file data in its page cache
 // across opens, as it does for a disk, instead of passing every read on.
-// It always runs in the foreground and single-threaded: the tests start it
-// as a child process and expect requests to be answered in order.
+// It always runs in the foreground and, unless --threads is given,
+// single-threaded: the tests start it as a child process and expect
+// requests to be answered in order. --threads answers each request on a
+// thread of its own, so that one read held in a slow region does not hold
+// up the rest of the mount, as on a disk where one sector hangs.
 // Exit status: 0 after unmounting; EX_USAGE, EX_NOINPUT or EX_DATAERR when
 // the command line or the layout is at fault (a fault of the test, never of
 // the machine); anything else is libfuse failing to mount or serve.
 #define FUSE_USE_VERSION 31
 #include <fuse.h>
+#include <fuse_lowlevel.h>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -30,6 +34,7 @@
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -45,6 +50,8 @@ struct TFsState {
   int WatchFd = -1;
   int RecordFd = -1;
   bool KernelCache = false;
+  // Guards the layout's changes and the counts with --threads.
+  std::mutex Mutex;
   std::map<std::string, int> ReadsServed;
 };
 
@@ -90,6 +97,9 @@ void* Init(fuse_conn_info*, fuse_config* config) {
   // mount, as on a disk: one the kernel forgets under memory pressure must
   // not come back as another file.
   config->remember = -1;
+  // The kernel's interrupt of a request reaches the thread serving it as
+  // SIGUSR1 (see HoldRequest); main() gives the signal a handler.
+  config->intr = 1;
   // Started only now: libfuse has installed its signal handlers by the time
   // the first request is served, so SIGTERM always means a clean unmount.
   if (state.WatchFd >= 0) WatchParent(state.WatchFd);
@@ -125,32 +135,55 @@ int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_fi
   return 0;
 }
 
+// Waits in short steps, so that an unmount or SIGTERM ends even a request
+// held for minutes at once. True when the caller gave up on it (with
+// --threads, a process that ends while its read hangs): the request is
+// then answered with EINTR, as a driver answers an aborted transfer.
+bool HoldRequest(int delayMs) {
+  if (delayMs <= 0) return false;
+  fuse_session* session = fuse_get_session(fuse_get_context()->fuse);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs);
+  while (std::chrono::steady_clock::now() < until && !fuse_session_exited(session)) {
+    if (fuse_interrupted() != 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(delayMs, 20)));
+  }
+  return false;
+}
+
 int Open(const char* path, fuse_file_info* fi) {
   const TLayoutNode* node = Lookup(path);
   if (node == nullptr) return -ENOENT;
   // Answered here rather than by the kernel's permission check (no
   // default_permissions), so that root is refused as well.
   if (node->DenyOpen) return -EACCES;
+  if (HoldRequest(node->OpenDelayMs)) return -EINTR;
   const bool changes = (fi->flags & O_ACCMODE) != O_RDONLY || (fi->flags & O_TRUNC) != 0;
   if (changes && !State().Layout.InWritableDir(path)) return -EACCES;
   fi->direct_io = State().KernelCache ? 0 : 1;
   fi->keep_cache = State().KernelCache ? 1 : 0;
   Record(std::string("open ") + path);
-  return (fi->flags & O_TRUNC) != 0 ? State().Layout.Truncate(path, 0) : 0;
+  if ((fi->flags & O_TRUNC) == 0) return 0;
+  std::lock_guard hold(State().Mutex);
+  return State().Layout.Truncate(path, 0);
 }
 
 int Create(const char* path, mode_t mode, fuse_file_info* fi) {
   fi->direct_io = 1;
+  std::lock_guard hold(State().Mutex);
   return State().Layout.Create(path, mode);
 }
+
 
 int Read(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info*) {
   const TLayoutNode* node = Lookup(path);
   if (node == nullptr) return -ENOENT;
   Record(std::string("read ") + path + " " + std::to_string(offset) + " " + std::to_string(size));
-  if (node->DelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(node->DelayMs));
+  if (HoldRequest(ReadDelayMs(*node, size, offset))) return -EINTR;
   // A medium that went bad after the copy: what was read once is gone.
-  const int served = State().ReadsServed[path]++;
+  const int served = [path] {
+    std::lock_guard hold(State().Mutex);
+    return State().ReadsServed[path]++;
+  }();
   if (node->GoodReads >= 0 && served >= node->GoodReads) return -EIO;
   return ReadNode(*node, buffer, size, offset);
 }
@@ -167,6 +200,12 @@ int Access(const char* path, int mask) {
 int DenyPath(const char*) { return -EACCES; }
 int DenyTwoPaths(const char*, const char*) { return -EACCES; }
 
+template <class TChange>
+int Locked(TChange change) {
+  std::lock_guard hold(State().Mutex);
+  return change();
+}
+
 fuse_operations Operations() {
   fuse_operations ops{};
   ops.init = Init;
@@ -177,23 +216,23 @@ fuse_operations Operations() {
   ops.access = Access;
   ops.mknod = [](const char*, mode_t, dev_t) { return -EACCES; };
   ops.mkdir = [](const char*, mode_t) { return -EACCES; };
-  ops.unlink = [](const char* path) { return State().Layout.Remove(path); };
+  ops.unlink = [](const char* path) { return Locked([&] { return State().Layout.Remove(path); }); };
   ops.rmdir = DenyPath;
   ops.symlink = DenyTwoPaths;
   ops.link = DenyTwoPaths;
   ops.rename = [](const char* from, const char* to, unsigned flags) {
-    return flags != 0 ? -EINVAL : State().Layout.Rename(from, to);
+    return flags != 0 ? -EINVAL : Locked([&] { return State().Layout.Rename(from, to); });
   };
   ops.chmod = [](const char* path, mode_t mode, fuse_file_info*) {
-    return State().Layout.Chmod(path, mode);
+    return Locked([&] { return State().Layout.Chmod(path, mode); });
   };
   ops.chown = [](const char*, uid_t, gid_t, fuse_file_info*) { return -EACCES; };
   ops.truncate = [](const char* path, off_t size, fuse_file_info*) {
-    return State().Layout.Truncate(path, size);
+    return Locked([&] { return State().Layout.Truncate(path, size); });
   };
   ops.utimens = [](const char*, const auto*, fuse_file_info*) { return -EACCES; };
   ops.write = [](const char* path, const char* data, size_t size, off_t offset, fuse_file_info*) {
-    return State().Layout.Write(path, data, size, offset);
+    return Locked([&] { return State().Layout.Write(path, data, size, offset); });
   };
   ops.create = Create;
   ops.flush = [](const char*, fuse_file_info*) { return 0; };
@@ -216,7 +255,7 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
 int Usage() {
   std::fprintf(stderr,
                "usage: korvane_testfs --layout FILE [--watch-fd N] [--record FILE] "
-               "[--kernel-cache] [fuse options] MOUNTPOINT\n");
+               "[--kernel-cache] [--threads] [fuse options] MOUNTPOINT\n");
   return EX_USAGE;
 }
 
@@ -240,6 +279,8 @@ int main(int argc, char** argv) {
       if (state.RecordFd < 0) return EX_CANTCREAT;
     } else if (arg == "--kernel-cache") {
       state.KernelCache = true;
+    } else if (arg == "--threads") {
+      std::erase(fuseArgs, "-s");
     } else {
       fuseArgs.push_back(arg);
     }
@@ -256,6 +297,12 @@ int main(int argc, char** argv) {
     return EX_DATAERR;
   }
   state.Started = time(nullptr);
+  // Set in Init, intr finds no handler of libfuse's own: without one,
+  // SIGUSR1 would end the process. Without SA_RESTART it cuts a held
+  // request's sleep short.
+  struct sigaction interrupt {};
+  interrupt.sa_handler = [](int) {};
+  sigaction(SIGUSR1, &interrupt, nullptr);
   std::vector<char*> fuseArgv;
   for (std::string& arg : fuseArgs) fuseArgv.push_back(arg.data());
   fuseArgv.push_back(nullptr);

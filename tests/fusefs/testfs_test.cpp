@@ -165,6 +165,27 @@ TEST(TestFs, DelayedReadsTakeTheirTime) {
   EXPECT_GE(took, std::chrono::milliseconds(150));
 }
 
+// With threads, a read held in a slow region holds up nothing else.
+TEST(TestFs, SlowRegionsHoldOnlyTheReadsThatTouchThem) {
+  using namespace std::chrono;
+  TTestFs fs({{.Path = "worn", .Size = 8192, .SlowRegions = {{4096, 4097, 1000}}},
+              {.Path = "other", .Size = 10}},
+             {}, {.Threaded = true});
+  KORVANE_REQUIRE_FUSE(fs);
+  const auto timed = [](const std::string& path, std::int64_t offset, std::size_t size) {
+    const auto start = steady_clock::now();
+    EXPECT_TRUE(ReadAt(path, offset, size).Data == Pattern(offset, size)) << path;
+    return steady_clock::now() - start;
+  };
+  EXPECT_LT(timed(fs.PathOf("worn"), 0, 4096), milliseconds(500));
+  steady_clock::duration held{};
+  std::thread reader([&] { held = timed(fs.PathOf("worn"), 4000, 200); });
+  std::this_thread::sleep_for(milliseconds(100));
+  EXPECT_LT(timed(fs.PathOf("other"), 0, 10), milliseconds(500));
+  reader.join();
+  EXPECT_GE(held, milliseconds(900));
+}
+
 TEST(TestFs, NothingCanBeWrittenEvenByRoot) {
   TTestFs fs({{.Path = "file", .Size = 100}, {.Path = "dir/inner", .Size = 1}});
   KORVANE_REQUIRE_FUSE(fs);

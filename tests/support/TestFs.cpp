@@ -65,9 +65,12 @@ std::string LayoutText(const std::vector<TTestFile>& files, const std::vector<st
     if (file.ErrorAt >= 0) out << " error_at=" << file.ErrorAt;
     if (file.ActualSize >= 0) out << " actual_size=" << file.ActualSize;
     if (file.DelayMs > 0) out << " delay_ms=" << file.DelayMs;
+    if (file.OpenDelayMs > 0) out << " open_delay_ms=" << file.OpenDelayMs;
     if (file.DenyOpen) out << " deny_open=1";
     if (file.GoodReads >= 0) out << " good_reads=" << file.GoodReads;
     for (const auto& [start, end] : file.BadRanges) out << " bad=" << start << '-' << end;
+    for (const auto& slow : file.SlowRegions)
+      out << " slow=" << slow.Start << '-' << slow.End << ':' << slow.DelayMs;
     out << '\n';
   }
   for (const std::string& dir : emptyDirs) out << "dir path=" << Escape(dir) << '\n';
@@ -222,6 +225,7 @@ void TTestFs::Mount(const std::string& layoutPath, const TTestFsOptions& options
   std::vector<std::string> args{KORVANE_TESTFS_PATH, "--layout", layoutPath, "--watch-fd", "3",
                                 "--record", WorkDir.PathOf("record.txt")};
   if (options.KernelCache) args.emplace_back("--kernel-cache");
+  if (options.Threaded) args.emplace_back("--threads");
   args.push_back(MountPoint);
   Child = Spawn(args, WorkDir.PathOf("testfs.log"), watchEnd, error);
   close(watchEnd);

@@ -24,9 +24,17 @@ struct TTestFile {
   bool DenyOpen = false;          // open fails with EACCES
   std::int64_t ActualSize = -1;   // data ends here; reads past it return 0 bytes
   int DelayMs = 0;                // each read call sleeps this long
+  int OpenDelayMs = 0;            // each open sleeps this long
   int GoodReads = -1;             // read requests served before all later ones fail with EIO
   // [start, end) stretches whose reads fail with EIO; reads beside them succeed
   std::vector<std::pair<std::int64_t, std::int64_t>> BadRanges{};
+  // A read touching [Start, End) is answered only after DelayMs: a worn
+  // area, or with a long delay a read that hangs in the kernel.
+  struct TSlowRegion {
+    std::int64_t Start = 0, End = 0;
+    int DelayMs = 0;
+  };
+  std::vector<TSlowRegion> SlowRegions{};
   std::optional<std::string> Content{};  // explicit content (Size then = its length)
   unsigned Mode = 0644;
 };
@@ -46,6 +54,10 @@ struct TTestFsOptions {
   // The kernel keeps file data in its page cache across opens, as for a
   // disk; otherwise every read() reaches the filesystem as it was made.
   bool KernelCache = false;
+  // Each request is answered on a thread of its own, so that a held read
+  // does not hold up the rest of the mount; without it, requests are
+  // answered one at a time, in order.
+  bool Threaded = false;
   std::vector<TWritableDir> WritableDirs{};
 };
 
