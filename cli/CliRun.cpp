@@ -179,7 +179,12 @@ std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& argu
   }
   if (args.ResumeFile) {
     extras.State =
-        TResumeState::Open(*args.ResumeFile, setup, args.Cached, args.AllErrors, failure);
+        TResumeState::Open(*args.ResumeFile, setup,
+                           {.Cached = args.Cached,
+                            .AllErrors = args.AllErrors,
+                            .SlowMs = args.SlowMs,
+                            .TimeoutSeconds = args.TimeoutSeconds},
+                           failure);
     if (!extras.State) {
       Complain(failure);
       return ExitUsage;
@@ -196,7 +201,10 @@ std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& argu
                  .AllAttributes = setup.AllFileAttributes,
                  .ReadUnit = setup.PositionError ? setup.ReadUnit : MaxReadUnit,
                  .Cached = args.Cached,
-                 .AllErrors = args.AllErrors};
+                 .AllErrors = args.AllErrors,
+                 .SlowMs = args.SlowMs,
+                 .TimeoutS = args.TimeoutSeconds > 0 ? std::optional<std::int64_t>(args.TimeoutSeconds)
+                                                     : std::nullopt};
   extras.Report = TReportWriter::Open(*args.ReportFile, std::move(run), failure);
   if (extras.Report) return std::nullopt;
   Complain(failure);

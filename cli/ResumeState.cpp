@@ -20,7 +20,7 @@ std::string Dump(const Json& object) {
 
 // What a state must agree on to be resumed: the items, byte for byte, and
 // every option that changes what a check finds or how the log reads.
-Json KeyOf(const TVerifySetupInfo& setup, bool cached, bool allErrors) {
+Json KeyOf(const TVerifySetupInfo& setup, const TResumeChoices& choices) {
   Json items = Json::array();
   for (const std::string& item : setup.VerifyList) {
     const bool literal = setup.LiteralItems.contains(item);
@@ -31,8 +31,10 @@ Json KeyOf(const TVerifySetupInfo& setup, bool cached, bool allErrors) {
           {"all_attributes", setup.AllFileAttributes},
           {"position_error", setup.PositionError},
           {"read_unit", setup.PositionError ? setup.ReadUnit : MaxReadUnit},
-          {"cached", cached},
-          {"all_errors", allErrors}};
+          {"cached", choices.Cached},
+          {"all_errors", choices.AllErrors},
+          {"slow_ms", choices.SlowMs},
+          {"timeout_s", choices.TimeoutSeconds}};
 }
 
 bool Resumable(TFileOutcome outcome) {
@@ -59,6 +61,7 @@ Json LineOf(const TFileRecord& record, std::int64_t position) {
           {"text", record.ErrorText},
           {"bad", bad},
           {"slow", slow},
+          {"times", record.ReadTimes.Counts},
           {"bytes_read", record.BytesRead},
           {"seconds", record.Seconds}};
 }
@@ -79,6 +82,7 @@ TFileRecord RecordOf(const Json& line) {
   record.ErrorText = line.at("text");
   for (const Json& range : line.at("bad")) record.BadRanges.push_back({range[0], range[1], range[2]});
   for (const Json& range : line.at("slow")) record.SlowRanges.push_back({range[0], range[1], range[2]});
+  line.at("times").get_to(record.ReadTimes.Counts);
   record.BytesRead = line.at("bytes_read");
   record.Seconds = line.at("seconds");
   return record;
@@ -105,10 +109,11 @@ TResumeState::TResumeState(std::string fileName, const TVerifySetupInfo& setup)
 TResumeState::~TResumeState() = default;
 
 std::unique_ptr<TResumeState> TResumeState::Open(const std::string& fileName,
-                                                 const TVerifySetupInfo& setup, bool cached,
-                                                 bool allErrors, std::string& failure) {
+                                                 const TVerifySetupInfo& setup,
+                                                 const TResumeChoices& choices,
+                                                 std::string& failure) {
   std::unique_ptr<TResumeState> state(new TResumeState(fileName, setup));
-  const std::string key = Dump(KeyOf(setup, cached, allErrors));
+  const std::string key = Dump(KeyOf(setup, choices));
   int error = 0;
   const std::optional<std::string> content = Platform::ReadWholeFile(fileName, error);
   const bool fresh = !content || content->empty();

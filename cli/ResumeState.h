@@ -21,6 +21,14 @@
 #include "VerifyObserver.h"
 #include "VerifySetupInfo.h"
 
+// The options besides the setup's that change what a check finds.
+struct TResumeChoices {
+  bool Cached = false;
+  bool AllErrors = false;
+  int SlowMs = 0;
+  int TimeoutSeconds = 0;
+};
+
 class TResumeState : public TFinishedFiles, public TVerifyObserver {
  public:
   static constexpr std::chrono::seconds SyncInterval{2};
@@ -31,8 +39,8 @@ class TResumeState : public TFinishedFiles, public TVerifyObserver {
   // cannot be used: it cannot be read or written, or it belongs to other
   // items or options (then it is left as it was).
   static std::unique_ptr<TResumeState> Open(const std::string& fileName,
-                                            const TVerifySetupInfo& setup, bool cached,
-                                            bool allErrors, std::string& failure);
+                                            const TVerifySetupInfo& setup,
+                                            const TResumeChoices& choices, std::string& failure);
   ~TResumeState() override;
 
   const TFileRecord* Find(const std::string& path,

@@ -44,6 +44,10 @@ struct TSlowRange {
 struct TReadTimeHistogram {
   static constexpr std::array<std::int64_t, 5> UpperBoundsMs{5, 20, 50, 150, 500};
   std::array<std::int64_t, UpperBoundsMs.size() + 1> Counts{};
+  TReadTimeHistogram& operator+=(const TReadTimeHistogram& other) {
+    for (std::size_t i = 0; i < Counts.size(); ++i) Counts[i] += other.Counts[i];
+    return *this;
+  }
 };
 
 struct TFileRecord {
@@ -67,6 +71,8 @@ struct TFileRecord {
   std::vector<TBadRange> BadRanges{};
   // Reads slower than the run's threshold, in file order.
   std::vector<TSlowRange> SlowRanges{};
+  // How long this file's reads took; a resumed run adds it to its own.
+  TReadTimeHistogram ReadTimes{};
   std::int64_t BytesRead = 0;
   double Seconds = 0;
 };

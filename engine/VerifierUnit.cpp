@@ -181,8 +181,14 @@ bool TVerifier::ReplayFinished(const std::string& path, const TSearchEntry& entr
       Status.LastErrorMessage = LogText::FailureMessage(*done);
     }
   }
+  CountReadTimes(*done);
   Notify([&](TVerifyObserver& o) { o.FileFinished(*done); });
   return true;
+}
+
+void TVerifier::CountReadTimes(const TFileRecord& record) {
+  ReadTimes += record.ReadTimes;
+  if (!record.SlowRanges.empty()) ++FilesSlow;
 }
 
 bool TVerifier::ReadingInterrupted() const {
@@ -209,7 +215,7 @@ void TVerifier::ReadUnits(TReadFile& file, std::int64_t size, TFileCheck& check)
 void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& check) {
   TStretchReads reads(file, Buffer, BufferSize, ReadUnit(), check.Sink);
   if (Options.AllErrors) reads.ReadPastErrors();
-  reads.TimeReads(Options.SlowRead, ReadTimes);
+  reads.TimeReads(Options.SlowRead, check.Record.ReadTimes);
   if (Reader) reads.CallReadsThrough(*Reader);
   const std::int64_t unit = reads.Unit();
   std::int64_t remaining = size;
@@ -288,7 +294,7 @@ void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
   record.Seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - check.Start).count();
   bool judged = false;
-  if (!record.SlowRanges.empty()) ++FilesSlow;
+  CountReadTimes(record);
   if (check.Failed) {
     RecordError(path, check);
   } else {

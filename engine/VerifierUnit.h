@@ -138,6 +138,7 @@ class TVerifier {
 
   void AnnounceFile(const std::string& path, std::int64_t size, Platform::TAttributes attributes);
   bool ReplayFinished(const std::string& path, const Platform::TSearchEntry& entry);
+  void CountReadTimes(const TFileRecord& record);
   void ReadUnits(Platform::TReadFile& file, std::int64_t size, TFileCheck& check);
   void ReadStretches(Platform::TReadFile& file, std::int64_t size, TFileCheck& check);
   void NoteReadFailure(const TStretchRead& failure, TFileCheck& check);

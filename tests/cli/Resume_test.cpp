@@ -134,7 +134,8 @@ TEST(Resume, StateOfOtherItemsOrOptionsIsRefusedAndLeftAlone) {
   const std::string kept{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   ASSERT_NE(kept.find('\n'), std::string::npos);
   for (const Lines& other : {Lines{"-P1024", fs.Root() + "/*.bin"}, Lines{"-P512", fs.Root() + "/*.*"},
-                             Lines{"-S-", "-P1024", fs.Root() + "/*.*"}}) {
+                             Lines{"-S-", "-P1024", fs.Root() + "/*.*"},
+                             Lines{"--slow=500", "-P1024", fs.Root() + "/*.*"}}) {
     Lines arguments = other;
     arguments.insert(arguments.begin(), "--resume=" + state);
     const TCliResult refused = RunCli(arguments);
