@@ -148,7 +148,8 @@ class TVerifier {
   void RecordOutcome(const std::string& path, TFileCheck& check);
   void RecordError(const std::string& path, TFileCheck& check);
   void JudgeContents(TFileRecord record);
-  void CountFinished(TFileRecord& record, std::optional<TContentFailure> failure);
+  void CountFinished(TFileRecord& record, std::optional<TContentFailure> failure)
+      REQUIRES(Status.Mutex);
   void VerifyFilesNotMet();
 
   TVerifyStatus& Status;
