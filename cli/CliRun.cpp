@@ -213,7 +213,8 @@ std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& argu
 
 // After the run: the report's summary, and the state kept or removed.
 // Returns the exit status, ExitUsage when either could not be written.
-int FinishExtras(TRunExtras& extras, const TVerifyStatus& status, bool logWritten, int exitStatus) {
+int FinishExtras(TRunExtras& extras, const TVerifyStatus& status, bool logWritten, int exitStatus)
+    REQUIRES(status.Mutex) {
   if (extras.State) {
     const std::optional<std::string> failure =
         extras.State->Finish(logWritten && !status.Stopped);
@@ -236,7 +237,7 @@ int FinishExtras(TRunExtras& extras, const TVerifyStatus& status, bool logWritte
 
 // The log shows a directory that could not be searched only as one without
 // matching files; a run that must be trusted says which and why.
-void ReportSearchFailures(const TVerifyStatus& status) {
+void ReportSearchFailures(const TVerifyStatus& status) REQUIRES(status.Mutex) {
   for (const TSearchFailure& failure : status.SearchFailures) {
     Complain("不能搜索目录'" + failure.Directory + "': 错误代码=" + std::to_string(failure.Code) +
              ", " + Platform::SystemErrorText(failure.Code));
@@ -263,6 +264,8 @@ int Run(const TCliArguments& args, const TStringList& arguments) {
   const std::optional<std::string> failure = log->Commit();
   if (failure) Complain(*failure);
   const bool written = !failure;
+  // The worker has ended; the lock is what says so to the lock analysis.
+  TMutexLock hold(status.Mutex);
   ReportSearchFailures(status);
   const bool sumsWritten = sums.Finish(ExitStatusOf(status) == ExitStopped);
   if (args.Verbose) Complain(ReadTimesLine(totals.Kept().ReadTimes));

@@ -20,11 +20,12 @@ int RunCli(const TStringList& arguments);
 
 // After a run: 130 when the log says the user stopped it, 1 when a file or
 // a directory search failed or an item named nothing, otherwise 0.
-int ExitStatusOf(const TVerifyStatus& status);
+int ExitStatusOf(const TVerifyStatus& status) REQUIRES(status.Mutex);
 
 // One message on standard error, after the program's name.
 void Complain(const std::string& text);
 
 // The one line written to standard error at the end; files with slow
 // ranges are counted when there are any.
-std::string SummaryLine(const TVerifyStatus& status, std::int64_t filesSlow = 0);
+std::string SummaryLine(const TVerifyStatus& status, std::int64_t filesSlow = 0)
+    REQUIRES(status.Mutex);

@@ -2,12 +2,10 @@
 
 #include <chrono>
 
-TVerifyStatus::TVerifyStatus() {
-  TMutexLock hold(Mutex);
-  Reset();
-}
+TVerifyStatus::TVerifyStatus() { Reset(); }
 
 void TVerifyStatus::Reset() {
+  TMutexLock hold(Mutex);
   CurrentDirectory.clear();
   CurrentFile.clear();
   CurrentFileSize = 0;

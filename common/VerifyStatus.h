@@ -34,9 +34,9 @@ class TVerifyStatus {
   TVerifyStatus(const TVerifyStatus&) = delete;
   TVerifyStatus& operator=(const TVerifyStatus&) = delete;
 
-  // Every field but Mutex back to its state before a run. Takes no lock:
-  // it is called between runs only.
-  void Reset();
+  // Every field but Mutex back to its state before a run; called between
+  // runs only.
+  void Reset() EXCLUDES(Mutex);
 
   // Sets or clears the pause request and wakes a worker waiting on it.
   void SetPaused(bool paused);
@@ -44,31 +44,33 @@ class TVerifyStatus {
   void WaitWhilePaused() const;
 
   // Guarded by Mutex.
-  std::string CurrentDirectory;
-  std::string CurrentFile;
-  std::int64_t CurrentFileSize = 0;
-  std::int64_t CurrentFilePosition = 0;
-  std::int64_t TotalBytes = 0;
-  std::int32_t FilesOk = 0;
-  std::int32_t FilesError = 0;
-  std::int32_t FilesSkipped = 0;
-  std::int32_t DirsSkipped = 0;
-  std::string LastOkFile;
-  std::string LastErrorFile;
-  std::string LastErrorMessage;
+  std::string CurrentDirectory GUARDED_BY(Mutex);
+  std::string CurrentFile GUARDED_BY(Mutex);
+  std::int64_t CurrentFileSize GUARDED_BY(Mutex) = 0;
+  std::int64_t CurrentFilePosition GUARDED_BY(Mutex) = 0;
+  std::int64_t TotalBytes GUARDED_BY(Mutex) = 0;
+  std::int32_t FilesOk GUARDED_BY(Mutex) = 0;
+  std::int32_t FilesError GUARDED_BY(Mutex) = 0;
+  std::int32_t FilesSkipped GUARDED_BY(Mutex) = 0;
+  std::int32_t DirsSkipped GUARDED_BY(Mutex) = 0;
+  std::string LastOkFile GUARDED_BY(Mutex);
+  std::string LastErrorFile GUARDED_BY(Mutex);
+  std::string LastErrorMessage GUARDED_BY(Mutex);
   // The listed sizes of the files before the current one, whatever their
   // outcome: with CurrentFilePosition, how far the run has come.
-  std::int64_t BytesDone = 0;
+  std::int64_t BytesDone GUARDED_BY(Mutex) = 0;
 
-  TLogStore Log;
+  TLogStore Log GUARDED_BY(Mutex);
+  // The failures the log repeats at its end: during a run the worker's
+  // alone, written and read by its log writer; cleared between runs.
   TLogStore ErrorList;
   // The user stopped the run before it was through.
-  bool Stopped = false;
-  std::vector<TSearchFailure> SearchFailures;
-  std::vector<TMissingItem> MissingItems;
+  bool Stopped GUARDED_BY(Mutex) = false;
+  std::vector<TSearchFailure> SearchFailures GUARDED_BY(Mutex);
+  std::vector<TMissingItem> MissingItems GUARDED_BY(Mutex);
   // Files whose pages stayed in memory after the drop (another process has
   // them mapped): their reads may not have come from the medium.
-  TStringList PagesKeptFiles;
+  TStringList PagesKeptFiles GUARDED_BY(Mutex);
 
   // Crossed between the threads without the lock.
   std::atomic<bool> Finished{false};
@@ -87,8 +89,8 @@ class TVerifyStatus {
   std::atomic<std::int64_t> ReadStartedAt{0};
 
   // Days since 30 December 1899, local time; 0 = not set.
-  double StartTime = 0;
-  double EndTime = 0;
+  double StartTime GUARDED_BY(Mutex) = 0;
+  double EndTime GUARDED_BY(Mutex) = 0;
 
   TMutex Mutex;
 };

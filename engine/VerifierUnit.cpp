@@ -16,7 +16,7 @@ using namespace Platform;
 TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread buffer,
                      TRunOptions options)
     : Status(status),
-      Setup(setup),
+      LiveSetup(&setup),
       Options(std::move(options)),
       Buffer(buffer.Buffer),
       BufferSize(buffer.Size),
@@ -40,10 +40,12 @@ TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread b
 TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions options,
                      TBufferAllocator allocate)
     : TVerifier(status, setup, TNoThread{}, std::move(options)) {
-  if (Setup.PositionError && !IsValidReadUnit(Setup.ReadUnit))
-    throw EVerifyError("读取单位必须在 1 至 1048576 之间.");
   // Taken now: the settings stay the user's, and a window that changes
   // them meanwhile changes nothing in this run.
+  LiveSetup = nullptr;
+  Setup = TakeRunSetup(setup);
+  if (Setup.PositionError && !IsValidReadUnit(Setup.ReadUnit))
+    throw EVerifyError("读取单位必须在 1 至 1048576 之间.");
   RunReadUnit = Setup.PositionError ? Setup.ReadUnit : MaxReadUnit;
   Thread = std::jthread([this, allocate](std::stop_token token) {
     // The thread's own stop request ends the run like Terminate does.
@@ -237,6 +239,7 @@ TAttributes TVerifier::FileAttributeSet() const {
 }
 
 void TVerifier::ScanDirectory(const std::string& path) {
+  if (LiveSetup != nullptr) Setup = TakeRunSetup(*LiveSetup);
   // Many items in one directory (a list of single files) share the way down.
   const std::string start = DirectoryPart(path);
   if (!ItemChain || !ItemChain->StandsAt(start)) ItemChain = std::make_unique<TDirectoryChain>(start);

@@ -23,6 +23,7 @@
 #include "FinishedFiles.h"
 #include "LogWriter.h"
 #include "ReadAhead.h"
+#include "RunSetup.h"
 #include "VerdictQueue.h"
 #include "ReaderThread.h"
 
@@ -75,14 +76,15 @@ struct TRunOptions {
 
 class TVerifier {
  public:
-  // Starts a run over setup's items at once on a thread of its own. The
-  // caller has reset the status. Throws EVerifyError, before anything is
-  // started, when the error position is on and the read unit lies outside
-  // 1..1048576.
+  // Starts a run over setup's items at once on a thread of its own, with a
+  // copy of the settings taken now under their lock. The caller has reset
+  // the status. Throws EVerifyError, before anything is started, when the
+  // error position is on and the read unit lies outside 1..1048576.
   TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions options = {},
             TBufferAllocator allocate = AllocateReadBuffer);
   // For driving single checks from the caller's own thread, with the
-  // caller's read buffer.
+  // caller's read buffer. These follow the settings as they are at each
+  // call: the caller's thread is the one that changes them.
   struct TNoThread {
     std::byte* Buffer = nullptr;
     std::size_t Size = 0;
@@ -146,16 +148,21 @@ class TVerifier {
   void RecordOutcome(const std::string& path, TFileCheck& check);
   void RecordError(const std::string& path, TFileCheck& check);
   void JudgeContents(TFileRecord record);
-  void CountFinished(TFileRecord& record, std::optional<TContentFailure> failure);
+  void CountFinished(TFileRecord& record, std::optional<TContentFailure> failure)
+      REQUIRES(Status.Mutex);
   void VerifyFilesNotMet();
 
   TVerifyStatus& Status;
-  TVerifySetupInfo& Setup;
+  // The settings of single checks, which follow them at each call; null in
+  // a run on its own thread, which works from its copy alone.
+  TVerifySetupInfo* LiveSetup = nullptr;
+  // What the worker knows of the settings: taken when a run starts, or at
+  // each directory check driven from the caller's thread.
+  TRunSetup Setup;
   const TRunOptions Options;
-  // The read unit of a run on its own thread, taken when it starts; 0 for
-  // single checks, which take the settings' unit at each call.
+  // The read unit of a run on its own thread, taken when it starts.
   std::int64_t RunReadUnit = 0;
-  std::int64_t ReadUnit() const { return RunReadUnit > 0 ? RunReadUnit : Setup.ReadUnit; }
+  std::int64_t ReadUnit() const { return LiveSetup ? LiveSetup->ReadUnit : RunReadUnit; }
   // The read buffer: the worker's alone.
   std::byte* Buffer = nullptr;
   std::size_t BufferSize = 0;

@@ -16,7 +16,8 @@ constexpr std::uint64_t CallTimeoutUs = 500'000;
 struct TBusCall {
   sd_bus* Bus = nullptr;
   sd_bus_message* Reply = nullptr;
-  sd_bus_error Error = SD_BUS_ERROR_NULL;
+  // SD_BUS_ERROR_NULL spelt out: the macro is a C compound literal.
+  sd_bus_error Error{nullptr, nullptr, 0};
   ~TBusCall() {
     sd_bus_error_free(&Error);
     sd_bus_message_unref(Reply);

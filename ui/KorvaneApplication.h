@@ -78,14 +78,19 @@ void HandleEvent(Handler&& handler) noexcept {
 // QObject::connect for a window's event handler (a member function or any
 // callable), which then runs under HandleEvent. Signal arguments are passed
 // on when the handler takes them.
+template <typename Slot, typename Receiver, typename... Args>
+void InvokeHandler(const Slot& slot, Receiver* receiver, const Args&... args) {
+  if constexpr (std::is_invocable_v<Slot, Receiver*, const Args&...>)
+    std::invoke(slot, receiver, args...);
+  else
+    std::invoke(slot, receiver);
+}
+
 template <typename Sender, typename Signal, typename Receiver, typename Slot>
 QMetaObject::Connection ConnectEvent(Sender* sender, Signal signal, Receiver* receiver, Slot slot) {
+  // The choice is made outside the lambdas: Clang cannot see the pack of an
+  // enclosing generic lambda from a nested one's constant condition.
   return QObject::connect(sender, signal, receiver, [receiver, slot](const auto&... args) {
-    HandleEvent([&] {
-      if constexpr (std::is_invocable_v<Slot, Receiver*, decltype(args)...>)
-        std::invoke(slot, receiver, args...);
-      else
-        std::invoke(slot, receiver);
-    });
+    HandleEvent([&] { InvokeHandler(slot, receiver, args...); });
   });
 }

@@ -257,7 +257,10 @@ void TMainForm::RunEnded(bool stopped) {
   }
   if (!stopped) {
     // The user may be elsewhere: the desktop tells them too.
-    if (!isActiveWindow()) Notice->RunDone(FVerifyStatus.FilesOk, FVerifyStatus.FilesError);
+    if (!isActiveWindow()) {
+      const TStatusSnapshot shot = TakeSnapshot(FVerifyStatus);
+      Notice->RunDone(shot.FilesOk, shot.FilesError);
+    }
     Message(QStringLiteral("信息"), QStringLiteral("校验完成."), TMessageKind::Information);
   }
   if (ShowSubtotal) ShowSubtotal();

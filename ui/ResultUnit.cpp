@@ -120,7 +120,10 @@ void TResultForm::keyPressEvent(QKeyEvent* event) {
 }
 
 void TResultForm::FormActivate() {
-  const TSubtotalValues values = SubtotalValues(FVerifyStatus, Platform::LongTimeFormat());
+  const TSubtotalValues values = [this] {
+    TMutexLock hold(FVerifyStatus.Mutex);
+    return SubtotalValues(FVerifyStatus, Platform::LongTimeFormat());
+  }();
   const std::pair<QLabel*, const std::string*> labels[] = {
       {TotalFilesLabel, &values.TotalFiles}, {TotalBytesLabel, &values.TotalBytes},
       {TotalTimeLabel, &values.TotalTime},   {FilesOkLabel, &values.FilesOk},

@@ -23,7 +23,8 @@ class TCubicLabel;
 struct TSubtotalValues {
   std::string TotalFiles, TotalBytes, TotalTime, FilesOk, FilesError, FilesSkipped, DirsSkipped;
 };
-TSubtotalValues SubtotalValues(const TVerifyStatus& status, std::string_view timeFormat);
+TSubtotalValues SubtotalValues(const TVerifyStatus& status, std::string_view timeFormat)
+    REQUIRES(status.Mutex);
 
 class TResultForm : public QDialog {
   Q_OBJECT

@@ -136,6 +136,7 @@ void TViewLogForm::SaveLogButtonClick() {
   if (fileName.isEmpty()) return;
   try {
     const TWaitCursor waiting;
+    TMutexLock hold(FVerifyStatus.Mutex);
     SaveLogFile(FVerifyStatus.Log, QFile::encodeName(fileName).toStdString());
     // The next save starts where this one went.
     SaveDialog->setDirectory(QFileInfo(fileName).absolutePath());

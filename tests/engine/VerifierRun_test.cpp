@@ -191,3 +191,30 @@ TEST(VerifierRun, DestroyingARunningVerifierStopsIt) {
   EXPECT_TRUE(run.Status.Finished && run.Status.Idle);
   EXPECT_EQ(run.Status.Log[run.Status.Log.size() - 10], "进程被用户中止.");
 }
+
+TEST(VerifierRun, SettingsChangedDuringARunLeaveTheRunAsItStarted) {
+  TTestFs fs({{.Path = "slow", .Size = 200 * 1024, .DelayMs = 5}, {.Path = "next", .Size = 10}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TRun run;
+  run.Setup.VerifyList = {fs.PathOf("slow"), fs.PathOf("next")};
+  run.Setup.PositionError = true;
+  run.Setup.ReadUnit = 4096;
+  TVerifier verifier(run.Status, run.Setup);
+  for (;;) {
+    TMutexLock hold(run.Status.Mutex);
+    if (run.Status.CurrentFile == "slow" && run.Status.CurrentFilePosition > 0) break;
+    std::this_thread::sleep_for(1ms);
+  }
+  {
+    // What the windows do when the user chooses again during a run.
+    TMutexLock hold(run.Setup.Mutex);
+    run.Setup.VerifyList.clear();
+    run.Setup.ReadUnit = 0;
+    run.Setup.AllSubdirectories = true;
+  }
+  verifier.WaitFor();
+  TMutexLock hold(run.Status.Mutex);
+  EXPECT_EQ(run.Status.FilesOk, 2);
+  EXPECT_EQ(run.Status.FilesError, 0);
+  EXPECT_EQ(run.Status.TotalBytes, 200 * 1024 + 10);
+}
