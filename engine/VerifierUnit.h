@@ -141,6 +141,10 @@ class TVerifier {
   void CountReadTimes(const TFileRecord& record);
   void ReadUnits(Platform::TReadFile& file, std::int64_t size, TFileCheck& check);
   void ReadStretches(Platform::TReadFile& file, std::int64_t size, TFileCheck& check);
+  std::int64_t GoOnFromPartRead(Platform::TReadFile& file, TStretchReads& reads,
+                                TFileCheck& check, TStretchRead& first);
+  void NoteProgress(const TStretchReads& reads, const TStretchRead& first, std::int64_t at,
+                    TFileCheck& check);
   void NoteReadFailure(const TStretchRead& failure, TFileCheck& check);
   bool ReadingInterrupted() const;
   void RecordOutcome(const std::string& path, TFileCheck& check);

@@ -5,6 +5,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -146,4 +147,45 @@ TEST(Resume, StateOfOtherItemsOrOptionsIsRefusedAndLeftAlone) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), std::istreambuf_iterator<char>()),
               kept);
   }
+}
+
+// A large file stopped halfway goes on where it was: its reads add up to
+// the file, and only the read under way at each stop is made twice (a
+// stop leaves it at once, as for a read that hangs).
+TEST(Resume, AFileStoppedHalfwayGoesOnFromThere) {
+  constexpr std::int64_t Size = std::int64_t{8} << 20, Stretch = std::int64_t{1} << 20;
+  TTestFs fs({{.Path = "a.bin", .Size = 900}, {.Path = "big.bin", .Size = Size, .DelayMs = 30},
+              {.Path = "z.bin", .Size = 900}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TTempDir dir;
+  const std::string report = dir.PathOf("report.jsonl"), state = dir.PathOf("state");
+  const Lines arguments = {"--report=" + report, "--resume=" + state, "-P1048576", fs.Root() + "/*.*"};
+  const TRun whole = Finished(RunCli(arguments), report);
+  ASSERT_EQ(whole.Result.ExitCode, 0) << whole.Result.Err;
+  const std::size_t wholeReads = fs.ReadRanges("big.bin").size();
+
+  const std::vector<int> signals = {SIGINT, SIGTERM};
+  for (const int signal : signals) {
+    const std::size_t before = fs.ReadRanges("big.bin").size();
+    TCliProcess cli(arguments);
+    while (fs.ReadRanges("big.bin").size() < before + wholeReads / 3)
+      std::this_thread::sleep_for(2ms);
+    kill(cli.Pid(), signal);
+    EXPECT_EQ(cli.Finish().ExitCode, 130) << signal;
+  }
+  const TRun resumed = Finished(RunCli(arguments), report);
+  EXPECT_EQ(resumed.Log, whole.Log);
+  EXPECT_EQ(resumed.Report, whole.Report);
+
+  // Each byte once across the three runs, but for a stretch at each stop.
+  std::vector<std::pair<std::int64_t, std::int64_t>> reads = fs.ReadRanges("big.bin");
+  reads.erase(reads.begin(), reads.begin() + static_cast<std::ptrdiff_t>(wholeReads));
+  std::sort(reads.begin(), reads.end());
+  std::int64_t covered = 0, twice = 0;
+  for (const auto& [from, to] : reads) {
+    twice += std::max<std::int64_t>(0, std::min(covered, to) - from);
+    covered = std::max(covered, to);
+  }
+  EXPECT_EQ(covered, Size);
+  EXPECT_LE(twice, Stretch * static_cast<std::int64_t>(signals.size()));
 }
