@@ -68,8 +68,9 @@ struct TRunOptions {
   // Who takes the run's events and file records. None: the log goes into
   // the status, where the windows read it.
   std::vector<TVerifyObserver*> Observers{};
-  // Files an interrupted run has checked already: not read again. Owned by
-  // the caller. Null: none.
+  // Files an interrupted run has checked already: not read again; and
+  // files it read part of: read on from there. Owned by the caller. Null:
+  // none.
   const TFinishedFiles* Finished = nullptr;
 };
 
