@@ -8,6 +8,7 @@
 // interrupted run goes on within the file it was in; lines are put on the medium at least every 2 seconds and every 1,000
 // files: a kill or a power cut costs at most those, and a torn last line
 // is passed over. A run that completes removes the file.
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -51,8 +52,11 @@ class TResumeState : public TFinishedFiles, public TVerifyObserver {
   void FileFinished(const TFileRecord& record) override;
   void FileProgress(const TFileRecord& soFar) override;
 
-  // Files taken from the state file when it was opened.
-  std::size_t Resumed() const { return Records.size(); }
+  // Files checked through, taken from the state file when it was opened.
+  std::size_t Resumed() const {
+    return static_cast<std::size_t>(std::count_if(
+        Records.begin(), Records.end(), [](const auto& kept) { return kept.second.Record.StoppedAt < 0; }));
+  }
   // After the run. A completed run needs the state no more: the file goes.
   // Otherwise it is put on the medium and kept. On failure, the message.
   std::optional<std::string> Finish(bool completed);
