@@ -37,9 +37,12 @@ Json KeyOf(const TVerifySetupInfo& setup, const TResumeChoices& choices) {
           {"timeout_s", choices.TimeoutSeconds}};
 }
 
-bool Resumable(TFileOutcome outcome) {
+// Files checked through, and files whose reads a stop left part-done.
+bool Resumable(const TFileRecord& record) {
+  const TFileOutcome outcome = record.Outcome;
   return outcome == TFileOutcome::Correct || outcome == TFileOutcome::OpenFailure ||
-         outcome == TFileOutcome::ReadFailure;
+         outcome == TFileOutcome::ReadFailure ||
+         (outcome == TFileOutcome::Stopped && record.StoppedAt > 0);
 }
 
 Json LineOf(const TFileRecord& record, std::int64_t position) {
@@ -48,7 +51,7 @@ Json LineOf(const TFileRecord& record, std::int64_t position) {
     bad.push_back({range.Offset, range.Length, range.Code});
   for (const TSlowRange& range : record.SlowRanges)
     slow.push_back({range.Offset, range.Length, range.Milliseconds});
-  return {{"at", position},
+  Json line = {{"at", position},
           {"path_b64", ToBase64(record.Path)},
           {"dev", record.Found.Device},
           {"ino", record.Found.Inode},
@@ -64,6 +67,8 @@ Json LineOf(const TFileRecord& record, std::int64_t position) {
           {"times", record.ReadTimes.Counts},
           {"bytes_read", record.BytesRead},
           {"seconds", record.Seconds}};
+  if (record.StoppedAt >= 0) line["stopped_at"] = record.StoppedAt;
+  return line;
 }
 
 // Throws nlohmann's exceptions for a line that is not a record.
@@ -76,7 +81,8 @@ TFileRecord RecordOf(const Json& line) {
   record.Found.ModifiedNs = line.at("mtime_ns");
   record.Attributes = line.at("attributes");
   record.Outcome = static_cast<TFileOutcome>(line.at("outcome").get<int>());
-  if (!Resumable(record.Outcome)) throw std::invalid_argument("outcome");
+  record.StoppedAt = line.value("stopped_at", std::int64_t{-1});
+  if (!Resumable(record)) throw std::invalid_argument("outcome");
   record.ErrorPosition = line.at("error_at");
   record.ErrorCode = line.at("code");
   record.ErrorText = line.at("text");
@@ -186,6 +192,19 @@ void TResumeState::Keep(TFileRecord record, const std::vector<std::uint64_t>& de
 
 const TFileRecord* TResumeState::Find(const std::string& path,
                                       const Platform::TFileIdentity& found) const {
+  const TFileRecord* record = Match(path, found);
+  return record != nullptr && record->StoppedAt < 0 ? record : nullptr;
+}
+
+const TFileRecord* TResumeState::PartRead(const std::string& path,
+                                          const Platform::TFileIdentity& found) const {
+  const TFileRecord* record = Match(path, found);
+  return record != nullptr && record->StoppedAt >= 0 ? record : nullptr;
+}
+
+// The record kept of the file at path, when it is the same file still.
+const TFileRecord* TResumeState::Match(const std::string& path,
+                                       const Platform::TFileIdentity& found) const {
   const auto kept = Records.find(path);
   if (kept == Records.end() || found.Inode == 0) return nullptr;
   const Platform::TFileIdentity& then = kept->second.Record.Found;
@@ -202,11 +221,19 @@ void TResumeState::FileFinished(const TFileRecord& record) {
   // A record handed on from this state is in the file already.
   const auto kept = Records.find(record.Path);
   if (kept != Records.end() && &kept->second.Record == &record) return;
-  if (!Resumable(record.Outcome)) return;
+  if (!Resumable(record)) return;
   if (record.Outcome != TFileOutcome::Correct && Platform::MediumGone(record.ErrorCode)) {
     ++MediumGone;
     return;
   }
+  Write(record, position);
+}
+
+// A line for the file in progress: a later line of the file, part-read or
+// checked through, stands in for it.
+void TResumeState::FileProgress(const TFileRecord& soFar) { Write(soFar, Position); }
+
+void TResumeState::Write(const TFileRecord& record, std::int64_t position) {
   if (record.Found.Inode == 0) return;
   if (const int code = Journal.Append(Dump(LineOf(record, position)) + "\n")) WriteError = code;
   if (++Unsynced >= SyncFiles) {

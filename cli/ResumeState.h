@@ -4,9 +4,11 @@
 // options, then holds one line for each file checked, with its record,
 // keyed by device, inode, size and modification time, so that a file
 // changed since is checked again. Lines are appended as the files are
-// checked and put on the medium at least every 2 seconds and every 1,000
+// checked, and for a large file also as it is read, so that an
+// interrupted run goes on within the file it was in; lines are put on the medium at least every 2 seconds and every 1,000
 // files: a kill or a power cut costs at most those, and a torn last line
 // is passed over. A run that completes removes the file.
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -45,10 +47,16 @@ class TResumeState : public TFinishedFiles, public TVerifyObserver {
 
   const TFileRecord* Find(const std::string& path,
                           const Platform::TFileIdentity& found) const override;
+  const TFileRecord* PartRead(const std::string& path,
+                              const Platform::TFileIdentity& found) const override;
   void FileFinished(const TFileRecord& record) override;
+  void FileProgress(const TFileRecord& soFar) override;
 
-  // Files taken from the state file when it was opened.
-  std::size_t Resumed() const { return Records.size(); }
+  // Files checked through, taken from the state file when it was opened.
+  std::size_t Resumed() const {
+    return static_cast<std::size_t>(std::count_if(
+        Records.begin(), Records.end(), [](const auto& kept) { return kept.second.Record.StoppedAt < 0; }));
+  }
   // After the run. A completed run needs the state no more: the file goes.
   // Otherwise it is put on the medium and kept. On failure, the message.
   std::optional<std::string> Finish(bool completed);
@@ -68,6 +76,8 @@ class TResumeState : public TFinishedFiles, public TVerifyObserver {
   bool Load(const std::string& content, const std::string& key, std::string& failure);
   void Keep(TFileRecord record, const std::vector<std::uint64_t>& devices);
   void SyncIfWritten();
+  const TFileRecord* Match(const std::string& path, const Platform::TFileIdentity& found) const;
+  void Write(const TFileRecord& record, std::int64_t position);
 
   const std::string FileName;
   // The device of each item's directory in this run.

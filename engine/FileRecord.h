@@ -74,6 +74,10 @@ struct TFileRecord {
   // How long this file's reads took; a resumed run adds it to its own.
   TReadTimeHistogram ReadTimes{};
   std::int64_t BytesRead = 0;
+  // A file the run's end left part-read: the position its reads had come
+  // to, a whole number of read units, with everything above as found up
+  // to there, so that a resumed run can go on from it. -1 for the rest.
+  std::int64_t StoppedAt = -1;
   double Seconds = 0;
 };
 

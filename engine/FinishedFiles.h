@@ -17,4 +17,10 @@ class TFinishedFiles {
   // the same time: it must not change anything.
   virtual const TFileRecord* Find(const std::string& path,
                                   const Platform::TFileIdentity& found) const = 0;
+  // The record of a file the earlier run had read part of, the same file
+  // still: its reads go on from record->StoppedAt. Null otherwise.
+  virtual const TFileRecord* PartRead(const std::string& /*path*/,
+                                      const Platform::TFileIdentity& /*found*/) const {
+    return nullptr;
+  }
 };

@@ -146,10 +146,13 @@ std::vector<std::string> TReadAhead::PlanLevel(std::size_t item, const std::stri
 bool TReadAhead::Offer(std::size_t item, const std::string& directory, const TSearchEntry& entry,
                        bool fetch, TDirectoryChain& chain, std::stop_token stop) {
   // Devices and pipes have nothing to read ahead, nor files an earlier run
-  // checked; they still hold a place in the sequence.
+  // checked or began to read (its start is read already); they still hold
+  // a place in the sequence.
+  const std::string path = directory + entry.Name;
   const bool regular = (entry.Attributes & faSysFile) == 0 &&
                        (Plan.Finished == nullptr ||
-                        Plan.Finished->Find(directory + entry.Name, entry.Identity) == nullptr);
+                        (Plan.Finished->Find(path, entry.Identity) == nullptr &&
+                         Plan.Finished->PartRead(path, entry.Identity) == nullptr));
   const std::int64_t bytes = regular && fetch ? std::min(entry.Size, Plan.Window.BytesPerFile) : 0;
   std::unique_lock lock(Mutex);
   if (!WaitForTurn(lock, bytes, stop) || Leaving(item, directory)) return false;

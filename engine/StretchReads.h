@@ -72,6 +72,13 @@ class TStretchReads {
   // Counts bytes of a hole as read, all zeros; the code of the failing
   // call when the position cannot be moved past them.
   int PassOverHole(std::int64_t bytes);
+  // Goes on from where an earlier check of the file left off: its bytes
+  // read, bad and slow ranges count as this check's own.
+  void GoOnFrom(const TFileRecord& soFar) {
+    Delivered = soFar.BytesRead;
+    Bad = soFar.BadRanges;
+    Slow = soFar.SlowRanges;
+  }
   // Bytes read (or passed over as holes) from the start, each once.
   std::int64_t BytesRead() const { return Delivered; }
 

@@ -20,8 +20,22 @@ struct TVerifier::TFileCheck {
   bool TimedOut = false;  // a read was left on the run's time limit
   bool Failed = false;    // could not be opened or read
   TDataSink* Sink = nullptr;  // where the bytes read go besides the buffer
+  // What an interrupted run found of the file, when the reads go on from it.
+  const TFileRecord* PartRead = nullptr;
   std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
+  // When and where the reads so far were last handed on as progress.
+  std::chrono::steady_clock::time_point NotedAt = Start;
+  std::int64_t NotedPosition = 0;
 };
+
+namespace {
+
+// How often a long file's progress is handed on: a run killed outright
+// then reads again at most this much of the file it was in.
+constexpr std::chrono::seconds ProgressInterval{2};
+constexpr std::int64_t ProgressBytes = std::int64_t{64} << 20;
+
+}  // namespace
 
 void TVerifier::VerifyFile(const std::string& path, std::int64_t size, TAttributes attributes) {
   CheckFile(nullptr, path, size, attributes);
@@ -39,6 +53,9 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
   check.Record.Attributes = attributes;
   check.Record.Found = found;
   if (Options.Contents != nullptr) check.Sink = Options.Contents->BeginFile(path);
+  // A content check needs every byte: such a file is read from its start.
+  if (Options.Finished != nullptr && check.Sink == nullptr && found.Inode != 0)
+    check.PartRead = Options.Finished->PartRead(path, found);
   // A device, FIFO or socket has no bytes a check could read, and opening
   // one has effects of its own (a watchdog starts, a serial line toggles):
   // it is never opened, and is correct as a file of length 0.
@@ -156,15 +173,15 @@ void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& ch
   reads.TimeReads(Options.SlowRead, check.Record.ReadTimes);
   if (Reader) reads.CallReadsThrough(*Reader);
   const std::int64_t unit = reads.Unit();
-  std::int64_t remaining = size;
+  TStretchRead failure, first;
+  std::int64_t remaining = size - GoOnFromPartRead(file, reads, check, first);
   // Holes hold nothing on the medium: whole units inside one are passed
   // over, so an 8 TiB file with little data takes as long as its data. A
   // unit that touches data is read as always, so an error is reported at
   // the very position unit reads give.
   const bool sparse = file.MayHaveHoles();
   TReadFile::TDataStretch data;
-  if (sparse) data = file.DataStretchFrom(0);
-  TStretchRead failure, first;
+  if (sparse) data = file.DataStretchFrom(size - remaining);
   while (remaining > 0 && failure.Ok && !ReadingInterrupted()) {
     Status.WaitWhilePaused();
     const std::int64_t at = size - remaining;
@@ -183,7 +200,10 @@ void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& ch
     }
     // Left on a skip or a stop: the outcome is theirs. Left on the time
     // limit: the file failed there, and nothing more of it can be read.
-    if (failure.LeftBehind && !Reader->TimedOut()) break;
+    if (failure.LeftBehind && !Reader->TimedOut()) {
+      check.Record.StoppedAt = at;
+      break;
+    }
     if (failure.LeftBehind) failure.Code = Platform::TimedOutCode();
     if (first.Ok) first = failure;
     // Past a read error only; a file that has ended has no more to read.
@@ -191,14 +211,60 @@ void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& ch
     check.Record.BytesRead = reads.BytesRead();
     if (!failure.Ok) break;
     remaining -= step;
-    TMutexLock hold(Status.Mutex);
-    Status.CurrentFilePosition = size - remaining;
+    {
+      TMutexLock hold(Status.Mutex);
+      Status.CurrentFilePosition = size - remaining;
+    }
+    if (remaining > 0) NoteProgress(reads, first, size - remaining, check);
   }
   check.Record.BadRanges = reads.BadRanges();
   check.Record.SlowRanges = reads.SlowRanges();
+  // Only a stop leaves a file part-read; the check of a skipped one is over.
+  if (Terminated() && remaining > 0 && failure.Ok) check.Record.StoppedAt = size - remaining;
+  if (check.Record.StoppedAt <= 0 || !Terminated()) check.Record.StoppedAt = -1;
   if (!first.Ok) return NoteReadFailure(first, check);
   // A stop that kept bytes from being read must not pass the file as correct.
   check.CutShortByStop = Terminated() && remaining > 0;
+}
+
+// Where the reads of a file start: where an interrupted run left off, with
+// what it had found taken on, or at 0.
+std::int64_t TVerifier::GoOnFromPartRead(TReadFile& file, TStretchReads& reads, TFileCheck& check,
+                                         TStretchRead& first) {
+  const TFileRecord* soFar = check.PartRead;
+  if (soFar == nullptr || soFar->StoppedAt % reads.Unit() != 0 ||
+      soFar->StoppedAt >= check.Record.Size || file.SeekTo(soFar->StoppedAt) != 0)
+    return 0;
+  reads.GoOnFrom(*soFar);
+  check.Record.ReadTimes = soFar->ReadTimes;
+  if (soFar->Outcome == TFileOutcome::ReadFailure)
+    first = {.Ok = false, .FailedAt = soFar->ErrorPosition, .Code = soFar->ErrorCode};
+  check.NotedPosition = soFar->StoppedAt;
+  TMutexLock hold(Status.Mutex);
+  Status.CurrentFilePosition = soFar->StoppedAt;
+  return soFar->StoppedAt;
+}
+
+// Every few seconds or tens of MiB of a file: what its reads have found up
+// to at, for a run killed outright to go on from.
+void TVerifier::NoteProgress(const TStretchReads& reads, const TStretchRead& first,
+                             std::int64_t at, TFileCheck& check) {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - check.NotedAt < ProgressInterval && at - check.NotedPosition < ProgressBytes) return;
+  check.NotedAt = now;
+  check.NotedPosition = at;
+  TFileRecord soFar = check.Record;
+  soFar.Outcome = first.Ok ? TFileOutcome::Stopped : TFileOutcome::ReadFailure;
+  if (!first.Ok) {
+    soFar.ErrorPosition = first.FailedAt;
+    soFar.ErrorCode = first.Code;
+    soFar.ErrorText = Platform::SystemErrorText(first.Code);
+  }
+  soFar.BadRanges = reads.BadRanges();
+  soFar.SlowRanges = reads.SlowRanges();
+  soFar.BytesRead = reads.BytesRead();
+  soFar.StoppedAt = at;
+  Notify([&](TVerifyObserver& o) { o.FileProgress(soFar); });
 }
 
 // A failed file stays at the unit that failed: a full count would look

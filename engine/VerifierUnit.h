@@ -69,8 +69,9 @@ struct TRunOptions {
   // Who takes the run's events and file records. None: the log goes into
   // the status, where the windows read it.
   std::vector<TVerifyObserver*> Observers{};
-  // Files an interrupted run has checked already: not read again. Owned by
-  // the caller. Null: none.
+  // Files an interrupted run has checked already: not read again; and
+  // files it read part of: read on from there. Owned by the caller. Null:
+  // none.
   const TFinishedFiles* Finished = nullptr;
 };
 
@@ -143,6 +144,10 @@ class TVerifier {
   void CountReadTimes(const TFileRecord& record);
   void ReadUnits(Platform::TReadFile& file, std::int64_t size, TFileCheck& check);
   void ReadStretches(Platform::TReadFile& file, std::int64_t size, TFileCheck& check);
+  std::int64_t GoOnFromPartRead(Platform::TReadFile& file, TStretchReads& reads,
+                                TFileCheck& check, TStretchRead& first);
+  void NoteProgress(const TStretchReads& reads, const TStretchRead& first, std::int64_t at,
+                    TFileCheck& check);
   void NoteReadFailure(const TStretchRead& failure, TFileCheck& check);
   bool ReadingInterrupted() const;
   void RecordOutcome(const std::string& path, TFileCheck& check);

@@ -23,6 +23,10 @@ class TVerifyObserver {
   virtual void FileStarted(std::string_view /*path*/, std::int64_t /*size*/,
                            Platform::TAttributes /*attributes*/) {}
   virtual void FileFinished(const TFileRecord& /*record*/) {}
+  // From time to time while a large file is read: what its reads have
+  // found so far, up to soFar.StoppedAt; a run killed outright can go on
+  // from there.
+  virtual void FileProgress(const TFileRecord& /*soFar*/) {}
   virtual void DirectorySkipped() {}
   virtual void RunStopped() {}
   virtual void RunFinished(const TRunTotals& /*totals*/) {}

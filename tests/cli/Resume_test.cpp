@@ -147,3 +147,41 @@ TEST(Resume, StateOfOtherItemsOrOptionsIsRefusedAndLeftAlone) {
               kept);
   }
 }
+
+// A large file stopped halfway goes on where it was (a stop leaves the read
+// under way at once, as for one that hangs: that read is made again).
+TEST(Resume, AFileStoppedHalfwayGoesOnFromThere) {
+  constexpr std::int64_t Size = std::int64_t{8} << 20;
+  // Every read well inside one band of the read-time histogram.
+  TTestFs fs({{.Path = "a.bin", .Size = 900, .DelayMs = 60},
+              {.Path = "big.bin", .Size = Size, .DelayMs = 60},
+              {.Path = "z.bin", .Size = 900, .DelayMs = 60}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TTempDir dir;
+  const std::string report = dir.PathOf("report.jsonl"), state = dir.PathOf("state");
+  const Lines arguments = {"--report=" + report, "--resume=" + state, "-P1048576", fs.Root() + "/*.*"};
+  const TRun whole = Finished(RunCli(arguments), report);
+  ASSERT_EQ(whole.Result.ExitCode, 0) << whole.Result.Err;
+  const std::size_t wholeReads = fs.ReadRanges("big.bin").size();
+
+  for (const int signal : {SIGINT, SIGTERM}) {
+    const std::size_t before = fs.ReadRanges("big.bin").size();
+    TCliProcess cli(arguments);
+    while (fs.ReadRanges("big.bin").size() < before + wholeReads / 3)
+      std::this_thread::sleep_for(2ms);
+    kill(cli.Pid(), signal);
+    EXPECT_EQ(cli.Finish().ExitCode, 130) << signal;
+  }
+  const TRun resumed = Finished(RunCli(arguments), report);
+  EXPECT_EQ(resumed.Log, whole.Log);
+  EXPECT_EQ(resumed.Report, whole.Report);
+
+  // The bytes asked for across the three runs: what the whole run asked
+  // (the file, its start perhaps also as a read-ahead hint), and the read
+  // under way at each of the two stops (1 MiB) again at most.
+  const auto reads = fs.ReadRanges("big.bin");
+  std::int64_t asked = 0, wholeAsked = 0;
+  for (std::size_t i = 0; i < reads.size(); ++i)
+    (i < wholeReads ? wholeAsked : asked) += reads[i].second - reads[i].first;
+  EXPECT_LE(asked, wholeAsked + (std::int64_t{2} << 20));
+}

@@ -371,3 +371,17 @@ int TTestFs::ReadsServed(const std::string& relative) const {
 }
 
 std::vector<std::string> TTestFs::OpenedFiles() const { return RecordedPaths("open"); }
+
+std::vector<std::pair<std::int64_t, std::int64_t>> TTestFs::ReadRanges(
+    const std::string& relative) const {
+  std::ifstream record(WorkDir.PathOf("record.txt"));
+  std::vector<std::pair<std::int64_t, std::int64_t>> ranges;
+  const std::string prefix = "read /" + relative + " ";
+  for (std::string line; std::getline(record, line);) {
+    if (!line.starts_with(prefix)) continue;
+    std::istringstream numbers(line.substr(prefix.size()));
+    std::int64_t offset = 0, size = 0;
+    if (numbers >> offset >> size) ranges.emplace_back(offset, offset + size);
+  }
+  return ranges;
+}

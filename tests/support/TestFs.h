@@ -94,6 +94,8 @@ class TTestFs {
   // Read requests the filesystem has served for a file (relative path),
   // and every file it has opened, from its own record.
   int ReadsServed(const std::string& relative) const;
+  // The reads asked of a file, in order, as [offset, offset + size).
+  std::vector<std::pair<std::int64_t, std::int64_t>> ReadRanges(const std::string& relative) const;
   std::vector<std::string> OpenedFiles() const;
 
  private:
