@@ -184,11 +184,16 @@ int TReaderThread::Read(TReadFile& file, std::byte* buffer, std::int64_t count,
     ~TClearStart() { At.store(0); }
   } clear{ReadStartedAt};
   if (!WaitForSlot(start)) return ReadLeftBehind;
+  std::int64_t ready = 0;
+  if (ReadIfReady(file, buffer, count, ready)) {
+    done = ready;
+    return 0;
+  }
   if (!Thread.joinable()) StartThread();
   std::unique_lock lock(Job->Mutex);
   Job->Fd = file.Descriptor();
-  Job->Buffer = buffer;
-  Job->Count = count;
+  Job->Buffer = buffer + ready;
+  Job->Count = count - ready;
   Job->Done = false;
   Job->Posted = true;
   Job->Changed.notify_all();
@@ -203,8 +208,21 @@ int TReaderThread::Read(TReadFile& file, std::byte* buffer, std::int64_t count,
       return ReadLeftBehind;
     }
   }
-  done = Job->Bytes;
+  done = ready + Job->Bytes;
   return Job->Code;
+}
+
+// What memory already holds cannot hang: handing it to the thread would
+// only cost two switches between threads, as much as a small file's read.
+bool TReaderThread::ReadIfReady(TReadFile& file, std::byte* buffer, std::int64_t count,
+                                std::int64_t& done) {
+  const std::uint64_t device = file.Identity().Device;
+  if (device != ReadyDevice || !ReadyKnown) {
+    ReadyDevice = device;
+    ReadyKind = file.ReadyReads();
+    ReadyKnown = true;
+  }
+  return file.ReadIfReady(ReadyKind, buffer, count, done);
 }
 
 // Hands the read under way, with the file's descriptor and the buffer, to

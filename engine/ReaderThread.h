@@ -76,6 +76,8 @@ class TReaderThread : public TReadCaller {
   bool Leave(Platform::TReadFile& file);
   bool Expired(std::chrono::steady_clock::time_point start) const;
   void StartThread();
+  bool ReadIfReady(Platform::TReadFile& file, std::byte* buffer, std::int64_t count,
+                   std::int64_t& done);
 
   TReadBuffer Current;
   std::size_t BufferSize;
@@ -87,4 +89,8 @@ class TReaderThread : public TReadCaller {
   std::shared_ptr<TJob> Job;
   std::thread Thread;
   bool LastTimedOut = false;
+  // How reads that must not wait fare on the device read last.
+  std::uint64_t ReadyDevice = 0;
+  Platform::TReadFile::TReadyReads ReadyKind = Platform::TReadFile::TReadyReads::Unknown;
+  bool ReadyKnown = false;
 };

@@ -66,11 +66,13 @@ TFileIdentity IdentityOf(int fd) {
 
 TFileIdentity TDirectoryChain::Identity() const { return IdentityOf(Descriptor()); }
 
-bool TDirectoryChain::InMemory() const {
+bool OnMemoryFileSystem(int fd) {
   struct statfs info {};
-  if (Descriptor() < 0 || fstatfs(Descriptor(), &info) != 0) return false;
+  if (fd < 0 || fstatfs(fd, &info) != 0) return false;
   return info.f_type == TMPFS_MAGIC || info.f_type == RAMFS_MAGIC;
 }
+
+bool TDirectoryChain::InMemory() const { return OnMemoryFileSystem(Descriptor()); }
 
 std::size_t TDirectoryChain::OpenLimitWithin(std::size_t wanted) {
   rlimit limit {};

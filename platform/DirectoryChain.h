@@ -27,6 +27,9 @@ struct TFileIdentity {
 };
 // Of an open descriptor; empty when it cannot be examined.
 TFileIdentity IdentityOf(int fd);
+// Whether an open descriptor's file system keeps its files in memory
+// only (tmpfs, ramfs): reading them never waits for a medium.
+bool OnMemoryFileSystem(int fd);
 // Of what fstat or stat said.
 TFileIdentity IdentityOf(const struct stat& info);
 

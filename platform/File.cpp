@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,6 +29,23 @@ struct TCacheStatRange {
 struct TCacheStat {
   std::uint64_t Cached, Dirty, Writeback, Evicted, RecentlyEvicted;
 };
+
+// Opens the inode an open descriptor refers to afresh, for reading,
+// through /proc. The process's descriptor directory is held open: looking
+// up /proc/self anew for each file cost as much as the rest of the open.
+// A child forked from this process has a directory of its own.
+int OpenAgainForReading(int fd) {
+  static const pid_t owner = getpid();
+  static const int descriptors = open("/proc/self/fd", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const std::string number = std::to_string(fd);
+  int fresh = -1;
+  do {
+    fresh = descriptors >= 0 && getpid() == owner
+                ? openat(descriptors, number.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY)
+                : open(("/proc/self/fd/" + number).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  } while (fresh < 0 && errno == EINTR);
+  return fresh;
+}
 
 }  // namespace
 
@@ -63,10 +81,7 @@ int TReadFile::OpenAt(int dirFd, const char* name) {
   if (error == 0) {
     Opened = IdentityOf(info);
     BlockBytes = static_cast<std::int64_t>(info.st_blocks) * 512;
-    const std::string self = "/proc/self/fd/" + std::to_string(pinned);
-    do {
-      Fd = open(self.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    } while (Fd < 0 && errno == EINTR);
+    Fd = OpenAgainForReading(pinned);
     // Without /proc the name is opened again; it was a regular file a
     // moment ago, and what it is now is checked on the descriptor.
     if (Fd < 0 && errno == ENOENT) {
@@ -104,6 +119,29 @@ int TReadFile::ReadDescriptor(int fd, void* buffer, std::int64_t count, std::int
   return 0;
 }
 
+TReadFile::TReadyReads TReadFile::ReadyReads() const {
+  return OnMemoryFileSystem(Fd) ? TReadyReads::InMemory : TReadyReads::Asked;
+}
+
+bool TReadFile::ReadIfReady(TReadyReads& kind, void* buffer, std::int64_t count, std::int64_t& done) {
+  done = 0;
+  if (Fd < 0 || count <= 0 || kind == TReadyReads::Unknown) return false;
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  // RWF_NOWAIT returns at once with what the cache holds; the pages may be
+  // partly there, so it is asked again until it gives nothing.
+  const int flags = kind == TReadyReads::Asked ? RWF_NOWAIT : 0;
+  while (done < count) {
+    iovec piece{bytes + done, static_cast<std::size_t>(std::min(count - done, MaxChunk))};
+    const ssize_t got = preadv2(Fd, &piece, 1, -1, flags);
+    if (got < 0 && errno == EINTR) continue;
+    // A file system that cannot be asked so says it on the first read.
+    if (got < 0 && errno == EOPNOTSUPP) kind = TReadyReads::Unknown;
+    if (got <= 0) break;
+    done += got;
+  }
+  return done == count;
+}
+
 bool TReadFile::MayHaveHoles() const { return Fd >= 0 && BlockBytes < Opened.Size; }
 
 TReadFile::TDataStretch TReadFile::DataStretchFrom(std::int64_t offset) {
@@ -132,11 +170,7 @@ int TReadFile::SeekTo(std::int64_t offset) {
 
 void TReadFile::ReopenAt(std::int64_t offset) {
   if (Fd < 0) return;
-  const std::string self = "/proc/self/fd/" + std::to_string(Fd);
-  int fresh = -1;
-  do {
-    fresh = open(self.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  } while (fresh < 0 && errno == EINTR);
+  const int fresh = OpenAgainForReading(Fd);
   struct stat info {};
   if (fresh >= 0 && fstat(fresh, &info) == 0 && info.st_dev == Opened.Device &&
       info.st_ino == Opened.Inode) {

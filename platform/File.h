@@ -79,6 +79,23 @@ class TReadFile {
   // read still blocked in the kernel when the check moves on.
   int Release();
 
+  // What a read that must not wait (ReadIfReady) can make of this file.
+  enum class TReadyReads {
+    Asked,      // the system serves what it holds in memory and says when it does not
+    InMemory,   // the file lives in memory (tmpfs, ramfs): every read is ready
+    Unknown,    // the file system cannot tell: only a read that may wait will do
+  };
+  TReadyReads ReadyReads() const;
+  // Reads from the current position what the system can give at once, from
+  // memory, without waiting for the medium, a lock or a server. done
+  // receives what was read; true when count was met. A false return with
+  // done < count leaves the rest to Read, from the position after it; a
+  // failing call, end of file included, tells nothing here and is left to
+  // Read as well, so that every error is met the way the check expects.
+  // kind becomes Unknown when the file system turns out not to answer such
+  // reads.
+  bool ReadIfReady(TReadyReads& kind, void* buffer, std::int64_t count, std::int64_t& done);
+
   // Read's loop on a bare descriptor.
   static int ReadDescriptor(int fd, void* buffer, std::int64_t count, std::int64_t& done);
   static void CloseDescriptor(int fd);

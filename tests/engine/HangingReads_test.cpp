@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "File.h"
 #include "Path.h"
 #include "TempDir.h"
 #include "TestFs.h"
@@ -140,6 +141,8 @@ TEST(HangingReads, ALeftReadEndsAndTheFileIsNeverReadTwiceAtOnce) {
   // A sanitizer's runtime starts a thread of its own with the process's
   // first new thread: it must be there before the count, not after.
   std::thread([] {}).join();
+  // Nor is the process's descriptor directory, held from the first open on.
+  Platform::TReadFile().Open(tree.Fs.PathOf("d/hang.bin"));
   const TProcessCounts before;
   {
     TVerifier verifier(tree.Status, tree.Setup, tree.Options());
