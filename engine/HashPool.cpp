@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "IoPriority.h"
+
 namespace {
 
 // As large as the run's reads, so that one read is one chunk.
@@ -136,6 +138,9 @@ void THashPool::Finish(const std::shared_ptr<TFile>& file) {
 }
 
 void THashPool::Run(std::stop_token stop) {
+  // From a medium the worker's reads must follow each other without a gap;
+  // hashing keeps up in between and catches up from the bytes waiting.
+  Platform::LowerThreadCpuPriority();
   TLock lock(Mutex);
   for (;;) {
     if (!Work.wait(lock, stop, [this] { return NextRunnable() != nullptr; })) return;

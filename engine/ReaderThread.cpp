@@ -198,7 +198,8 @@ int TReaderThread::Read(TReadFile& file, std::byte* buffer, std::int64_t count,
   Job->Posted = true;
   Job->Changed.notify_all();
   lock.unlock();
-  SpinUntil([&] { return Job->Done.load(); });
+  const auto handed = TClock::now();
+  if (AnswersCameQuickly) SpinUntil([&] { return Job->Done.load(); });
   lock.lock();
   while (!Job->Changed.wait_for(lock, Poll, [&] { return Job->Done.load(); })) {
     if (TClock::now() - start < Grace) continue;
@@ -208,6 +209,9 @@ int TReaderThread::Read(TReadFile& file, std::byte* buffer, std::int64_t count,
       return ReadLeftBehind;
     }
   }
+  // Reads from a medium take longer than the spin: looking for their answer
+  // would only take the processors from the threads that hash meanwhile.
+  AnswersCameQuickly = TClock::now() - handed < Spin;
   done = ready + Job->Bytes;
   return Job->Code;
 }

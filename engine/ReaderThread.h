@@ -89,6 +89,7 @@ class TReaderThread : public TReadCaller {
   std::shared_ptr<TJob> Job;
   std::thread Thread;
   bool LastTimedOut = false;
+  bool AnswersCameQuickly = true;  // the last read handed over returned within the spin
   // How reads that must not wait fare on the device read last.
   std::uint64_t ReadyDevice = 0;
   Platform::TReadFile::TReadyReads ReadyKind = Platform::TReadFile::TReadyReads::Unknown;

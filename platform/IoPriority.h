@@ -1,5 +1,5 @@
 #pragma once
-// The calling thread's share of the disk.
+// The calling thread's share of the disk and of the processors.
 namespace Platform {
 
 // Gives the calling thread's disk requests the lowest level of the usual
@@ -10,5 +10,10 @@ namespace Platform {
 // inodes in ahead of the worker. False where the system refuses (the work
 // then simply runs at the usual priority).
 bool LowerThreadIoPriority();
+
+// Makes the calling thread give way on the processors to the process's
+// other threads (nice 10): for work that can wait a moment and catch up,
+// beside threads that keep a medium busy. False where the system refuses.
+bool LowerThreadCpuPriority();
 
 }  // namespace Platform
