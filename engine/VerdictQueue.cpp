@@ -2,8 +2,8 @@
 
 #include <string>
 
-TVerdictQueue::TVerdictQueue(std::vector<TVerifyObserver*> observers, TJudge judge)
-    : Observers(std::move(observers)), Judge(std::move(judge)) {}
+TVerdictQueue::TVerdictQueue(TVerifyObserver& out, TJudge judge)
+    : Out(out), Judge(std::move(judge)) {}
 
 TVerdictQueue::TEntry* TVerdictQueue::Hold(TFileRecord record) {
   std::lock_guard hold(Mutex);
@@ -22,11 +22,6 @@ void TVerdictQueue::Drain() {
   Sent.wait(lock, [this] { return Queue.empty(); });
 }
 
-// Needs Mutex held.
-void TVerdictQueue::Send(const TEvent& event) {
-  for (TVerifyObserver* observer : Observers) event(*observer);
-}
-
 // Needs Mutex held. Sends from the front up to the first file still out.
 void TVerdictQueue::SendDue() {
   while (!Queue.empty()) {
@@ -35,9 +30,9 @@ void TVerdictQueue::SendDue() {
       if (!front.Settled) return;
       TFileRecord& record = *front.Held;
       Judge(record, std::move(front.Failure));
-      Send([&](TVerifyObserver& o) { o.FileFinished(record); });
+      Out.FileFinished(record);
     } else {
-      Send(front.Event);
+      front.Event(Out);
     }
     Queue.pop_front();
   }
@@ -47,7 +42,7 @@ void TVerdictQueue::SendDue() {
 void TVerdictQueue::Pass(TEvent event) {
   std::lock_guard hold(Mutex);
   if (Queue.empty())
-    Send(event);
+    event(Out);
   else
     Queue.push_back(TEntry{std::move(event), std::nullopt, false, std::nullopt});
 }
@@ -78,6 +73,9 @@ void TVerdictQueue::FileStarted(std::string_view path, std::int64_t size,
 }
 void TVerdictQueue::FileFinished(const TFileRecord& record) {
   Pass([record](TVerifyObserver& o) { o.FileFinished(record); });
+}
+void TVerdictQueue::FileProgress(const TFileRecord& soFar) {
+  Pass([soFar](TVerifyObserver& o) { o.FileProgress(soFar); });
 }
 void TVerdictQueue::DirectorySkipped() {
   Pass([](TVerifyObserver& o) { o.DirectorySkipped(); });

@@ -12,7 +12,6 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <vector>
 
 #include "VerifyObserver.h"
 
@@ -28,7 +27,8 @@ class TVerdictQueue final : public TVerifyObserver {
     std::optional<TContentFailure> Failure;
   };
 
-  TVerdictQueue(std::vector<TVerifyObserver*> observers, TJudge judge);
+  // Events leave for out, in order.
+  TVerdictQueue(TVerifyObserver& out, TJudge judge);
 
   // Holds record back until Settle is called with what is returned.
   TEntry* Hold(TFileRecord record);
@@ -44,6 +44,7 @@ class TVerdictQueue final : public TVerifyObserver {
   void FileStarted(std::string_view path, std::int64_t size,
                    Platform::TAttributes attributes) override;
   void FileFinished(const TFileRecord& record) override;
+  void FileProgress(const TFileRecord& soFar) override;
   void DirectorySkipped() override;
   void RunStopped() override;
   void RunFinished(const TRunTotals& totals) override;
@@ -52,9 +53,8 @@ class TVerdictQueue final : public TVerifyObserver {
   using TLock = std::unique_lock<std::mutex>;
   void Pass(TEvent event);
   void SendDue();
-  void Send(const TEvent& event);
 
-  const std::vector<TVerifyObserver*> Observers;
+  TVerifyObserver& Out;
   const TJudge Judge;
   std::mutex Mutex;
   std::condition_variable Sent;

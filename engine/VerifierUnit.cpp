@@ -19,21 +19,23 @@ TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread b
       LiveSetup(&setup),
       Options(std::move(options)),
       Buffer(buffer.Buffer),
-      BufferSize(buffer.Size),
-      Observers(Options.Observers) {
-  if (Observers.empty()) {
+      BufferSize(buffer.Size) {
+  std::vector<TVerifyObserver*> observers = Options.Observers;
+  if (observers.empty()) {
     StatusLines = std::make_unique<TStatusLines>(Status);
     StatusErrorList = std::make_unique<TStoreLines>(Status.ErrorList);
     StatusLog = std::make_unique<TLogWriter>(*StatusLines, *StatusErrorList);
-    Observers.push_back(StatusLog.get());
+    observers.push_back(StatusLog.get());
   }
+  Observers = std::make_unique<TObserverFanOut>(std::move(observers));
+  Events = Observers.get();
   if (Options.Contents != nullptr) {
     Verdicts = std::make_unique<TVerdictQueue>(
-        Observers, [this](TFileRecord& record, std::optional<TContentFailure> failure) {
+        *Observers, [this](TFileRecord& record, std::optional<TContentFailure> failure) {
           TMutexLock hold(Status.Mutex);
           CountFinished(record, std::move(failure));
         });
-    Observers = {Verdicts.get()};
+    Events = Verdicts.get();
   }
 }
 

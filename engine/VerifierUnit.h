@@ -24,6 +24,7 @@
 #include "LogWriter.h"
 #include "ReadAhead.h"
 #include "RunSetup.h"
+#include "ObserverFanOut.h"
 #include "VerdictQueue.h"
 #include "ReaderThread.h"
 
@@ -120,7 +121,7 @@ class TVerifier {
   void CloseLog();
   template <class TEvent>
   void Notify(const TEvent& event) {
-    for (TVerifyObserver* observer : Observers) event(*observer);
+    event(*Events);
   }
   TRunTotals Totals();
 
@@ -175,9 +176,11 @@ class TVerifier {
   std::unique_ptr<TStatusLines> StatusLines;
   std::unique_ptr<TStoreLines> StatusErrorList;
   std::unique_ptr<TLogWriter> StatusLog;
-  std::vector<TVerifyObserver*> Observers;
+  std::unique_ptr<TObserverFanOut> Observers;
   // With a content check: files wait there for their verdicts, in order.
   std::unique_ptr<TVerdictQueue> Verdicts;
+  // Where the run's events go: the verdict queue or else the observers.
+  TVerifyObserver* Events = nullptr;
   // Makes the reads of a run on its own thread, so that the worker can
   // leave one that hangs; used by the worker thread only.
   std::unique_ptr<TReaderThread> Reader;
