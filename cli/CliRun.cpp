@@ -213,8 +213,8 @@ std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& argu
 
 // After the run: the report's summary, and the state kept or removed.
 // Returns the exit status, ExitUsage when either could not be written.
-int FinishExtras(TRunExtras& extras, const TVerifyStatus& status, bool logWritten, int exitStatus)
-    REQUIRES(status.Mutex) {
+int FinishExtras(TRunExtras& extras, const TVerifyStatus& status, const TRunTotals& totals,
+                 bool logWritten, int exitStatus) REQUIRES(status.Mutex) {
   if (extras.State) {
     const std::optional<std::string> failure =
         extras.State->Finish(logWritten && !status.Stopped);
@@ -227,7 +227,7 @@ int FinishExtras(TRunExtras& extras, const TVerifyStatus& status, bool logWritte
     }
   }
   if (extras.Report) {
-    if (const std::optional<std::string> failure = extras.Report->Finish(status.Stopped, exitStatus)) {
+    if (const std::optional<std::string> failure = extras.Report->Finish(totals, status.Stopped, exitStatus)) {
       Complain(*failure);
       exitStatus = ExitUsage;
     }
@@ -275,7 +275,7 @@ int Run(const TCliArguments& args, const TStringList& arguments) {
   // A closed terminal stops a run as Ctrl-C does; the status says which.
   if (exitStatus == ExitStopped && stopSignal == SIGHUP) exitStatus = ExitHungUp;
   if (!written || !sumsWritten) exitStatus = ExitUsage;
-  return FinishExtras(extras, status, written, exitStatus);
+  return FinishExtras(extras, status, totals.Kept(), written, exitStatus);
 }
 
 }  // namespace

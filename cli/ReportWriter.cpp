@@ -213,11 +213,10 @@ void TReportWriter::DirectorySkipped() {
   Queue({.Line = Line(DirectoryObject(Directory, "skipped", 0, ""))});
 }
 
-void TReportWriter::RunFinished(const TRunTotals& totals) { Totals = totals; }
-
-std::optional<std::string> TReportWriter::Finish(bool interrupted, int exitStatus) {
+std::optional<std::string> TReportWriter::Finish(const TRunTotals& totals, bool interrupted,
+                                                 int exitStatus) {
   Writer = {};
-  Queue({.Line = Line(SummaryObject(Totals, interrupted, exitStatus))});
+  Queue({.Line = Line(SummaryObject(totals, interrupted, exitStatus))});
   WriteWaiting();
   if (Failure) Failure = Output.Commit();
   if (Failure) return std::nullopt;

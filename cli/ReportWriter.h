@@ -46,11 +46,10 @@ class TReportWriter : public TVerifyObserver {
   void DirectoryStarted(std::string_view path, Platform::TAttributes attributes) override;
   void FileFinished(const TFileRecord& record) override;
   void DirectorySkipped() override;
-  void RunFinished(const TRunTotals& totals) override;
 
-  // After the run: the summary, with how the program ends; then the file is
-  // closed. On failure, the message for the user.
-  std::optional<std::string> Finish(bool interrupted, int exitStatus);
+  // After the run: the summary of its totals, with how the program ends;
+  // then the file is closed. On failure, the message for the user.
+  std::optional<std::string> Finish(const TRunTotals& totals, bool interrupted, int exitStatus);
   ~TReportWriter() override;
 
  private:
@@ -73,7 +72,6 @@ class TReportWriter : public TVerifyObserver {
   nlohmann::ordered_json PlainFile;  // the last file without an error
   // The run's thread only.
   std::string Directory;  // the directory part of the scan under way
-  TRunTotals Totals{};
   std::mutex Lock;  // guards Waiting
   std::vector<TQueued> Waiting;
   std::jthread Writer;  // last: stopped before the rest goes
