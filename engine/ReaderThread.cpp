@@ -138,10 +138,16 @@ bool TReaderThread::Expired(TClock::time_point start) const {
   return Rules.Timeout.count() > 0 && TClock::now() - start >= Rules.Timeout;
 }
 
-// Waits while as many reads are left behind as the rules allow.
-bool TReaderThread::WaitForSlot(TClock::time_point start) {
+// Waits while as many reads are left behind on the file's device as the
+// rules allow: a dead stick that holds them must not stop the reads of the
+// sound drives beside it.
+bool TReaderThread::WaitForSlot(TClock::time_point start, std::uint64_t device) {
   std::unique_lock lock(Left->Mutex);
-  while (Left->Files.size() >= Rules.MostLeft) {
+  const auto leftOnDevice = [&] {
+    return static_cast<std::size_t>(std::count_if(Left->Files.begin(), Left->Files.end(),
+                                                   [&](const TFileIdentity& f) { return f.Device == device; }));
+  };
+  while (leftOnDevice() >= Rules.MostLeft) {
     if (Interrupted()) return false;
     if (Expired(start)) {
       LastTimedOut = true;
@@ -183,7 +189,7 @@ int TReaderThread::Read(TReadFile& file, std::byte* buffer, std::int64_t count,
     std::atomic<std::int64_t>& At;
     ~TClearStart() { At.store(0); }
   } clear{ReadStartedAt};
-  if (!WaitForSlot(start)) return ReadLeftBehind;
+  if (!WaitForSlot(start, file.Identity().Device)) return ReadLeftBehind;
   std::int64_t ready = 0;
   if (ReadIfReady(file, buffer, count, ready)) {
     done = ready;

@@ -32,10 +32,10 @@ TReadBuffer AllocateReadBuffer(std::size_t size);
 struct TReaderRules {
   // A read blocked this long fails its file; zero: no limit.
   std::chrono::seconds Timeout{0};
-  // Reads left blocked at once. At the limit no new read starts until one
-  // of them returns: the worker waits as for a blocked read of its own, so
-  // skip and stop still act at once, and a medium that hangs every read
-  // does not gather threads without end.
+  // Reads left blocked at once on one device. At the limit no new read
+  // there starts until one of them returns: the worker waits as for a
+  // blocked read of its own, so skip and stop still act at once, and a
+  // medium that hangs every read does not gather threads without end.
   std::size_t MostLeft = 4;
 };
 
@@ -72,7 +72,7 @@ class TReaderThread : public TReadCaller {
   struct TJob;
   struct TLeftReads;
   static void Serve(std::shared_ptr<TJob> job);
-  bool WaitForSlot(std::chrono::steady_clock::time_point start);
+  bool WaitForSlot(std::chrono::steady_clock::time_point start, std::uint64_t device);
   bool Leave(Platform::TReadFile& file);
   bool Expired(std::chrono::steady_clock::time_point start) const;
   void StartThread();

@@ -11,6 +11,7 @@
 
 #include "File.h"
 #include "Path.h"
+#include "ReaderThread.h"
 #include "TempDir.h"
 #include "TestFs.h"
 #include "VerifierUnit.h"
@@ -164,4 +165,34 @@ TEST(HangingReads, ALeftReadEndsAndTheFileIsNeverReadTwiceAtOnce) {
   }
   EXPECT_EQ(after.Threads, before.Threads);
   EXPECT_EQ(after.Descriptors, before.Descriptors);
+}
+
+// Reads left hanging on one drive hold back new reads there only: a file on
+// another drive is read at once, one beside the hanging ones is not begun.
+TEST(HangingReads, ReadsLeftOnOneDriveDoNotHoldBackAnother) {
+  TTestFs fs({{.Path = "hang.bin", .Size = MiB, .SlowRegions = {{0, 1, 3000}}},
+              {.Path = "beside.bin", .Size = 1000}},
+             {}, {.Threaded = true});
+  KORVANE_REQUIRE_FUSE(fs);
+  TTempDir disk;
+  ASSERT_TRUE(disk.WriteFile("sound.bin", std::string(1000, 's')));
+  std::atomic<bool> leave = true;
+  std::atomic<std::int64_t> startedAt{0};
+  TReaderThread reader(AllocateReadBuffer(MiB), MiB, AllocateReadBuffer, {.MostLeft = 1},
+                       [&] { return leave.load(); }, startedAt);
+  std::int64_t done = 0;
+  Platform::TReadFile hanging, beside, sound;
+  ASSERT_EQ(hanging.Open(fs.PathOf("hang.bin")), 0);
+  ASSERT_EQ(reader.Read(hanging, reader.Buffer(), MiB, done), ReadLeftBehind);
+
+  ASSERT_EQ(beside.Open(fs.PathOf("beside.bin")), 0);
+  EXPECT_EQ(reader.Read(beside, reader.Buffer(), 1000, done), ReadLeftBehind);
+  EXPECT_TRUE(fs.ReadRanges("beside.bin").empty()) << "a read began beside the one left";
+
+  leave = false;
+  ASSERT_EQ(sound.Open(disk / "sound.bin"), 0);
+  const auto asked = TClock::now();
+  EXPECT_EQ(reader.Read(sound, reader.Buffer(), 1000, done), 0);
+  EXPECT_EQ(done, 1000);
+  EXPECT_LT(TClock::now() - asked, 1500ms) << "the other drive's read waited for the hanging one";
 }
