@@ -216,14 +216,19 @@ std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& argu
 int FinishExtras(TRunExtras& extras, const TVerifyStatus& status, const TRunTotals& totals,
                  bool logWritten, int exitStatus) REQUIRES(status.Mutex) {
   if (extras.State) {
+    // A directory that could not be searched, or an item not there, may be
+    // a drive not plugged in yet: what was checked so far is kept for then.
+    const bool allReached = status.SearchFailures.empty() && status.MissingItems.empty();
     const std::optional<std::string> failure =
-        extras.State->Finish(logWritten && !status.Stopped);
+        extras.State->Finish(logWritten && !status.Stopped && allReached);
     if (failure) {
       Complain(*failure);
       exitStatus = ExitUsage;
     } else if (extras.State->Unreached() > 0) {
       Complain(Platform::FormatCount(extras.State->Unreached()) +
                " 个文件所在的介质已不可用; 再次执行同样的命令 (--resume) 校验它们.");
+    } else if (!allReached && !status.Stopped) {
+      Complain("有目录不能搜索或有文件名不存在, 状态文件已保留; 再次执行同样的命令 (--resume) 校验它们.");
     }
   }
   if (extras.Report) {

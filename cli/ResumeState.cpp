@@ -57,6 +57,7 @@ Json LineOf(const TFileRecord& record, std::int64_t position) {
           {"ino", record.Found.Inode},
           {"size", record.Size},
           {"mtime_ns", record.Found.ModifiedNs},
+          {"ctime_ns", record.Found.ChangedNs},
           {"attributes", record.Attributes},
           {"outcome", static_cast<int>(record.Outcome)},
           {"error_at", record.ErrorPosition},
@@ -79,6 +80,7 @@ TFileRecord RecordOf(const Json& line) {
   record.Found.Inode = line.at("ino");
   record.Size = record.Found.Size = line.at("size");
   record.Found.ModifiedNs = line.at("mtime_ns");
+  record.Found.ChangedNs = line.at("ctime_ns");
   record.Attributes = line.at("attributes");
   record.Outcome = static_cast<TFileOutcome>(line.at("outcome").get<int>());
   record.StoppedAt = line.value("stopped_at", std::int64_t{-1});
@@ -86,8 +88,10 @@ TFileRecord RecordOf(const Json& line) {
   record.ErrorPosition = line.at("error_at");
   record.ErrorCode = line.at("code");
   record.ErrorText = line.at("text");
-  for (const Json& range : line.at("bad")) record.BadRanges.push_back({range[0], range[1], range[2]});
-  for (const Json& range : line.at("slow")) record.SlowRanges.push_back({range[0], range[1], range[2]});
+  for (const Json& range : line.at("bad"))
+    record.BadRanges.push_back({range.at(0), range.at(1), range.at(2)});
+  for (const Json& range : line.at("slow"))
+    record.SlowRanges.push_back({range.at(0), range.at(1), range.at(2)});
   line.at("times").get_to(record.ReadTimes.Counts);
   record.BytesRead = line.at("bytes_read");
   record.Seconds = line.at("seconds");
@@ -155,8 +159,9 @@ bool TResumeState::Load(const std::string& content, const std::string& key, std:
   for (std::size_t end; (end = content.find('\n', start)) != std::string::npos; start = end + 1) {
     const Json line = Json::parse(content.substr(start, end - start), nullptr, false);
     if (header) {
-      if (line.is_discarded() || !line.is_object() || line.value("format", "") != Format ||
-          !line.contains("key")) {
+      const bool ours = line.is_object() && line.contains("format") && line["format"].is_string() &&
+                        line["format"] == Format && line.contains("key");
+      if (!ours) {
         failure = "'" + FileName + "' 不是 korvane-cli 的状态文件, 未使用.";
         return false;
       }
@@ -210,8 +215,11 @@ const TFileRecord* TResumeState::Match(const std::string& path,
   const Platform::TFileIdentity& then = kept->second.Record.Found;
   const std::uint64_t device =
       kept->second.Item >= 0 ? Devices[static_cast<std::size_t>(kept->second.Item)] : then.Device;
+  // The change time too: a file rewritten in place with its old size and
+  // modification time (rsync --inplace -t, touch -r) has new blocks.
   const bool same = device == found.Device && then.Inode == found.Inode &&
-                    then.Size == found.Size && then.ModifiedNs == found.ModifiedNs;
+                    then.Size == found.Size && then.ModifiedNs == found.ModifiedNs &&
+                    then.ChangedNs == found.ChangedNs;
   return same ? &kept->second.Record : nullptr;
 }
 

@@ -2,8 +2,8 @@
 // korvane-cli --resume: a run that can go on where an interrupted one of
 // the same items and options stopped. The state file names the items and
 // options, then holds one line for each file checked, with its record,
-// keyed by device, inode, size and modification time, so that a file
-// changed since is checked again. Lines are appended as the files are
+// keyed by device, inode, size, modification and change time, so that a
+// file changed since is checked again. Lines are appended as the files are
 // checked, and for a large file also as it is read, so that an
 // interrupted run goes on within the file it was in; lines are put on the medium at least every 2 seconds and every 1,000
 // files: a kill or a power cut costs at most those, and a torn last line

@@ -1,0 +1,89 @@
+// What a resume may trust: a kept record only for the very same file, a
+// damaged state file never, and a state is not thrown away while a drive
+// the run could not reach may still hold files to check.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "CliProcess.h"
+#include "ResumeState.h"
+#include "TempDir.h"
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+TEST(ResumeStateKeeping, ARecordIsTrustedOnlyForTheSameFileAndDamageIsPassedOver) {
+  TTempDir dir;
+  ASSERT_TRUE(dir.WriteFile("data/a.bin", "abc"));
+  TVerifySetupInfo setup(dir / "KORVANE.INI");
+  setup.VerifyList = {dir / "data/*.*"};
+  const std::string stateFile = dir / "state";
+  struct stat info {};
+  ASSERT_EQ(stat((dir / "data/a.bin").c_str(), &info), 0);
+  const Platform::TFileIdentity file = Platform::IdentityOf(info);
+  std::string failure;
+  {
+    const auto state = TResumeState::Open(stateFile, setup, {}, failure);
+    ASSERT_TRUE(state) << failure;
+    TFileRecord checked;
+    checked.Path = dir / "data/a.bin";
+    checked.Size = checked.BytesRead = 3;
+    checked.Found = file;
+    state->FileFinished(checked);
+    ASSERT_EQ(state->Finish(false), std::nullopt);
+  }
+  // The same record again with a range list cut short, under another name.
+  std::string content = ReadAll(stateFile);
+  const std::size_t record = content.find("{\"at\"", content.find("devices"));
+  ASSERT_NE(record, std::string::npos);
+  std::string damaged = content.substr(record);
+  damaged.replace(damaged.find("\"bad\":[]"), 8, "\"bad\":[[1]]");
+  std::ofstream(stateFile, std::ios::app) << damaged;
+
+  const auto state = TResumeState::Open(stateFile, setup, {}, failure);
+  ASSERT_TRUE(state) << failure;
+  EXPECT_NE(state->Find(dir / "data/a.bin", file), nullptr);
+  const struct {
+    const char* What;
+    std::int64_t Platform::TFileIdentity::*Field;
+  } changes[] = {{"size", &Platform::TFileIdentity::Size},
+                 {"modification time", &Platform::TFileIdentity::ModifiedNs},
+                 {"change time (rewritten in place, times put back)", &Platform::TFileIdentity::ChangedNs}};
+  for (const auto& change : changes) {
+    Platform::TFileIdentity changed = file;
+    changed.*change.Field += 1;
+    EXPECT_EQ(state->Find(dir / "data/a.bin", changed), nullptr) << change.What;
+  }
+
+  // A header that is not ours, though it has the fields, is refused.
+  std::ofstream(dir / "foreign") << "{\"format\":1,\"key\":{}}\n";
+  EXPECT_FALSE(TResumeState::Open(dir / "foreign", setup, {}, failure));
+  EXPECT_NE(failure.find("不是 korvane-cli 的状态文件"), std::string::npos) << failure;
+}
+
+// The drive of the second item is not plugged in on the first run.
+TEST(ResumeStateKeeping, AStateIsKeptWhileAnItemCouldNotBeReached) {
+  TTempDir dir;
+  ASSERT_TRUE(dir.WriteFile("disk1/a.bin", "abc"));
+  const std::vector<std::string> arguments = {"--resume=" + dir / "state", "-S-", dir / "disk1/*.*",
+                                              dir / "disk2/*.*"};
+  const TCliResult unplugged = RunCli(arguments);
+  EXPECT_EQ(unplugged.ExitCode, 1);
+  EXPECT_TRUE(std::filesystem::exists(dir / "state"));
+  EXPECT_NE(unplugged.Err.find("状态文件已保留"), std::string::npos) << unplugged.Err;
+
+  ASSERT_TRUE(dir.WriteFile("disk2/b.bin", "b"));
+  const TCliResult plugged = RunCli(arguments);
+  EXPECT_EQ(plugged.ExitCode, 0) << plugged.Err;
+  EXPECT_NE(plugged.Err.find("状态文件记有 1 个已校验的文件"), std::string::npos) << plugged.Err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "state"));
+}
