@@ -133,7 +133,9 @@ std::unique_ptr<TResumeState> TResumeState::Open(const std::string& fileName,
   }
   if (!fresh && !state->Load(*content, key, failure)) return nullptr;
   if (const int code = state->Journal.Open(fileName)) {
-    failure = "不能写状态文件'" + fileName + "': " + Platform::SystemErrorText(code);
+    failure = Platform::TJournalFile::InUse(code)
+                  ? "状态文件'" + fileName + "'正由另一次校验使用, 未使用."
+                  : "不能写状态文件'" + fileName + "': " + Platform::SystemErrorText(code);
     return nullptr;
   }
   // The header once, then for each run the devices its records lie on.

@@ -1,9 +1,11 @@
 #include "JournalFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "SafeFile.h"
@@ -14,20 +16,43 @@ TJournalFile::~TJournalFile() {
   if (Fd >= 0) close(Fd);
 }
 
+namespace {
+
+// Cuts a last line without its line feed off; only the file's end is read.
+int CutTornLine(int fd) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0) return errno;
+  char buffer[4096];
+  for (off_t end = info.st_size; end > 0;) {
+    const off_t from = std::max<off_t>(0, end - static_cast<off_t>(sizeof buffer));
+    const ssize_t got = pread(fd, buffer, static_cast<std::size_t>(end - from), from);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return got < 0 ? errno : EIO;
+    for (ssize_t i = got; i > 0; --i) {
+      if (buffer[i - 1] != '\n') continue;
+      const off_t kept = from + i;
+      return kept == info.st_size || ftruncate(fd, kept) == 0 ? 0 : errno;
+    }
+    end = from;
+  }
+  return info.st_size == 0 || ftruncate(fd, 0) == 0 ? 0 : errno;  // no line is whole
+}
+
+}  // namespace
+
 int TJournalFile::Open(const std::string& fileName) {
-  int error = 0;
-  const std::optional<std::string> content = ReadWholeFile(fileName, error);
-  if (!content && error != 0) return error;
   do {
-    Fd = open(fileName.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0666);
+    Fd = open(fileName.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0666);
   } while (Fd < 0 && errno == EINTR);
   if (Fd < 0) return errno;
-  if (content && !content->empty() && content->back() != '\n') {
-    const std::size_t kept = content->rfind('\n') + 1;  // 0 when no line is whole
-    if (ftruncate(Fd, static_cast<off_t>(kept)) != 0) return errno;
-  }
-  return 0;
+  // Two writers would mix their lines, and the first to finish would
+  // remove the other's file. A file system without locks is written all
+  // the same.
+  if (flock(Fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return errno;
+  return CutTornLine(Fd);
 }
+
+bool TJournalFile::InUse(int code) { return code == EWOULDBLOCK; }
 
 int TJournalFile::Append(std::string_view line) { return Fd < 0 ? EBADF : WriteAll(Fd, line); }
 

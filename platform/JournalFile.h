@@ -15,9 +15,12 @@ class TJournalFile {
   TJournalFile(const TJournalFile&) = delete;
   TJournalFile& operator=(const TJournalFile&) = delete;
 
-  // Opens fileName for appending, creating it. A last line without its line
-  // feed (a write cut short) is removed first. 0 or the errno.
+  // Opens fileName for appending, creating it, and holds it against other
+  // writers while open. A last line without its line feed (a write cut
+  // short) is removed first. 0 or the errno.
   int Open(const std::string& fileName);
+  // Whether a code from Open says another writer holds the file.
+  static bool InUse(int code);
   // Adds one line; line holds its line feed. 0 or the errno.
   int Append(std::string_view line);
   // Puts what was appended on the medium. 0 or the errno.

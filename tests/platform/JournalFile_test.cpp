@@ -30,3 +30,15 @@ TEST(PlatformJournalFile, TornLastLineIsCutBeforeAppending) {
   EXPECT_FALSE(Platform::ReadWholeFile(dir.PathOf("none"), error));
   EXPECT_EQ(error, 0) << "a missing file is no failure";
 }
+
+TEST(PlatformJournalFile, OneWriterAtATime) {
+  TTempDir dir;
+  {
+    Platform::TJournalFile first, second;
+    ASSERT_EQ(first.Open(dir.PathOf("journal")), 0);
+    const int code = second.Open(dir.PathOf("journal"));
+    EXPECT_TRUE(Platform::TJournalFile::InUse(code)) << code;
+  }
+  Platform::TJournalFile later;
+  EXPECT_EQ(later.Open(dir.PathOf("journal")), 0);
+}
