@@ -1,5 +1,7 @@
 #include "ReportWriter.h"
 
+#include <map>
+
 #include <nlohmann/json.hpp>
 
 #include "Base64.h"
@@ -41,9 +43,13 @@ std::string OutcomeName(TFileOutcome outcome) {
 
 Json HeaderObject(const TReportRun& run) {
   Json mounts = Json::array();
+  // Thousands of files named one by one mostly share a few directories.
+  std::map<std::string, Platform::TMountInfo> seen;
   for (const std::string& item : run.Items) {
     const std::string directory = Platform::DirectoryPart(item);
-    const Platform::TMountInfo mount = Platform::MountOf(directory.empty() ? "." : directory);
+    auto [place, added] = seen.try_emplace(directory);
+    if (added) place->second = Platform::MountOf(directory.empty() ? "." : directory);
+    const Platform::TMountInfo& mount = place->second;
     mounts.push_back({{"item", item},
                       {"mount_point", mount.MountPoint},
                       {"fs_type", mount.FsType},
