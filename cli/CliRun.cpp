@@ -199,7 +199,7 @@ std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& argu
                  .Items = setup.VerifyList,
                  .Subdirectories = setup.AllSubdirectories,
                  .AllAttributes = setup.AllFileAttributes,
-                 .ReadUnit = setup.PositionError ? setup.ReadUnit : MaxReadUnit,
+                 .ReadUnit = ReadUnitOfRun(setup.PositionError, setup.ReadUnit),
                  .Cached = args.Cached,
                  .AllErrors = args.AllErrors,
                  .SlowMs = args.SlowMs,

@@ -30,11 +30,15 @@ Json KeyOf(const TVerifySetupInfo& setup, const TResumeChoices& choices) {
           {"subdirectories", setup.AllSubdirectories},
           {"all_attributes", setup.AllFileAttributes},
           {"position_error", setup.PositionError},
-          {"read_unit", setup.PositionError ? setup.ReadUnit : MaxReadUnit},
+          {"read_unit", ReadUnitOfRun(setup.PositionError, setup.ReadUnit)},
           {"cached", choices.Cached},
           {"all_errors", choices.AllErrors},
           {"slow_ms", choices.SlowMs},
           {"timeout_s", choices.TimeoutSeconds}};
+}
+
+std::string WriteFailure(const std::string& fileName, int code) {
+  return "不能写状态文件'" + fileName + "': " + Platform::SystemErrorText(code);
 }
 
 // Files checked through, and files whose reads a stop left part-done.
@@ -45,29 +49,28 @@ bool Resumable(const TFileRecord& record) {
          (outcome == TFileOutcome::Stopped && record.StoppedAt > 0);
 }
 
-Json LineOf(const TFileRecord& record, std::int64_t position) {
+Json LineOf(const TFileRecord& record) {
   Json bad = Json::array(), slow = Json::array();
   for (const TBadRange& range : record.BadRanges)
     bad.push_back({range.Offset, range.Length, range.Code});
   for (const TSlowRange& range : record.SlowRanges)
     slow.push_back({range.Offset, range.Length, range.Milliseconds});
-  Json line = {{"at", position},
-          {"path_b64", ToBase64(record.Path)},
-          {"dev", record.Found.Device},
-          {"ino", record.Found.Inode},
-          {"size", record.Size},
-          {"mtime_ns", record.Found.ModifiedNs},
-          {"ctime_ns", record.Found.ChangedNs},
-          {"attributes", record.Attributes},
-          {"outcome", static_cast<int>(record.Outcome)},
-          {"error_at", record.ErrorPosition},
-          {"code", record.ErrorCode},
-          {"text", record.ErrorText},
-          {"bad", bad},
-          {"slow", slow},
-          {"times", record.ReadTimes.Counts},
-          {"bytes_read", record.BytesRead},
-          {"seconds", record.Seconds}};
+  Json line = {{"path_b64", ToBase64(record.Path)},
+               {"dev", record.Found.Device},
+               {"ino", record.Found.Inode},
+               {"size", record.Size},
+               {"mtime_ns", record.Found.ModifiedNs},
+               {"ctime_ns", record.Found.ChangedNs},
+               {"attributes", record.Attributes},
+               {"outcome", static_cast<int>(record.Outcome)},
+               {"error_at", record.ErrorPosition},
+               {"code", record.ErrorCode},
+               {"text", record.ErrorText},
+               {"bad", bad},
+               {"slow", slow},
+               {"times", record.ReadTimes.Counts},
+               {"bytes_read", record.BytesRead},
+               {"seconds", record.Seconds}};
   if (record.StoppedAt >= 0) line["stopped_at"] = record.StoppedAt;
   return line;
 }
@@ -135,7 +138,7 @@ std::unique_ptr<TResumeState> TResumeState::Open(const std::string& fileName,
   if (const int code = state->Journal.Open(fileName)) {
     failure = Platform::TJournalFile::InUse(code)
                   ? "状态文件'" + fileName + "'正由另一次校验使用, 未使用."
-                  : "不能写状态文件'" + fileName + "': " + Platform::SystemErrorText(code);
+                  : WriteFailure(fileName, code);
     return nullptr;
   }
   // The header once, then for each run the devices its records lie on.
@@ -145,7 +148,7 @@ std::unique_ptr<TResumeState> TResumeState::Open(const std::string& fileName,
   int code = state->Journal.Append(start);
   if (code == 0) code = state->Journal.Sync();
   if (code != 0) {
-    failure = "不能写状态文件'" + fileName + "': " + Platform::SystemErrorText(code);
+    failure = WriteFailure(fileName, code);
     return nullptr;
   }
   state->Syncer = EveryInterval(SyncInterval, [raw = state.get()] { raw->SyncIfWritten(); });
@@ -227,7 +230,6 @@ const TFileRecord* TResumeState::Match(const std::string& path,
 
 void TResumeState::FileFinished(const TFileRecord& record) {
   if (record.Outcome == TFileOutcome::SearchFailure) return;
-  const std::int64_t position = Position++;
   // A record handed on from this state is in the file already.
   const auto kept = Records.find(record.Path);
   if (kept != Records.end() && &kept->second.Record == &record) return;
@@ -236,16 +238,16 @@ void TResumeState::FileFinished(const TFileRecord& record) {
     ++MediumGone;
     return;
   }
-  Write(record, position);
+  Write(record);
 }
 
 // A line for the file in progress: a later line of the file, part-read or
 // checked through, stands in for it.
-void TResumeState::FileProgress(const TFileRecord& soFar) { Write(soFar, Position); }
+void TResumeState::FileProgress(const TFileRecord& soFar) { Write(soFar); }
 
-void TResumeState::Write(const TFileRecord& record, std::int64_t position) {
+void TResumeState::Write(const TFileRecord& record) {
   if (record.Found.Inode == 0) return;
-  if (const int code = Journal.Append(Dump(LineOf(record, position)) + "\n")) WriteError = code;
+  if (const int code = Journal.Append(Dump(LineOf(record)) + "\n")) WriteError = code;
   if (++Unsynced >= SyncFiles) {
     Unsynced = 0;
     if (const int code = Journal.Sync()) WriteError = code;
@@ -261,12 +263,9 @@ void TResumeState::SyncIfWritten() {
 
 std::optional<std::string> TResumeState::Finish(bool completed) {
   Syncer = {};
-  const auto failed = [this](int code) {
-    return "不能写状态文件'" + FileName + "': " + Platform::SystemErrorText(code);
-  };
   if (const int code = Journal.Sync()) WriteError = code;
-  if (WriteError != 0) return failed(WriteError);
+  if (WriteError != 0) return WriteFailure(FileName, WriteError);
   if (!completed || MediumGone > 0) return std::nullopt;
-  if (const int code = Platform::RemoveFile(FileName)) return failed(code);
+  if (const int code = Platform::RemoveFile(FileName)) return WriteFailure(FileName, code);
   return std::nullopt;
 }

@@ -77,14 +77,13 @@ class TResumeState : public TFinishedFiles, public TVerifyObserver {
   void Keep(TFileRecord record, const std::vector<std::uint64_t>& devices);
   void SyncIfWritten();
   const TFileRecord* Match(const std::string& path, const Platform::TFileIdentity& found) const;
-  void Write(const TFileRecord& record, std::int64_t position);
+  void Write(const TFileRecord& record);
 
   const std::string FileName;
   // The device of each item's directory in this run.
   const std::vector<std::uint64_t> Devices;
   Platform::TJournalFile Journal;
   std::unordered_map<std::string, TKept> Records;  // by path
-  std::int64_t Position = 0;  // files of the walk passed so far
   std::int64_t MediumGone = 0;
   std::atomic<std::int64_t> Unsynced{0};
   std::atomic<int> WriteError{0};

@@ -16,6 +16,12 @@ constexpr bool IsValidReadUnit(std::int64_t unit) {
   return unit >= MinReadUnit && unit <= MaxReadUnit;
 }
 
+// The unit a run reads in: without error positions nothing is gained by
+// small reads, and files are read in the largest.
+constexpr std::int32_t ReadUnitOfRun(bool positionError, std::int32_t readUnit) {
+  return positionError ? readUnit : MaxReadUnit;
+}
+
 // Raised when the settings file cannot be written; the windows show it.
 class ESettingsWriteError : public std::runtime_error {
  public:

@@ -48,7 +48,7 @@ TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions
   Setup = TakeRunSetup(setup);
   if (Setup.PositionError && !IsValidReadUnit(Setup.ReadUnit))
     throw EVerifyError("读取单位必须在 1 至 1048576 之间.");
-  RunReadUnit = Setup.PositionError ? Setup.ReadUnit : MaxReadUnit;
+  RunReadUnit = ReadUnitOfRun(Setup.PositionError, Setup.ReadUnit);
   Thread = std::jthread([this, allocate](std::stop_token token) {
     // The thread's own stop request ends the run like Terminate does.
     std::stop_callback forward(token, [this] { Terminate(); });

@@ -43,8 +43,9 @@ TEST(ResumeStateKeeping, ARecordIsTrustedOnlyForTheSameFileAndDamageIsPassedOver
   }
   // The same record again with a range list cut short, under another name.
   std::string content = ReadAll(stateFile);
-  const std::size_t record = content.find("{\"at\"", content.find("devices"));
-  ASSERT_NE(record, std::string::npos);
+  const std::size_t name = content.find("\"path_b64\"");
+  ASSERT_NE(name, std::string::npos);
+  const std::size_t record = content.rfind('\n', name) + 1;
   std::string damaged = content.substr(record);
   damaged.replace(damaged.find("\"bad\":[]"), 8, "\"bad\":[[1]]");
   std::ofstream(stateFile, std::ios::app) << damaged;
