@@ -21,9 +21,7 @@ char32_t NextFolded(std::string_view text, std::size_t& i) {
     ++i;
     return 0xFFFD;
   }
-  // The lead byte's payload bits: 5, 4 or 3 for sequences of 2, 3 or 4.
-  char32_t c = lead & (0x7Fu >> length);
-  for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
+  const char32_t c = DecodeUtf8(text, i, length);
   i += length;
   return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
 }

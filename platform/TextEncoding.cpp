@@ -155,9 +155,6 @@ std::string ReplaceInvalidUtf8(std::string_view text) {
   return result.append(text, run);
 }
 
-namespace {
-
-// The code point of the well-formed sequence of length bytes at text[i].
 char32_t DecodeUtf8(std::string_view text, std::size_t i, std::size_t length) {
   static constexpr unsigned char leadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
   char32_t code = static_cast<unsigned char>(text[i]) & leadMask[length];
@@ -165,6 +162,8 @@ char32_t DecodeUtf8(std::string_view text, std::size_t i, std::size_t length) {
     code = code << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
   return code;
 }
+
+namespace {
 
 // GB18030 of every character of the Basic Multilingual Plane, taken once
 // from the system's converter so that both agree byte for byte; a table

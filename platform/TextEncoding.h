@@ -18,6 +18,9 @@ namespace Platform {
 // Length of the well-formed UTF-8 sequence that starts at text[i], or 0
 // when none starts there.
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t i);
+// The code point of the well-formed sequence of length bytes at text[i]
+// (a length Utf8SequenceLength gave).
+char32_t DecodeUtf8(std::string_view text, std::size_t i, std::size_t length);
 
 // The text with each byte outside a valid UTF-8 sequence (stray
 // continuation bytes, cut sequences, overlong forms, surrogates, values
