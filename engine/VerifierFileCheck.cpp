@@ -217,14 +217,21 @@ void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& ch
     }
     if (remaining > 0) NoteProgress(reads, first, size - remaining, check);
   }
+  EndReads(reads, first, failure.Ok ? size - remaining : -1, remaining > 0, check);
+}
+
+// What the reads found goes into the check. stoppedAt: where the reads
+// ended without a failure (-1 after one); unread: bytes were left.
+void TVerifier::EndReads(const TStretchReads& reads, const TStretchRead& first,
+                         std::int64_t stoppedAt, bool unread, TFileCheck& check) {
   check.Record.BadRanges = reads.BadRanges();
   check.Record.SlowRanges = reads.SlowRanges();
   // Only a stop leaves a file part-read; the check of a skipped one is over.
-  if (Terminated() && remaining > 0 && failure.Ok) check.Record.StoppedAt = size - remaining;
+  if (Terminated() && unread && stoppedAt >= 0) check.Record.StoppedAt = stoppedAt;
   if (check.Record.StoppedAt <= 0 || !Terminated()) check.Record.StoppedAt = -1;
   if (!first.Ok) return NoteReadFailure(first, check);
   // A stop that kept bytes from being read must not pass the file as correct.
-  check.CutShortByStop = Terminated() && remaining > 0;
+  check.CutShortByStop = Terminated() && unread;
 }
 
 // Where the reads of a file start: where an interrupted run left off, with

@@ -150,6 +150,8 @@ class TVerifier {
   void NoteProgress(const TStretchReads& reads, const TStretchRead& first, std::int64_t at,
                     TFileCheck& check);
   void NoteReadFailure(const TStretchRead& failure, TFileCheck& check);
+  void EndReads(const TStretchReads& reads, const TStretchRead& first, std::int64_t stoppedAt,
+                bool unread, TFileCheck& check);
   bool ReadingInterrupted() const;
   void RecordOutcome(const std::string& path, TFileCheck& check);
   void RecordError(const std::string& path, TFileCheck& check);
