@@ -4,8 +4,8 @@
 
 #include "DepthFirstWalk.h"
 #include "DirSearch.h"
-#include "IoPriority.h"
 #include "Path.h"
+#include "ThreadPriority.h"
 
 using namespace Platform;
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "IoPriority.h"
+#include "ThreadPriority.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "IoPriority.h"
+#include "ThreadPriority.h"
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
