@@ -126,15 +126,10 @@ bool TVerifier::ReplayFinished(const std::string& path, const TSearchEntry& entr
   if (Ahead) Ahead->Reached(path);
   {
     TMutexLock hold(Status.Mutex);
-    if (done->Outcome == TFileOutcome::Correct) {
-      ++Status.FilesOk;
-      Status.LastOkFile = path;
-      Status.TotalBytes += done->Size;
-    } else {
-      ++Status.FilesError;
-      Status.LastErrorFile = path;
-      Status.LastErrorMessage = LogText::FailureMessage(*done);
-    }
+    if (done->Outcome == TFileOutcome::Correct)
+      CountCorrect(path, done->Size);
+    else
+      CountFailed(path, LogText::FailureMessage(*done));
   }
   CountReadTimes(*done);
   Notify([&](TVerifyObserver& o) { o.FileFinished(*done); });
@@ -294,9 +289,7 @@ void TVerifier::RecordError(const std::string& path, TFileCheck& check) {
                            : check.TimedOut  ? std::string(LogText::ReadTimedOut)
                                              : Platform::SystemErrorText(check.Record.ErrorCode);
   TMutexLock hold(Status.Mutex);
-  ++Status.FilesError;
-  Status.LastErrorFile = path;
-  Status.LastErrorMessage = LogText::FailureMessage(check.Record);
+  CountFailed(path, LogText::FailureMessage(check.Record));
 }
 
 // Counts the file in the status, then hands its record to the observers.
@@ -348,15 +341,22 @@ void TVerifier::JudgeContents(TFileRecord record) {
 // A file read to its end: correct, or failed for its contents like a file
 // that could not be read. The caller holds the status lock.
 void TVerifier::CountFinished(TFileRecord& record, std::optional<TContentFailure> failure) {
-  if (!failure) {
-    ++Status.FilesOk;
-    Status.LastOkFile = record.Path;
-    Status.TotalBytes += record.Size;
-    return;
-  }
-  ++Status.FilesError;
-  Status.LastErrorFile = record.Path;
-  Status.LastErrorMessage = failure->Message;
+  if (!failure) return CountCorrect(record.Path, record.Size);
+  CountFailed(record.Path, failure->Message);
   record.Outcome = TFileOutcome::ContentMismatch;
   record.Content = std::move(*failure);
+}
+
+// The caller holds the status lock.
+void TVerifier::CountCorrect(const std::string& path, std::int64_t size) {
+  ++Status.FilesOk;
+  Status.LastOkFile = path;
+  Status.TotalBytes += size;
+}
+
+// The caller holds the status lock.
+void TVerifier::CountFailed(const std::string& path, std::string message) {
+  ++Status.FilesError;
+  Status.LastErrorFile = path;
+  Status.LastErrorMessage = std::move(message);
 }

@@ -158,6 +158,8 @@ class TVerifier {
   void JudgeContents(TFileRecord record);
   void CountFinished(TFileRecord& record, std::optional<TContentFailure> failure)
       REQUIRES(Status.Mutex);
+  void CountCorrect(const std::string& path, std::int64_t size) REQUIRES(Status.Mutex);
+  void CountFailed(const std::string& path, std::string message) REQUIRES(Status.Mutex);
   void VerifyFilesNotMet();
 
   TVerifyStatus& Status;
