@@ -11,15 +11,7 @@
 #include "CliProcess.h"
 #include "ResumeState.h"
 #include "TempDir.h"
-
-namespace {
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-}  // namespace
+#include "TestUtil.h"
 
 TEST(ResumeStateKeeping, ARecordIsTrustedOnlyForTheSameFileAndDamageIsPassedOver) {
   TTempDir dir;
@@ -42,7 +34,7 @@ TEST(ResumeStateKeeping, ARecordIsTrustedOnlyForTheSameFileAndDamageIsPassedOver
     ASSERT_EQ(state->Finish(false), std::nullopt);
   }
   // The same record again with a range list cut short, under another name.
-  std::string content = ReadAll(stateFile);
+  std::string content = TestUtil::ReadFile(stateFile);
   const std::size_t name = content.find("\"path_b64\"");
   ASSERT_NE(name, std::string::npos);
   const std::size_t record = content.rfind('\n', name) + 1;
@@ -66,7 +58,7 @@ TEST(ResumeStateKeeping, ARecordIsTrustedOnlyForTheSameFileAndDamageIsPassedOver
   }
 
   // A header that is not ours, though it has the fields, is refused.
-  std::ofstream(dir / "foreign") << "{\"format\":1,\"key\":{}}\n";
+  ASSERT_TRUE(dir.WriteFile("foreign", "{\"format\":1,\"key\":{}}\n"));
   EXPECT_FALSE(TResumeState::Open(dir / "foreign", setup, {}, failure));
   EXPECT_NE(failure.find("不是 korvane-cli 的状态文件"), std::string::npos) << failure;
 }

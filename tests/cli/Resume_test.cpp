@@ -14,6 +14,7 @@
 #include "ReportCheck.h"
 #include "TempDir.h"
 #include "TestFs.h"
+#include "TestUtil.h"
 
 using Json = nlohmann::json;
 using Lines = std::vector<std::string>;
@@ -138,8 +139,7 @@ TEST(Resume, StateOfOtherItemsOrOptionsIsRefusedAndLeftAlone) {
   while (!cli.HasOpen(fs.PathOf("slow.bin"))) std::this_thread::sleep_for(5ms);
   kill(cli.Pid(), SIGINT);
   ASSERT_EQ(cli.Finish().ExitCode, 130);
-  std::ifstream in(state);
-  const std::string kept{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string kept = TestUtil::ReadFile(state);
   ASSERT_NE(kept.find('\n'), std::string::npos);
   for (const Lines& other : {Lines{"-P1024", fs.Root() + "/*.bin"}, Lines{"-P512", fs.Root() + "/*.*"},
                              Lines{"-S-", "-P1024", fs.Root() + "/*.*"},
@@ -150,9 +150,7 @@ TEST(Resume, StateOfOtherItemsOrOptionsIsRefusedAndLeftAlone) {
     EXPECT_EQ(refused.ExitCode, 2);
     EXPECT_NE(refused.Err.find("属于另一次校验"), std::string::npos) << refused.Err;
     EXPECT_EQ(refused.Out, "");
-    std::ifstream again(state);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), std::istreambuf_iterator<char>()),
-              kept);
+    EXPECT_EQ(TestUtil::ReadFile(state), kept);
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include "ReaderThread.h"
 #include "TempDir.h"
+#include "TestUtil.h"
 
 using namespace Platform;
 
@@ -53,12 +54,7 @@ TEST(ReadyReads, EveryByteOnceWhateverMemoryHolds) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
     const std::string path = c.Directory + "/data.bin";
-    {
-      std::FILE* out = std::fopen(path.c_str(), "wb");
-      ASSERT_NE(out, nullptr);
-      ASSERT_EQ(std::fwrite(content.data(), 1, content.size(), out), content.size());
-      std::fclose(out);
-    }
+    TestUtil::WriteFile(path, content);
     if (c.Cached >= 0) CacheOnlyTheStart(path, c.Cached);
 
     std::atomic<std::int64_t> startedAt{0};
