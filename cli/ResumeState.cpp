@@ -1,5 +1,7 @@
 #include "ResumeState.h"
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "Base64.h"
@@ -198,6 +200,12 @@ void TResumeState::Keep(TFileRecord record, const std::vector<std::uint64_t>& de
   for (std::size_t i = 0; i < devices.size() && i < Devices.size(); ++i)
     if (devices[i] == kept.Record.Found.Device) kept.Item = static_cast<int>(i);
   Records.insert_or_assign(kept.Record.Path, std::move(kept));
+}
+
+std::size_t TResumeState::Resumed() const {
+  return static_cast<std::size_t>(std::count_if(Records.begin(), Records.end(), [](const auto& kept) {
+    return kept.second.Record.StoppedAt < 0;
+  }));
 }
 
 const TFileRecord* TResumeState::Find(const std::string& path,

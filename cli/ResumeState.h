@@ -4,11 +4,12 @@
 // options, then holds one line for each file checked, with its record,
 // keyed by device, inode, size, modification and change time, so that a
 // file changed since is checked again. Lines are appended as the files are
-// checked, and for a large file also as it is read, so that an
-// interrupted run goes on within the file it was in; lines are put on the medium at least every 2 seconds and every 1,000
-// files: a kill or a power cut costs at most those, and a torn last line
-// is passed over. A run that completes removes the file.
-#include <algorithm>
+// checked, and for a large file also as it is read, so that an interrupted
+// run goes on within the file it was in. Lines are put on the medium at
+// least every 2 seconds and every 1,000 files: a kill or a power cut costs
+// at most those, and a torn last line is passed over. One run at a time
+// uses the file; a run that completes, having reached every item and
+// directory, removes it.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -53,10 +54,7 @@ class TResumeState : public TFinishedFiles, public TVerifyObserver {
   void FileProgress(const TFileRecord& soFar) override;
 
   // Files checked through, taken from the state file when it was opened.
-  std::size_t Resumed() const {
-    return static_cast<std::size_t>(std::count_if(
-        Records.begin(), Records.end(), [](const auto& kept) { return kept.second.Record.StoppedAt < 0; }));
-  }
+  std::size_t Resumed() const;
   // After the run. A completed run needs the state no more: the file goes.
   // Otherwise it is put on the medium and kept. On failure, the message.
   std::optional<std::string> Finish(bool completed);
