@@ -22,6 +22,7 @@ void TStretchReads::Deliver(std::int64_t at, std::int64_t done) {
   const std::int64_t from = std::max(at, Delivered);
   if (Sink != nullptr)
     Sink->Data(Buffer + (from - at), static_cast<std::size_t>(end - from));
+  Counted += end - from;
   Delivered = end;
 }
 
@@ -124,6 +125,7 @@ int TStretchReads::PassOverHole(std::int64_t bytes) {
   const int code = File.SkipForward(bytes);
   if (code != 0) return code;
   Delivered += bytes;
+  Counted += bytes;
   if (Sink != nullptr) Sink->Zeros(static_cast<std::uint64_t>(bytes));
   return 0;
 }

@@ -75,12 +75,14 @@ class TStretchReads {
   // Goes on from where an earlier check of the file left off: its bytes
   // read, bad and slow ranges count as this check's own.
   void GoOnFrom(const TFileRecord& soFar) {
-    Delivered = soFar.BytesRead;
+    Delivered = soFar.StoppedAt;
+    Counted = soFar.BytesRead;
     Bad = soFar.BadRanges;
     Slow = soFar.SlowRanges;
   }
-  // Bytes read (or passed over as holes) from the start, each once.
-  std::int64_t BytesRead() const { return Delivered; }
+  // Bytes read (or passed over as holes) from the start, each once; bytes
+  // of units that failed are not among them.
+  std::int64_t BytesRead() const { return Counted; }
 
  private:
   int TimedRead(std::int64_t at, std::int64_t count, std::int64_t& done);
@@ -99,6 +101,8 @@ class TStretchReads {
   // The sink takes each byte once, in order, even where a failed stretch
   // is read again.
   std::int64_t Delivered = 0;
+  // Delivered is a position: past a failed unit it takes in the unit too.
+  std::int64_t Counted = 0;
   bool KeepGoing = false;
   std::vector<TBadRange> Bad;
   std::chrono::milliseconds SlowThreshold{0};

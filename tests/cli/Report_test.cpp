@@ -104,6 +104,8 @@ TEST(Report, MixedRunValidatesAndHoldsWhatTheLogHolds) {
     if (path.ends_with("scratched.bin")) {
       EXPECT_EQ(file["bad_ranges"], Json::parse(R"([{"offset":512,"length":1024,"code":5},
                                                     {"offset":5632,"length":512,"code":5}])"));
+      // Only what came back: the failed units are no bytes read.
+      EXPECT_EQ(file["bytes_read"], 8192 - 1024 - 512);
     }
     if (path.find("odd") != std::string::npos) {
       EXPECT_EQ(FromBase64(file["path_b64"].get<std::string>()), fs.PathOf("sub/odd\xFF.bin")) << path;

@@ -54,7 +54,10 @@ TFileRecord FoundBefore(TFileRecord soFar, std::int64_t at) {
   soFar.Outcome = failed ? TFileOutcome::ReadFailure : TFileOutcome::Stopped;
   soFar.ErrorPosition = failed ? soFar.BadRanges[0].Offset : 0;
   soFar.ErrorCode = failed ? soFar.BadRanges[0].Code : 0;
-  soFar.BytesRead = soFar.StoppedAt = at;
+  soFar.StoppedAt = at;
+  // The failed units are no bytes read.
+  soFar.BytesRead = at;
+  for (const TBadRange& range : soFar.BadRanges) soFar.BytesRead -= range.Length;
   return soFar;
 }
 
