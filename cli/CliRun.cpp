@@ -90,7 +90,8 @@ struct TRunExtras {
 
 // Waits for the end of the run, drawing the progress and passing the first
 // signal on as a stop request; a second one ends the program at once.
-// Returns the signal that stopped the run, 0 for none.
+// Returns the signal that stopped the run, 0 for none (SIGPIPE: the log's
+// reader went away).
 int MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
                TProgressDisplay& progress, TLogOutput& log, TBadRangeLines& badRanges) {
   std::jthread waiter([&] {
@@ -120,6 +121,12 @@ int MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
     }
     progress.Refresh(status);
     log.FlushIfDue();
+    // The rest of the log would go nowhere: the run ends as on a stop,
+    // with its report and state.
+    if (stopSignal == 0 && log.ReaderGone()) {
+      stopSignal = SIGPIPE;
+      verifier.Terminate();
+    }
   }
 }
 
@@ -280,6 +287,10 @@ int Run(const TCliArguments& args, const TStringList& arguments) {
   // A closed terminal stops a run as Ctrl-C does; the status says which.
   if (exitStatus == ExitStopped && stopSignal == SIGHUP) exitStatus = ExitHungUp;
   if (!written || !sumsWritten) exitStatus = ExitUsage;
+  if (stopSignal == SIGPIPE) {
+    Complain("校验记录的读取方已关闭管道, 校验提前结束.");
+    exitStatus = ExitPipeClosed;
+  }
   return FinishExtras(extras, status, totals.Kept(), written, exitStatus);
 }
 

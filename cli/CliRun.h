@@ -13,6 +13,9 @@ inline constexpr int ExitFileErrors = 1;
 inline constexpr int ExitUsage = 2;       // also: the log could not be written
 inline constexpr int ExitStopped = 130;   // 128 + SIGINT, as shells report it
 inline constexpr int ExitHungUp = 129;    // 128 + SIGHUP: stopped by a closed terminal
+// 128 + SIGPIPE, as a pipeline's shell reports a reader gone: the log's
+// pipe was closed (`| head`), and the run ended early.
+inline constexpr int ExitPipeClosed = 141;
 
 // Runs the program on its arguments (without its name); returns the exit
 // status.

@@ -23,6 +23,7 @@ class TStandardOutputLog : public TLogOutput {
  protected:
   bool Put(const std::string& text) override {
     Error = Platform::WriteAll(STDOUT_FILENO, text);
+    NoteWriteError(Error);
     return Error == 0;
   }
   std::optional<std::string> Finish() override {
@@ -43,6 +44,7 @@ class TFileLog : public TLogOutput {
  protected:
   bool Put(const std::string& text) override {
     Result = File.Append(Platform::Utf8ToGb18030(text));
+    NoteWriteError(Result.Error);
     return static_cast<bool>(Result);
   }
   std::optional<std::string> Finish() override {
@@ -113,13 +115,13 @@ std::unique_ptr<TLogOutput> LogFileOutput(const std::string& fileName, std::stri
 }
 
 std::string LogFileFailure(const std::string& fileName, const Platform::TWriteResult& result) {
-  if (result.Failed == Platform::TWriteStage::Create)
-    return LogFileErrorText(ELogFileError(fileName, result.Error));
-  return LogFileErrorText(EStreamWriteError(result.Error));
-}
-
-std::string LogFileErrorText(const ELogFileError& error) {
-  std::string text = std::string(error.what()) + ".";
-  if (!error.Reason().empty()) text += " " + error.Reason();
+  // In the program's language, with the window program's own words after
+  // it, for whoever knows them from there or searches for them.
+  const bool created = result.Failed != Platform::TWriteStage::Create;
+  const ELogFileError designed =
+      created ? EStreamWriteError(result.Error) : ELogFileError(fileName, result.Error);
+  std::string text = (created ? "写文件'" + fileName + "'时出错" : "不能创建文件'" + fileName + "'") +
+                     " (" + designed.what() + ".)";
+  if (!designed.Reason().empty()) text += ": " + designed.Reason();
   return text;
 }

@@ -7,6 +7,8 @@
 //
 // The run's thread appends; the main thread calls FlushIfDue while it waits
 // and Commit once the run is over.
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -37,6 +39,9 @@ class TLogOutput : public TLineSink {
   // For a program about to die of a signal: leaves no half-written file
   // behind (an older log stays as it was). Safe while the run still writes.
   virtual void Abandon() {}
+  // Whether the log goes to a pipe or FIFO whose reader has gone
+  // (`korvane-cli … | head -1`): nobody will see the rest of it.
+  bool ReaderGone() const { return ReaderLeft; }
 
  protected:
   // lineByLine: every line is written as it comes (a terminal).
@@ -44,6 +49,10 @@ class TLogOutput : public TLineSink {
   // Writes UTF-8 text out; false after a failure, which Finish reports.
   virtual bool Put(const std::string& text) = 0;
   virtual std::optional<std::string> Finish() = 0;
+  // For Put: the errno of a failed write.
+  void NoteWriteError(int error) {
+    if (error == EPIPE) ReaderLeft = true;
+  }
 
  private:
   using TClock = std::chrono::steady_clock;
@@ -56,6 +65,7 @@ class TLogOutput : public TLineSink {
   std::string Pending;
   TClock::time_point LastWrite = TClock::now();
   bool Failed = false;
+  std::atomic<bool> ReaderLeft = false;
 };
 
 // Writes the log out at the end of every file that took longer than the
@@ -82,5 +92,4 @@ std::unique_ptr<TLogOutput> StandardOutputLog();
 std::unique_ptr<TLogOutput> LogFileOutput(const std::string& fileName, std::string& failure);
 
 // The message for a log that could not be written, with the system's text.
-std::string LogFileErrorText(const ELogFileError& error);
 std::string LogFileFailure(const std::string& fileName, const Platform::TWriteResult& result);

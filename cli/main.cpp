@@ -4,7 +4,8 @@
 #include "Process.h"
 
 int main(int argc, char** argv) {
-  // Before anything else: a Ctrl-C in the first milliseconds must still
+  Platform::OpenMissingStandardDescriptors();
+  // Then, before anything else: a Ctrl-C in the first milliseconds must still
   // end the run with its log.
   TEventPipe::CatchSignalsEarly();
   Platform::InitializeProcess();

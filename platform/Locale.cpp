@@ -114,7 +114,12 @@ std::string NowIso8601() {
 }
 
 std::string InLocaleCodeset(std::string_view text) {
-  return FromUtf8(text, nl_langinfo(CODESET));
+  const char* codeset = nl_langinfo(CODESET);
+  // A codeset without Chinese (the C locale's ASCII, Latin-1) would turn
+  // every message into question marks: UTF-8 is what a terminal set up
+  // that way most likely shows anyway.
+  if (FromUtf8("校验", codeset).find('?') != std::string::npos) return std::string(text);
+  return FromUtf8(text, codeset);
 }
 
 }  // namespace Platform

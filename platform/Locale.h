@@ -23,7 +23,7 @@ std::string LongTimeFormat();
 std::string FormatTimeOfDay(double days, std::string_view format);
 
 // UTF-8 text in the locale's codeset, for the terminal: a GBK terminal
-// gets GBK.
+// gets GBK; a codeset that cannot show Chinese gets the UTF-8 unchanged.
 std::string InLocaleCodeset(std::string_view text);
 
 // Local date and time as days since 30 December 1899, the fraction being

@@ -1,7 +1,10 @@
 #include "Process.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <clocale>
 #include <vector>
@@ -35,6 +38,17 @@ std::string ExecutableDirectory() {
   const std::string directory = DirectoryPart(path);
   // The root keeps no '/', so callers can always append "/" + a name.
   return directory == "/" ? std::string() : directory;
+}
+
+void OpenMissingStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free number: fd itself, as those below it are open by now.
+    const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened < 0 || opened == fd) continue;
+    dup2(opened, fd);
+    close(opened);
+  }
 }
 
 void InitializeProcess() {
