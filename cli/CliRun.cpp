@@ -20,6 +20,7 @@
 #include "LogText.h"
 #include "LogWriter.h"
 #include "OpenItems.h"
+#include "OutputClash.h"
 #include "Progress.h"
 #include "ReportWriter.h"
 #include "ResumeState.h"
@@ -175,33 +176,9 @@ std::unique_ptr<TLogOutput> OpenLog(const std::optional<std::string>& logFile) {
   return log;
 }
 
-// Opened before the run too. An exit status when one cannot be used.
-std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& arguments,
-                              const TVerifySetupInfo& setup, TRunExtras& extras) {
-  std::string failure;
-  if (args.ResumeFile && (!args.CheckSums.empty() || args.MakeSums)) {
-    // A file not read again gives no digest to compare or to write.
-    Complain("--resume 不能与 --check-sums 或 --make-sums 同用.");
-    return UsageError();
-  }
-  if (args.ResumeFile) {
-    extras.State =
-        TResumeState::Open(*args.ResumeFile, setup,
-                           {.Cached = args.Cached,
-                            .AllErrors = args.AllErrors,
-                            .SlowMs = args.SlowMs,
-                            .TimeoutSeconds = args.TimeoutSeconds},
-                           failure);
-    if (!extras.State) {
-      Complain(failure);
-      return ExitUsage;
-    }
-    if (extras.State->Resumed() > 0)
-      Complain("继续上次中断的校验: 状态文件记有 " +
-               Platform::FormatCount(static_cast<std::int64_t>(extras.State->Resumed())) +
-               " 个已校验的文件, 其中未改动的不再读取.");
-  }
-  if (!args.ReportFile) return std::nullopt;
+// The report: its file is emptied only when the run writes to it.
+std::unique_ptr<TReportWriter> OpenReport(const TCliArguments& args, const TStringList& arguments,
+                                          const TVerifySetupInfo& setup) {
   TReportRun run{.Arguments = arguments,
                  .Items = setup.VerifyList,
                  .Subdirectories = setup.AllSubdirectories,
@@ -212,12 +189,46 @@ std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& argu
                  .SlowMs = args.SlowMs,
                  .TimeoutS = args.TimeoutSeconds > 0 ? std::optional<std::int64_t>(args.TimeoutSeconds)
                                                      : std::nullopt};
-  extras.Report = TReportWriter::Open(*args.ReportFile, std::move(run), failure);
-  if (extras.Report) return std::nullopt;
-  Complain(failure);
-  return ExitUsage;
+  std::string failure;
+  auto report = TReportWriter::Open(*args.ReportFile, std::move(run), failure);
+  if (!report) Complain(failure);
+  return report;
 }
 
+// The state is read and marked as it is opened.
+std::unique_ptr<TResumeState> OpenState(const TCliArguments& args, const TVerifySetupInfo& setup) {
+  std::string failure;
+  auto state = TResumeState::Open(*args.ResumeFile, setup,
+                                  {.Cached = args.Cached,
+                                   .AllErrors = args.AllErrors,
+                                   .SlowMs = args.SlowMs,
+                                   .TimeoutSeconds = args.TimeoutSeconds},
+                                  failure);
+  if (!state) {
+    Complain(failure);
+    return nullptr;
+  }
+  if (state->Resumed() > 0)
+    Complain("继续上次中断的校验: 状态文件记有 " +
+             Platform::FormatCount(static_cast<std::int64_t>(state->Resumed())) +
+             " 个已校验的文件, 其中未改动的不再读取.");
+  return state;
+}
+
+// Opened before the run too, the state last: it alone is written as it
+// is opened, and a run refused at the start must leave every file as it
+// was. An exit status when one cannot be used.
+std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& arguments,
+                              const TVerifySetupInfo& setup, TRunExtras& extras) {
+  if (args.ResumeFile && (!args.CheckSums.empty() || args.MakeSums)) {
+    // A file not read again gives no digest to compare or to write.
+    Complain("--resume 不能与 --check-sums 或 --make-sums 同用.");
+    return UsageError();
+  }
+  if (args.ReportFile && !(extras.Report = OpenReport(args, arguments, setup))) return ExitUsage;
+  if (args.ResumeFile && !(extras.State = OpenState(args, setup))) return ExitUsage;
+  return std::nullopt;
+}
 // After the run: the report's summary, and the state kept or removed.
 // Returns the exit status, ExitUsage when either could not be written.
 int FinishExtras(TRunExtras& extras, const TVerifyStatus& status, const TRunTotals& totals,
@@ -261,15 +272,20 @@ void ReportSearchFailures(const TVerifyStatus& status) REQUIRES(status.Mutex) {
 }
 
 int Run(const TCliArguments& args, const TStringList& arguments) {
+  if (const std::optional<std::string> clash = OutputClash(args)) {
+    Complain(*clash);
+    return ExitUsage;
+  }
   TVerifySetupInfo setup;
   TSumsRun sums;
   if (const auto status = sums.Load(args)) return *status;
   if (const auto status = ApplyArguments(args, setup, sums.Checking())) return *status;
   sums.ChooseItems(setup);
-  TRunExtras extras;
-  if (const auto status = OpenExtras(args, arguments, setup, extras)) return *status;
+  // The log before the others: it stays out of sight until committed.
   const std::unique_ptr<TLogOutput> log = OpenLog(args.LogFile);
   if (!log) return ExitUsage;
+  TRunExtras extras;
+  if (const auto status = OpenExtras(args, arguments, setup, extras)) return *status;
   TVerifyStatus status;
   TKeptTotals totals;
   const int stopSignal = Verify(setup, status, args, sums.Contents(), *log, extras, totals);

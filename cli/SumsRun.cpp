@@ -66,9 +66,10 @@ std::optional<int> TSumsRun::Load(const TCliArguments& args) {
       Complain("不能识别的校验和类型 '" + *args.SumType + "'");
       return ExitUsage;
     }
-    // Known before a long run, not after it.
-    if (const int code = Platform::CheckReplaceable(*args.MakeSums)) {
-      Complain("不能写校验和文件'" + *args.MakeSums + "': " + Platform::SystemErrorText(code));
+    // Opened before a long run, not after it: a directory, or a FIFO no
+    // one reads, is refused now. A file stays as it was until the end.
+    if (const Platform::TWriteResult opened = MadeFile.Open(*args.MakeSums); !opened) {
+      Complain("不能写校验和文件'" + *args.MakeSums + "': " + Platform::SystemErrorText(opened.Error));
       return ExitUsage;
     }
     Check->MakeManifest(*args.MakeSums, *style);
@@ -102,7 +103,8 @@ bool TSumsRun::WriteMadeManifest(bool stopped) {
   const std::string text = Check->MadeManifest(omitted);
   for (const std::string& name : omitted)
     Complain("校验和文件的格式不能记下文件名, 未列入: " + name);
-  const Platform::TWriteResult result = Platform::ReplaceFileContent(*MakePath, text);
+  Platform::TWriteResult result = MadeFile.Append(text);
+  if (result) result = MadeFile.Commit();
   if (result) return true;
   Complain("不能写校验和文件'" + *MakePath + "': " + Platform::SystemErrorText(result.Error));
   return false;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "CliOptions.h"
+#include "OutputFile.h"
 #include "SumsCheck.h"
 #include "VerifySetupInfo.h"
 
@@ -33,4 +34,5 @@ class TSumsRun {
 
   std::unique_ptr<TSumsCheck> Check;
   std::optional<std::string> MakePath;
+  Platform::TOutputFile MadeFile;
 };

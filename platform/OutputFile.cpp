@@ -8,54 +8,22 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <memory>
 #include <optional>
+
+#include "FilePlace.h"
 
 namespace Platform {
 
 namespace {
 
-// The number after prefix when text is prefix + digits only.
-std::optional<int> NumberAfter(std::string_view text, std::string_view prefix) {
-  if (!text.starts_with(prefix) || text.size() == prefix.size()) return std::nullopt;
-  text.remove_prefix(prefix.size());
-  int number = -1;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return number;
-}
-
-// The descriptor a name stands for, as the shell's /dev/stdout does.
-// Opening such a name would open the file behind the descriptor anew, at
-// its start and without its append mode, and replacing it would replace
-// that file: `--log=/dev/stdout >> history.log` must append to history.log.
-std::optional<int> DescriptorOf(std::string_view name) {
-  if (name == "/dev/stdin") return 0;
-  if (name == "/dev/stdout") return 1;
-  if (name == "/dev/stderr") return 2;
-  const std::string own = "/proc/" + std::to_string(getpid()) + "/fd/";
-  for (const std::string_view prefix : {std::string_view("/dev/fd/"),
-                                        std::string_view("/proc/self/fd/"),
-                                        std::string_view("/proc/thread-self/fd/"),
-                                        std::string_view(own)}) {
-    if (const auto fd = NumberAfter(name, prefix)) return fd;
-  }
-  return std::nullopt;
-}
-
-// The same through the user's own symbolic links to such a name.
-std::optional<int> DescriptorNamedBy(const std::string& fileName) {
-  std::string name = fileName;
-  for (int hop = 0; hop < 8; ++hop) {
-    if (const auto fd = DescriptorOf(name)) return fd;
-    char target[PATH_MAX];
-    const ssize_t length = readlink(name.c_str(), target, sizeof target - 1);
-    if (length <= 0 || target[0] != '/') return std::nullopt;
-    name.assign(target, static_cast<std::size_t>(length));
-  }
-  return std::nullopt;
+int OpenForWriting(const std::string& fileName, int flags) {
+  int fd = -1;
+  do {
+    fd = open(fileName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
 }
 
 std::string DirectoryOf(const std::string& fileName) {
@@ -102,7 +70,7 @@ TWriteResult TOutputFile::Fail(TWriteStage stage, int error) {
 
 TWriteResult TOutputFile::Open(const std::string& fileName) {
   Abandon();
-  if (const auto fd = DescriptorNamedBy(fileName)) return OpenStream(*fd, true);
+  if (const auto fd = ResolveName(fileName).Descriptor) return OpenStream(*fd, true);
   const std::string target = FinalPath(fileName);
   struct stat original {};
   const bool exists = stat(target.c_str(), &original) == 0;
@@ -129,15 +97,24 @@ TWriteResult TOutputFile::Open(const std::string& fileName) {
 
 TWriteResult TOutputFile::OpenGrowing(const std::string& fileName) {
   Abandon();
-  if (const auto fd = DescriptorNamedBy(fileName)) return OpenStream(*fd, true);
+  if (const auto fd = ResolveName(fileName).Descriptor) return OpenStream(*fd, true);
   struct stat original {};
   if (stat(fileName.c_str(), &original) == 0 && !S_ISREG(original.st_mode)) return Open(fileName);
-  int fd = -1;
-  do {
-    fd = open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-  } while (fd < 0 && errno == EINTR);
+  // Emptied by the first write, not now: a run refused before it starts
+  // leaves the file as it was, and one it made goes again.
+  bool made = true;
+  int fd = OpenForWriting(fileName, O_CREAT | O_EXCL);
+  if (fd < 0 && errno == EEXIST) {
+    made = false;
+    fd = OpenForWriting(fileName, 0);
+    // A link to a file not there yet.
+    if (fd < 0 && errno == ENOENT) fd = OpenForWriting(fileName, O_CREAT);
+  }
   if (fd < 0) return Fail(TWriteStage::Create, errno);
-  return OpenStream(fd, false);
+  if (const TWriteResult opened = OpenStream(fd, false); !opened) return opened;
+  EmptyFirst = !made;
+  if (made) MadeName = fileName;
+  return {};
 }
 
 TWriteResult TOutputFile::OpenStream(int fd, bool duplicate) {
@@ -181,6 +158,9 @@ TWriteResult TOutputFile::Append(std::string_view bytes) {
     Pending.append(bytes);
     return {};
   }
+  if (EmptyFirst && ftruncate(Fd, 0) != 0) return Fail(TWriteStage::Write, errno);
+  EmptyFirst = false;
+  MadeName.clear();
   if (const int error = WriteAll(Fd, bytes)) return Fail(TWriteStage::Write, error);
   return {};
 }
@@ -188,6 +168,8 @@ TWriteResult TOutputFile::Append(std::string_view bytes) {
 TWriteResult TOutputFile::Commit() {
   TWriteResult result;
   if (Mode == TMode::Closed) return {TWriteStage::Write, EBADF};
+  // A growing file committed empty is emptied and kept.
+  if (Mode == TMode::Stream) result = Append({});
   if (Mode == TMode::Replace) result = CommitReplacement();
   if (Mode == TMode::InPlace) result = CommitInPlace();
   if (!result) return result;
@@ -241,6 +223,9 @@ TWriteResult TOutputFile::CommitInPlace() {
 void TOutputFile::Abandon() {
   if (Fd >= 0) close(Fd);
   Fd = -1;
+  if (!MadeName.empty()) unlink(MadeName.c_str());
+  MadeName.clear();
+  EmptyFirst = false;
   if (!TempName.empty()) unlink(TempName.c_str());
   TempName.clear();
   Pending.clear();

@@ -19,7 +19,7 @@ class TOutputFile {
 
   // Gets fileName ready for a new content:
   // - A descriptor named as a file (/dev/stdout, /dev/stderr, /dev/fd/N,
-  //   /proc/self/fd/N), and whatever is not a regular file (a FIFO with a
+  //   /proc/self/fd/N, however reached: FilePlace.h), and whatever is not a regular file (a FIFO with a
   //   reader, a terminal, a device), is written through as a stream, in
   //   append mode when the descriptor is; it is never replaced, and never
   //   truncated.
@@ -36,7 +36,8 @@ class TOutputFile {
   // The same for a file that others follow as it grows (`tail -f`): a
   // regular file is emptied and written in place instead of replaced, so
   // what was appended is in it at once, and a killed program leaves what
-  // it had written.
+  // it had written. It is emptied by the first Append: abandoned before,
+  // it stays as it was (one made here is removed).
   TWriteResult OpenGrowing(const std::string& fileName);
   // Adds bytes to the content.
   TWriteResult Append(std::string_view bytes);
@@ -67,6 +68,8 @@ class TOutputFile {
   std::uint32_t OwnerId = 0, GroupId = 0, ModeBits = 0;
   std::int64_t OldSize = 0;
   std::string Pending;     // the content rewritten in place, kept until Commit
+  bool EmptyFirst = false; // a growing file not emptied yet
+  std::string MadeName;    // a growing file made here and not written yet
 };
 
 // The path a file written to fileName ends up at: a symbolic link's target.

@@ -155,6 +155,14 @@ TCliResult RunCli(const std::vector<std::string>& arguments, const TCliOptions& 
   return TCliProcess(arguments, options).Finish();
 }
 
+TCliResult RunShell(const std::string& script, const std::vector<std::string>& arguments,
+                    TCliOptions options) {
+  std::vector<std::string> args = {"-c", script, options.Program};
+  args.insert(args.end(), arguments.begin(), arguments.end());
+  options.Program = "/bin/sh";
+  return RunCli(args, options);
+}
+
 std::vector<std::string> SplitLines(const std::string& text, const std::string& end) {
   std::vector<std::string> lines;
   std::size_t start = 0;

@@ -48,6 +48,10 @@ class TCliProcess {
 };
 
 TCliResult RunCli(const std::vector<std::string>& arguments, const TCliOptions& options = {});
+// Runs korvane-cli through the shell, for redirections and limits: the
+// script gets the program as $0 and the arguments as "$@".
+TCliResult RunShell(const std::string& script, const std::vector<std::string>& arguments,
+                    TCliOptions options = {});
 
 // The output split at LF (the last, empty piece after the final LF dropped).
 std::vector<std::string> SplitLines(const std::string& text, const std::string& end = "\n");

@@ -31,14 +31,6 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// Runs korvane-cli through the shell, for redirections and limits.
-TCliResult RunShell(const std::string& script, const Lines& arguments, TCliOptions options = {}) {
-  options.Program = "/bin/sh";
-  Lines args = {"-c", script, KORVANE_CLI_PATH};
-  args.insert(args.end(), arguments.begin(), arguments.end());
-  return RunCli(args, options);
-}
-
 std::set<std::string> Names(const std::string& dir) {
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir))

@@ -1,0 +1,14 @@
+#pragma once
+// The program's own files must never be one another: a log written over
+// the report, a state removed at the end with the log in it, a checksum
+// file replaced by the list being made from it.
+#include <optional>
+#include <string>
+
+#include "CliOptions.h"
+
+// The message, naming both options, when two of the files the run writes
+// (log, report, state, checksum file made) are one file, or when one of
+// them is a checksum file it checks against; none when all are apart.
+// The log on standard output counts as a file when standard output is one.
+std::optional<std::string> OutputClash(const TCliArguments& args);
