@@ -5,6 +5,7 @@
 
 #include "CliRun.h"
 #include "File.h"
+#include "Locale.h"
 #include "SafeFile.h"
 #include "SystemError.h"
 #include "TextEncoding.h"
@@ -57,7 +58,10 @@ std::optional<int> TSumsRun::Load(const TCliArguments& args) {
       Complain("校验和文件'" + path + "'中没有校验和");
       return ExitUsage;
     }
-    Check->AddManifest(path, manifest);
+    if (const std::size_t assumed = Check->AddManifest(path, manifest))
+      Complain("校验和文件'" + path + "'中 " + Platform::FormatCount(static_cast<std::int64_t>(assumed)) +
+               " 行的 128 位校验和未标明算法: 按 SHA512 核对, 不符时再按 BLAKE2b 核对"
+               " (文件名为 *.b2 或 B2SUMS 时只按 BLAKE2b).");
   }
   if (args.MakeSums) {
     std::optional<TManifestStyle> style = StyleForManifestName(*args.MakeSums);

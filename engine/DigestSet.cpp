@@ -26,6 +26,7 @@ constexpr std::array<TKindInfo, DigestKindCount> Kinds{{
     {TDigestKind::Sha512, "SHA512", "SHA512", 128},
     {TDigestKind::Xxh128, "XXH128", nullptr, 32},
     {TDigestKind::Crc32, "CRC32", nullptr, 8},
+    {TDigestKind::Blake2b, "BLAKE2b", "BLAKE2B-512", 128},
 }};
 
 const TKindInfo& InfoOf(TDigestKind kind) { return Kinds[static_cast<std::size_t>(kind)]; }
@@ -57,7 +58,8 @@ std::size_t DigestHexLength(TDigestKind kind) { return InfoOf(kind).HexLength; }
 std::optional<TDigestKind> DigestKindOfName(std::string_view name) {
   for (const TKindInfo& info : Kinds) {
     if (std::ranges::equal(name, info.Name, [](char a, char b) {
-          return std::toupper(static_cast<unsigned char>(a)) == b;
+          return std::toupper(static_cast<unsigned char>(a)) ==
+                 std::toupper(static_cast<unsigned char>(b));
         }))
       return info.Kind;
   }

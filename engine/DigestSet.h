@@ -12,10 +12,11 @@
 
 #include "ContentCheck.h"
 
-enum class TDigestKind { Md5, Sha1, Sha224, Sha256, Sha384, Sha512, Xxh128, Crc32 };
-inline constexpr std::size_t DigestKindCount = 8;
+enum class TDigestKind { Md5, Sha1, Sha224, Sha256, Sha384, Sha512, Xxh128, Crc32, Blake2b };
+inline constexpr std::size_t DigestKindCount = 9;
 
-// The name checksum files tag the kind with: "MD5", "SHA256", "XXH128", "CRC32".
+// The name checksum files tag the kind with: "MD5", "SHA256", "XXH128", "CRC32",
+// "BLAKE2b" (512 bits, as b2sum writes it).
 std::string_view DigestName(TDigestKind kind);
 // The kind of a tag, whatever its letter case; none for a tag not known here.
 std::optional<TDigestKind> DigestKindOfName(std::string_view name);

@@ -114,7 +114,9 @@ TParsed ParseGnu(std::string_view line) {
   std::optional<std::string> name(line.substr(space + 2));
   if (escaped) name = Unescape(*name);
   if (!name) return std::nullopt;
-  return Entry(std::move(*name), *kind, line.substr(0, space));
+  TParsed entry = Entry(std::move(*name), *kind, line.substr(0, space));
+  if (entry) entry->KindFromLength = true;
+  return entry;
 }
 
 // "name CRC32": the digest is the last word.
@@ -214,6 +216,12 @@ TManifest ParseManifest(std::string_view text) {
   return manifest;
 }
 
+bool NamesBlake2b(std::string_view fileName) {
+  const std::string name =
+      Lower(fileName.substr(std::min(fileName.rfind('/') + 1, fileName.size())));
+  return EndsWithNoCase(name, ".b2") || name == "b2sums" || name.starts_with("b2sums.");
+}
+
 TManifestStyle StyleForManifestName(std::string_view fileName) {
   const std::string name =
       Lower(fileName.substr(std::min(fileName.rfind('/') + 1, fileName.size())));
@@ -224,14 +232,17 @@ TManifestStyle StyleForManifestName(std::string_view fileName) {
   if (EndsWithNoCase(name, ".sha512") || name == "sha512sums")
     return {TManifestFormat::Gnu, TDigestKind::Sha512};
   if (EndsWithNoCase(name, ".sfv")) return {TManifestFormat::Sfv, TDigestKind::Crc32};
+  if (NamesBlake2b(name)) return {TManifestFormat::Gnu, TDigestKind::Blake2b};
   return {TManifestFormat::Gnu, TDigestKind::Sha256};
 }
 
 std::optional<TManifestStyle> StyleForSumType(std::string_view type) {
   const auto kind = DigestKindOfName(type);
   if (!kind || *kind == TDigestKind::Sha224 || *kind == TDigestKind::Sha384) return std::nullopt;
-  // A GNU line of 32 digits reads back as MD5; the tag keeps XXH128 apart.
-  if (*kind == TDigestKind::Xxh128) return TManifestStyle{TManifestFormat::BsdTag, *kind};
+  // A GNU line of 32 digits reads back as MD5, one of 128 as SHA-512: the
+  // tag keeps XXH128 and BLAKE2b apart.
+  if (*kind == TDigestKind::Xxh128 || *kind == TDigestKind::Blake2b)
+    return TManifestStyle{TManifestFormat::BsdTag, *kind};
   if (*kind == TDigestKind::Crc32) return TManifestStyle{TManifestFormat::Sfv, *kind};
   return TManifestStyle{TManifestFormat::Gnu, *kind};
 }

@@ -16,6 +16,9 @@ struct TManifestEntry {
   TDigestKind Kind = TDigestKind::Sha256;
   std::string Digest;  // lower-case hex
   std::size_t Line = 0;
+  // A GNU line names no algorithm: its digest's length stands for one, and
+  // 128 digits may be SHA-512 (sha512sum) or BLAKE2b (b2sum).
+  bool KindFromLength = false;
 };
 
 struct TManifestProblem {
@@ -41,9 +44,13 @@ struct TManifestStyle {
   TDigestKind Kind = TDigestKind::Sha256;
 };
 
+// Whether a manifest's file name says its 128-digit lines are BLAKE2b, as
+// b2sum's are: "*.b2", "B2SUMS".
+bool NamesBlake2b(std::string_view fileName);
+
 // The style a manifest's file name asks for: "*.md5" and "md5sum.txt" GNU
-// MD5, "*.sha1" GNU SHA-1, "*.sfv" CRC32, "*.sha512" GNU SHA-512, anything
-// else GNU SHA-256.
+// MD5, "*.sha1" GNU SHA-1, "*.sfv" CRC32, "*.sha512" GNU SHA-512, "*.b2"
+// and "B2SUMS" GNU BLAKE2b, anything else GNU SHA-256.
 TManifestStyle StyleForManifestName(std::string_view fileName);
 // The style for a --sum-type value; none for an unknown one.
 std::optional<TManifestStyle> StyleForSumType(std::string_view type);

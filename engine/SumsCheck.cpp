@@ -57,16 +57,25 @@ std::string TSumsCheck::KeyOf(const std::string& path) const {
   return LexicalPath(path.starts_with('/') ? path : WorkingDirectory + "/" + path);
 }
 
-void TSumsCheck::AddManifest(const std::string& manifestPath, const TManifest& manifest) {
+std::size_t TSumsCheck::AddManifest(const std::string& manifestPath, const TManifest& manifest) {
   const std::string directory = Platform::CurrentDirectoryOf(manifestPath);
   ManifestDirectories.push_back(directory);
   ManifestKeys.insert(KeyOf(manifestPath));
+  const bool blake2b = NamesBlake2b(manifestPath);
+  std::size_t assumed = 0;
   for (const TManifestEntry& entry : manifest.Entries) {
     const std::string shown = entry.Name.starts_with('/') ? entry.Name : directory + entry.Name;
     const auto [it, added] = ListedByKey.try_emplace(KeyOf(shown), Listed.size());
     if (added) Listed.push_back({shown, {}, false});
-    Listed[it->second].Digests.push_back({entry.Kind, entry.Digest});
+    TExpected expected{entry.Kind, entry.Digest, std::nullopt};
+    if (entry.KindFromLength && entry.Kind == TDigestKind::Sha512) {
+      if (blake2b) expected.Kind = TDigestKind::Blake2b;
+      else expected.Otherwise = TDigestKind::Blake2b;
+      assumed += blake2b ? 0 : 1;
+    }
+    Listed[it->second].Digests.push_back(std::move(expected));
   }
+  return assumed;
 }
 
 void TSumsCheck::MakeManifest(const std::string& manifestPath, const TManifestStyle& style) {
@@ -115,7 +124,10 @@ TDataSink* TSumsCheck::BeginFile(const std::string& path) {
     Current = it->second;
     TListedFile& file = Listed[it->second];
     file.Met = true;
-    for (const TExpected& expected : file.Digests) kinds |= KindBit(expected.Kind);
+    for (const TExpected& expected : file.Digests) {
+      kinds |= KindBit(expected.Kind);
+      if (expected.Otherwise) kinds |= KindBit(*expected.Otherwise);
+    }
   } else if (Checking()) {
     NoteUnlisted(path, CurrentKey);
   }
@@ -150,7 +162,9 @@ void TSumsCheck::FileRead(const std::string&, TContentVerdict verdict) {
               verdict = std::move(verdict)](const THashPool::TDigests& actual) {
     const auto actualOf = [&](TDigestKind kind) { return actual[static_cast<std::size_t>(kind)]; };
     for (const TExpected& e : expected) {
-      if (actualOf(e.Kind) != e.Digest) {
+      const bool matches =
+          actualOf(e.Kind) == e.Digest || (e.Otherwise && actualOf(*e.Otherwise) == e.Digest);
+      if (!matches) {
         verdict(TContentFailure{LogText::ContentMismatchMessage(DigestName(e.Kind)), e.Digest,
                                 actualOf(e.Kind)});
         return;

@@ -19,7 +19,9 @@ class TSumsCheck final : public TContentCheck {
   TSumsCheck();
 
   // The files a manifest lists, by names relative to its directory.
-  void AddManifest(const std::string& manifestPath, const TManifest& manifest);
+  // Returns how many of its lines were taken for SHA-512 by their length
+  // alone: a file that matches as BLAKE2b instead is correct too.
+  std::size_t AddManifest(const std::string& manifestPath, const TManifest& manifest);
   // Lists every file read correctly for a new manifest at manifestPath.
   void MakeManifest(const std::string& manifestPath, const TManifestStyle& style);
   // With no items of their own, the manifests decide which files are
@@ -48,6 +50,7 @@ class TSumsCheck final : public TContentCheck {
   struct TExpected {
     TDigestKind Kind;
     std::string Digest;
+    std::optional<TDigestKind> Otherwise;  // what the digest may be instead
   };
   struct TListedFile {
     std::string Shown;  // the manifest's directory as given + the listed name
