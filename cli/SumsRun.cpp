@@ -1,5 +1,6 @@
 #include "SumsRun.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <stdexcept>
 
@@ -83,7 +84,11 @@ std::optional<int> TSumsRun::Load(const TCliArguments& args) {
 }
 
 void TSumsRun::ChooseItems(TVerifySetupInfo& setup) {
-  if (!Checking() || !setup.VerifyList.empty()) return;
+  if (!Checking()) return;
+  if (!setup.VerifyList.empty()) {
+    Check->SetItemWalks(setup.VerifyList, setup.AllSubdirectories, setup.AllFileAttributes);
+    return;
+  }
   // The manifest names the files: hidden ones and those in subdirectories too.
   Check->SetListedOnly(true);
   setup.VerifyList = Check->ManifestItems();
@@ -94,6 +99,8 @@ void TSumsRun::ChooseItems(TVerifySetupInfo& setup) {
 bool TSumsRun::Finish(bool stopped) {
   if (!Check) return true;
   for (const std::string& path : Check->Unlisted()) Complain("未列入校验和文件: " + path);
+  for (const std::string& path : Check->MissingFiles())
+    Complain("'" + path + "': " + Platform::SystemErrorText(ENOENT) + " (列在校验和文件中)");
   return WriteMadeManifest(stopped);
 }
 

@@ -61,6 +61,9 @@ class TContentCheck {
   virtual TCountChoice CountChoice(const std::string& /*path*/) const { return {}; }
   // The files FilesNotMet() names after the walks unless a walk meets them.
   virtual std::vector<std::string> AfterWalks() const { return {}; }
+  // Whether a directory that cannot be searched fails the run: not when
+  // none of the files the check expects can lie in it.
+  virtual bool SearchMatters(const std::string& /*directory*/) const { return true; }
 };
 
 namespace LogText {

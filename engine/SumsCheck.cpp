@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "DirSearch.h"
 #include "Path.h"
 
 namespace {
@@ -15,6 +16,11 @@ std::vector<std::string_view> Parts(std::string_view path) {
     start = slash + 1;
   }
   return parts;
+}
+
+bool Absent(const std::string& path) {
+  std::error_code error;
+  return !std::filesystem::exists(std::filesystem::symlink_status(path, error));
 }
 
 }  // namespace
@@ -83,6 +89,45 @@ void TSumsCheck::MakeManifest(const std::string& manifestPath, const TManifestSt
   const std::string key = KeyOf(manifestPath);
   ManifestKeys.insert(key);
   MakeDirectoryKey = LexicalPath(key + "/..");
+}
+
+void TSumsCheck::SetItemWalks(const std::vector<std::string>& items, bool subdirectories,
+                              bool hidden) {
+  WalksDescend = subdirectories;
+  WalksTakeHidden = hidden;
+  for (const std::string& item : items) {
+    const std::string mask = Platform::NamePart(item);
+    if (mask.find_first_of("*?") == std::string::npos) continue;
+    const std::string directory = Platform::DirectoryPart(item);
+    ItemWalks.push_back({KeyOf(directory.empty() ? "." : directory), mask});
+  }
+}
+
+bool TSumsCheck::WalkWouldMeet(const std::string& path) const {
+  const std::string key = KeyOf(path);
+  for (const TWalk& walk : ItemWalks) {
+    const std::string inside = walk.DirectoryKey == "/" ? "/" : walk.DirectoryKey + "/";
+    if (!key.starts_with(inside)) continue;
+    const std::string_view rest = std::string_view(key).substr(inside.size());
+    if (!WalksDescend && rest.find('/') != std::string_view::npos) continue;
+    if (!WalksTakeHidden && (rest.starts_with('.') || rest.find("/.") != std::string_view::npos))
+      continue;
+    if (Platform::MatchesMask(Platform::NamePart(rest), walk.Mask)) return true;
+  }
+  return false;
+}
+
+bool TSumsCheck::Owed(const TListedFile& file) const {
+  return ListedOnly || (Absent(file.Shown) && WalkWouldMeet(file.Shown));
+}
+
+bool TSumsCheck::SearchMatters(const std::string& directory) const {
+  if (!ListedOnly) return true;
+  const std::string key = KeyOf(directory);
+  const std::string inside = key == "/" ? key : key + "/";
+  return std::ranges::any_of(Listed, [&](const TListedFile& file) {
+    return KeyOf(file.Shown).starts_with(inside);
+  });
 }
 
 std::vector<std::string> TSumsCheck::ManifestItems() const {
@@ -180,9 +225,10 @@ void TSumsCheck::FileRead(const std::string&, TContentVerdict verdict) {
 
 std::vector<std::string> TSumsCheck::FilesNotMet() {
   std::vector<std::string> paths;
-  if (!ListedOnly) return paths;
   for (const TListedFile& file : Listed)
-    if (!file.Met) paths.push_back(file.Shown);
+    if (!file.Met && Owed(file)) paths.push_back(file.Shown);
+  for (const std::string& path : paths)
+    if (Absent(path)) Missing.push_back(path);
   return paths;
 }
 
@@ -195,8 +241,8 @@ TContentCheck::TCountChoice TSumsCheck::CountChoice(const std::string& path) con
 
 std::vector<std::string> TSumsCheck::AfterWalks() const {
   std::vector<std::string> paths;
-  if (!ListedOnly) return paths;
-  for (const TListedFile& file : Listed) paths.push_back(file.Shown);
+  for (const TListedFile& file : Listed)
+    if (Owed(file)) paths.push_back(file.Shown);
   return paths;
 }
 

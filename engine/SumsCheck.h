@@ -29,6 +29,13 @@ class TSumsCheck final : public TContentCheck {
   // list are only named, and listed files no walk meets are checked after.
   void SetListedOnly(bool listedOnly) { ListedOnly = listedOnly; }
   bool Checking() const { return !ManifestDirectories.empty(); }
+  // With items given: the walks they make ("DIR/MASK"), so that a listed
+  // file that is not there is missed where one of them would have met it,
+  // as if its name had been given. Items that name one file are left out:
+  // the run says itself when such a one is not there.
+  void SetItemWalks(const std::vector<std::string>& items, bool subdirectories, bool hidden);
+  // After the run: the listed files it expected and did not find.
+  const std::vector<std::string>& MissingFiles() const { return Missing; }
   // "DIR/*" for each manifest's directory, without one inside another.
   std::vector<std::string> ManifestItems() const;
 
@@ -39,6 +46,7 @@ class TSumsCheck final : public TContentCheck {
   std::vector<std::string> FilesNotMet() override;
   TCountChoice CountChoice(const std::string& path) const override;
   std::vector<std::string> AfterWalks() const override;
+  bool SearchMatters(const std::string& directory) const override;
 
   // Files found that no manifest lists, in the order found.
   const std::vector<std::string>& Unlisted() const { return UnlistedFiles; }
@@ -62,11 +70,23 @@ class TSumsCheck final : public TContentCheck {
     std::string Digest;  // empty until hashed, and for a file that failed
   };
 
+  struct TWalk {
+    std::string DirectoryKey;
+    std::string Mask;
+  };
+
   std::string KeyOf(const std::string& path) const;
+  bool WalkWouldMeet(const std::string& path) const;
+  // Not met by the walks and owed to the run: every listed file without
+  // items, with them only those their walks would have met had they been there.
+  bool Owed(const TListedFile& file) const;
   void NoteUnlisted(const std::string& path, const std::string& key);
 
   std::string WorkingDirectory;
   bool ListedOnly = false;
+  std::vector<TWalk> ItemWalks;
+  bool WalksDescend = false;
+  bool WalksTakeHidden = false;
   std::vector<TListedFile> Listed;
   std::unordered_map<std::string, std::size_t> ListedByKey;
   std::vector<std::string> ManifestDirectories;  // as given, for the walk
@@ -78,6 +98,7 @@ class TSumsCheck final : public TContentCheck {
   mutable std::mutex MadeMutex;
   std::vector<TMadeEntry> Made;
   std::vector<std::string> UnlistedFiles;
+  std::vector<std::string> Missing;
 
   THashPool Hashes;
   bool Hashing = false;                // the current file's bytes go to Hashes

@@ -319,6 +319,7 @@ void TVerifier::NoteSearchFailure(const std::string& path, int code) {
   if (code == 0) return;
   std::string directory = DirectoryPart(path);
   if (directory.empty()) directory = ".";
+  if (Options.Contents != nullptr && !Options.Contents->SearchMatters(directory)) return;
   {
     TMutexLock hold(Status.Mutex);
     auto& failures = Status.SearchFailures;

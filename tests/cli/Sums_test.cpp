@@ -3,7 +3,9 @@
 // as the judges of what --make-sums writes.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 
@@ -141,6 +143,83 @@ TEST(CheckSums, HardManifestAndItemsGiven) {
     EXPECT_TRUE(Contains(r.Err, c.Err)) << r.Err;
     EXPECT_EQ(r.Out, "");
   }
+}
+
+// With items, a listed file that is not there fails where the items' walk
+// would have met it (mask, subdirectories, hidden names), and is named on
+// standard error. Without items, a folder no listed file lies in may be
+// one that cannot be searched.
+TEST(CheckSums, ListedFilesMissingUnderTheItems) {
+  TTempDir dir;
+  ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+  dir.WriteFile("d/good.txt", "abc");
+  std::string manifest;
+  for (const char* name : {"good.txt", "gone.txt", "sub/gone.txt", ".gone.txt", "gone.bin"})
+    manifest += Sha256Abc + "  " + name + "\n";
+  dir.WriteFile("d/SUMS", manifest);
+  const struct {
+    Lines Items;
+    Lines Missing;
+  } cases[] = {
+      {{"-S-", "-A-", "d/*.txt"}, {"d/gone.txt"}},
+      {{"-S", "-A-", "d/*.txt"}, {"d/gone.txt", "d/sub/gone.txt"}},
+      {{"-S-", "-A", "d/*.*"}, {"d/gone.txt", "d/.gone.txt", "d/gone.bin"}},
+      {{"-S-", "d/good.txt"}, {}},
+  };
+  const Lines all = {"d/gone.txt", "d/sub/gone.txt", "d/.gone.txt", "d/gone.bin"};
+  for (const auto& c : cases) {
+    Lines args = {"--quiet", "--check-sums=d/SUMS"};
+    args.insert(args.end(), c.Items.begin(), c.Items.end());
+    const TCliResult r = RunIn(dir, args);
+    EXPECT_EQ(r.ExitCode, c.Missing.empty() ? 0 : 1) << c.Items.back() << r.Err;
+    for (const std::string& path : all) {
+      const bool missing = std::ranges::find(c.Missing, path) != c.Missing.end();
+      EXPECT_EQ(Contains(r.Err, "'" + path + "': 没有那个文件或目录"), missing) << path << r.Err;
+      EXPECT_EQ(Contains(r.Out, "不能打开文件.: " + path + "\n"), missing) << path;
+    }
+  }
+
+  // Searched as nobody: the folder it may not enter holds no listed file.
+  dir.WriteFile("e/good.txt", "abc");
+  dir.WriteFile("e/SUMS", Sha256Abc + "  good.txt\n");
+  dir.MakeDir("e/locked");
+  ASSERT_EQ(chmod(dir.PathOf("e/locked").c_str(), 0), 0);
+  const TCliResult locked = RunCli({"--reuid=65534", "--regid=65534", "--clear-groups",
+                                    KORVANE_CLI_PATH, "--quiet", "--check-sums=" + dir.PathOf("e/SUMS")},
+                                   {.Program = "/usr/bin/setpriv"});
+  EXPECT_EQ(locked.ExitCode, 0) << locked.Err;
+  EXPECT_TRUE(Contains(locked.Err, "正确 1, 错误 0")) << locked.Err;
+}
+
+// 128 digits: BLAKE2b where the name says so, otherwise SHA-512, but a
+// file that matches as BLAKE2b is never called a mismatch.
+TEST(CheckSums, Blake2bOrSha512ByTheName) {
+  TTempDir dir;
+  dir.WriteFile("abc.txt", "abc");
+  const auto inDir = [&](const std::string& command) {
+    return Shell("cd " + Quoted(dir.Path()) + " && " + command).first;
+  };
+  const std::string b2 = inDir("b2sum abc.txt"), sha512 = inDir("sha512sum abc.txt");
+  ASSERT_EQ(b2.size(), 128u + 2 + 7 + 1);
+  const struct {
+    std::string Manifest, Text;
+    bool Assumed;
+  } cases[] = {
+      {"B2SUMS", b2, false},
+      {"x.b2", b2, false},
+      {"tagged.txt", inDir("b2sum --tag abc.txt"), false},
+      {"CHECKSUMS", b2, true},
+      {"CHECKSUMS", sha512, true},
+  };
+  for (const auto& c : cases) {
+    dir.WriteFile(c.Manifest, c.Text);
+    const TCliResult r = RunIn(dir, {"--quiet", "--check-sums=" + c.Manifest, "abc.txt"});
+    EXPECT_EQ(r.ExitCode, 0) << c.Manifest << r.Err << r.Out;
+    EXPECT_EQ(Contains(r.Err, "未标明算法: 按 SHA512 核对"), c.Assumed) << c.Manifest << r.Err;
+  }
+  // Named as b2sum's, a SHA-512 digest is the wrong one.
+  dir.WriteFile("B2SUMS", sha512);
+  EXPECT_EQ(RunIn(dir, {"--quiet", "--check-sums=B2SUMS", "abc.txt"}).ExitCode, 1);
 }
 
 // A medium that fails under a listed file: the read failure is what is
