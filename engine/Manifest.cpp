@@ -257,8 +257,10 @@ std::optional<std::string> ManifestLine(const TManifestStyle& style, std::string
       return escape + std::string(DigestName(style.Kind)) + " (" + Escape(name) +
              ") = " + std::string(hexDigest) + "\n";
     case TManifestFormat::Sfv:
-      // .sfv knows no escapes, and a leading ';' would make the line a comment.
-      if (name.find_first_of("\n\r") != std::string_view::npos || name.starts_with(';'))
+      // .sfv knows no escapes, a leading ';' would make the line a comment,
+      // and blanks at the end would be taken for the gap before the CRC.
+      if (name.find_first_of("\n\r") != std::string_view::npos || name.starts_with(';') ||
+          name.ends_with(' '))
         return std::nullopt;
       return std::string(name) + " " + Lower(hexDigest) + "\n";
   }

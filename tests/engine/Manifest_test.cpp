@@ -74,8 +74,9 @@ TEST(Manifest, MixedFileWithCrLfBomCommentsAndBadLines) {
 // What Korvane writes, it reads back as the same name and digest.
 TEST(Manifest, WrittenLinesReadBack) {
   const std::string names[] = {"plain.txt",   "with space", "中文/名字.txt", "new\nline",
-                               "back\\slash", "cr\rname",   " lead",         "x (1) = y"};
-  for (const char* type : {"md5", "sha1", "sha256", "sha512", "xxh128", "crc32"}) {
+                               "back\\slash", "cr\rname",   " lead",         "x (1) = y",
+                               "trailing "};
+  for (const char* type : {"md5", "sha1", "sha256", "sha512", "xxh128", "crc32", "blake2b"}) {
     const TManifestStyle style = *StyleForSumType(type);
     const std::string digest(DigestHexLength(style.Kind), 'a');
     for (const std::string& name : names) {
@@ -95,6 +96,7 @@ TEST(Manifest, WrittenLinesReadBack) {
   EXPECT_EQ(StyleForManifestName("disc/MD5SUM.TXT").Kind, TDigestKind::Md5);
   EXPECT_EQ(StyleForManifestName("a.sfv").Kind, TDigestKind::Crc32);
   EXPECT_EQ(StyleForManifestName("SHA256SUMS").Kind, TDigestKind::Sha256);
+  EXPECT_EQ(StyleForManifestName("B2SUMS").Kind, TDigestKind::Blake2b);
 }
 
 TEST(DigestSet, KnownAnswersAndHolesHashAsZeros) {
