@@ -116,7 +116,7 @@ TFilePlace PlaceOf(const std::string& fileName) {
   const bool exists = resolved.Descriptor ? fstat(*resolved.Descriptor, &found) == 0
                                           : stat(resolved.Path.c_str(), &found) == 0;
   return {.Exists = exists,
-          .Regular = exists && S_ISREG(found.st_mode),
+          .OneWriter = exists && (S_ISREG(found.st_mode) || S_ISFIFO(found.st_mode)),
           .Device = found.st_dev,
           .Inode = found.st_ino,
           .Path = resolved.Path};
@@ -125,7 +125,7 @@ TFilePlace PlaceOf(const std::string& fileName) {
 bool SamePlace(const TFilePlace& a, const TFilePlace& b) {
   if (a.Exists != b.Exists) return false;
   if (!a.Exists) return a.Path == b.Path;
-  return a.Regular && b.Regular && a.Device == b.Device && a.Inode == b.Inode;
+  return a.OneWriter && b.OneWriter && a.Device == b.Device && a.Inode == b.Inode;
 }
 
 }  // namespace Platform

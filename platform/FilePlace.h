@@ -22,15 +22,17 @@ TResolvedName ResolveName(const std::string& fileName);
 // Where a name's content lives.
 struct TFilePlace {
   bool Exists = false;
-  bool Regular = false;
+  // A regular file, or a pipe or FIFO: what two writers would spoil for
+  // each other.
+  bool OneWriter = false;
   std::uint64_t Device = 0, Inode = 0;
   std::string Path;  // resolved, for a file not there yet
 };
 TFilePlace PlaceOf(const std::string& fileName);
 
 // Whether writing one of the two would destroy the other: the same regular
-// file (a hard link too), or one name for a file not there yet. Devices,
-// FIFOs and terminals are streams that several writers may share.
+// file (a hard link too) or pipe, or one name for a file not there yet.
+// Devices and terminals are streams that several writers may share.
 bool SamePlace(const TFilePlace& a, const TFilePlace& b);
 
 }  // namespace Platform
