@@ -229,6 +229,7 @@ std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& argu
   if (args.ResumeFile && !(extras.State = OpenState(args, setup))) return ExitUsage;
   return std::nullopt;
 }
+
 // After the run: the report's summary, and the state kept or removed.
 // Returns the exit status, ExitUsage when either could not be written.
 int FinishExtras(TRunExtras& extras, const TVerifyStatus& status, const TRunTotals& totals,

@@ -75,9 +75,12 @@ std::size_t TSumsCheck::AddManifest(const std::string& manifestPath, const TMani
     if (added) Listed.push_back({shown, {}, false});
     TExpected expected{entry.Kind, entry.Digest, std::nullopt};
     if (entry.KindFromLength && entry.Kind == TDigestKind::Sha512) {
-      if (blake2b) expected.Kind = TDigestKind::Blake2b;
-      else expected.Otherwise = TDigestKind::Blake2b;
-      assumed += blake2b ? 0 : 1;
+      if (blake2b) {
+        expected.Kind = TDigestKind::Blake2b;
+      } else {
+        expected.Otherwise = TDigestKind::Blake2b;
+        ++assumed;
+      }
     }
     Listed[it->second].Digests.push_back(std::move(expected));
   }
