@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <blkid/blkid.h>
+
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -66,6 +69,66 @@ TMountInfo MountOf(const std::string& path) {
 std::uint64_t DeviceOf(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0 ? info.st_dev : 0;
+}
+
+namespace {
+
+std::string FirstLineOf(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
+// The device's own directory under /sys/devices; empty when device is no
+// block device (tmpfs, a network share).
+std::filesystem::path BlockDirectoryOf(std::uint64_t device) {
+  std::error_code error;
+  const std::filesystem::path link = "/sys/dev/block/" + std::to_string(major(device)) + ":" +
+                                     std::to_string(minor(device));
+  std::filesystem::path directory = std::filesystem::canonical(link, error);
+  return error ? std::filesystem::path() : directory;
+}
+
+// The nearest "serial" above the block device: the disk's own (virtio,
+// NVMe), or the USB device's for a stick or a card reader.
+std::string SerialAbove(std::filesystem::path directory) {
+  for (; directory.has_relative_path() && directory != "/sys/devices";
+       directory = directory.parent_path()) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(directory / "serial", error))
+      return FirstLineOf(directory / "serial");
+    if (std::filesystem::is_regular_file(directory / "device" / "serial", error))
+      return FirstLineOf(directory / "device" / "serial");
+  }
+  return {};
+}
+
+// The superblock's UUID, read from the device node (root, or the disk group).
+std::string UuidOf(const std::filesystem::path& blockDirectory) {
+  std::string name;
+  std::ifstream uevent(blockDirectory / "uevent");
+  for (std::string line; std::getline(uevent, line);)
+    if (line.starts_with("DEVNAME=")) name = "/dev/" + line.substr(8);
+  if (name.empty()) return {};
+  const blkid_probe probe = blkid_new_probe_from_filename(name.c_str());
+  if (probe == nullptr) return {};
+  blkid_probe_enable_superblocks(probe, 1);
+  blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_UUID);
+  std::string uuid;
+  const char* value = nullptr;
+  if (blkid_do_safeprobe(probe) == 0 && blkid_probe_lookup_value(probe, "UUID", &value, nullptr) == 0)
+    uuid = value;
+  blkid_free_probe(probe);
+  return uuid;
+}
+
+}  // namespace
+
+TFileSystemId FileSystemIdOf(std::uint64_t device) {
+  const std::filesystem::path directory = BlockDirectoryOf(device);
+  if (directory.empty()) return {};
+  return {UuidOf(directory), SerialAbove(directory)};
 }
 
 }  // namespace Platform

@@ -20,4 +20,17 @@ TMountInfo MountOf(const std::string& path);
 // be examined.
 std::uint64_t DeviceOf(const std::string& path);
 
+// What tells one file system from another whatever device number it is
+// given when mounted: its UUID, and the serial number of the drive that
+// holds it where the system names one. Both empty for a file system
+// without (tmpfs, a network share) and when they cannot be read.
+struct TFileSystemId {
+  std::string Uuid;
+  std::string Serial;
+  bool Known() const { return !Uuid.empty() || !Serial.empty(); }
+  bool operator==(const TFileSystemId&) const = default;
+};
+// Of the file system mounted from device (a st_dev).
+TFileSystemId FileSystemIdOf(std::uint64_t device);
+
 }  // namespace Platform
