@@ -78,6 +78,8 @@ struct TFileRecord {
   // to, a whole number of read units, with everything above as found up
   // to there, so that a resumed run can go on from it. -1 for the rest.
   std::int64_t StoppedAt = -1;
+  // Handed on from an earlier run's record, nothing read now.
+  bool Replayed = false;
   double Seconds = 0;
 };
 

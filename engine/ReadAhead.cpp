@@ -151,8 +151,8 @@ bool TReadAhead::Offer(std::size_t item, const std::string& directory, const TSe
   const std::string path = directory + entry.Name;
   const bool regular = (entry.Attributes & faSysFile) == 0 &&
                        (Plan.Finished == nullptr ||
-                        (Plan.Finished->Find(path, entry.Identity) == nullptr &&
-                         Plan.Finished->PartRead(path, entry.Identity) == nullptr));
+                        (!Plan.Finished->Find(path, entry.Identity) &&
+                         !Plan.Finished->PartRead(path, entry.Identity)));
   const std::int64_t bytes = regular && fetch ? std::min(entry.Size, Plan.Window.BytesPerFile) : 0;
   std::unique_lock lock(Mutex);
   if (!WaitForTurn(lock, bytes, stop) || Leaving(item, directory)) return false;

@@ -21,7 +21,7 @@ struct TVerifier::TFileCheck {
   bool Failed = false;    // could not be opened or read
   TDataSink* Sink = nullptr;  // where the bytes read go besides the buffer
   // What an interrupted run found of the file, when the reads go on from it.
-  const TFileRecord* PartRead = nullptr;
+  std::optional<TFileRecord> PartRead;
   std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
   // When and where the reads so far were last handed on as progress.
   std::chrono::steady_clock::time_point NotedAt = Start;
@@ -119,9 +119,9 @@ void TVerifier::AnnounceFile(const std::string& path, std::int64_t size, TAttrib
 // A file an interrupted run checked already, unchanged since: counted and
 // reported from its record, without a byte read. False for any other file.
 bool TVerifier::ReplayFinished(const std::string& path, const TSearchEntry& entry) {
-  const TFileRecord* done =
-      Options.Finished != nullptr ? Options.Finished->Find(path, entry.Identity) : nullptr;
-  if (done == nullptr) return false;
+  const std::optional<TFileRecord> done =
+      Options.Finished != nullptr ? Options.Finished->Find(path, entry.Identity) : std::nullopt;
+  if (!done) return false;
   AnnounceFile(path, done->Size, done->Attributes);
   if (Ahead) Ahead->Reached(path);
   {
@@ -233,7 +233,7 @@ void TVerifier::EndReads(const TStretchReads& reads, const TStretchRead& first,
 // what it had found taken on, or at 0.
 std::int64_t TVerifier::GoOnFromPartRead(TReadFile& file, TStretchReads& reads, TFileCheck& check,
                                          TStretchRead& first) {
-  const TFileRecord* soFar = check.PartRead;
+  const TFileRecord* soFar = check.PartRead ? &*check.PartRead : nullptr;
   if (soFar == nullptr || soFar->StoppedAt % reads.Unit() != 0 ||
       soFar->StoppedAt >= check.Record.Size || file.SeekTo(soFar->StoppedAt) != 0)
     return 0;
