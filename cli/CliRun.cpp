@@ -189,6 +189,14 @@ std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& argu
       Complain(failure);
       return ExitUsage;
     }
+    const TResumeState& state = *extras.State;
+    if (state.TooLongLines() > 0)
+      Complain("状态文件'" + *args.ResumeFile + "'中有 " + Platform::FormatCount(static_cast<std::int64_t>(state.TooLongLines())) +
+               " 行超过 1 MiB, 已略过.");
+    if (state.Unidentified() > 0)
+      Complain("状态文件'" + *args.ResumeFile + "'由旧版本写成, 没有记下文件所在的文件系统: 其中 " +
+               Platform::FormatCount(static_cast<std::int64_t>(state.Unidentified())) +
+               " 个文件将重新校验 (不能分辨原盘和它的副本).");
     if (extras.State->Resumed() > 0)
       Complain("继续上次中断的校验: 状态文件记有 " +
                Platform::FormatCount(static_cast<std::int64_t>(extras.State->Resumed())) +

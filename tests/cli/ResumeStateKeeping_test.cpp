@@ -44,7 +44,7 @@ TEST(ResumeStateKeeping, ARecordIsTrustedOnlyForTheSameFileAndDamageIsPassedOver
 
   const auto state = TResumeState::Open(stateFile, setup, {}, failure);
   ASSERT_TRUE(state) << failure;
-  EXPECT_NE(state->Find(dir / "data/a.bin", file), nullptr);
+  EXPECT_TRUE(state->Find(dir / "data/a.bin", file).has_value());
   const struct {
     const char* What;
     std::int64_t Platform::TFileIdentity::*Field;
@@ -54,7 +54,7 @@ TEST(ResumeStateKeeping, ARecordIsTrustedOnlyForTheSameFileAndDamageIsPassedOver
   for (const auto& change : changes) {
     Platform::TFileIdentity changed = file;
     changed.*change.Field += 1;
-    EXPECT_EQ(state->Find(dir / "data/a.bin", changed), nullptr) << change.What;
+    EXPECT_FALSE(state->Find(dir / "data/a.bin", changed).has_value()) << change.What;
   }
 
   // A header that is not ours, though it has the fields, is refused.
