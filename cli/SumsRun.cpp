@@ -4,30 +4,53 @@
 #include <stdexcept>
 
 #include "CliRun.h"
-#include "File.h"
-#include "SafeFile.h"
+#include "InputFile.h"
 #include "SystemError.h"
 #include "TextEncoding.h"
 
 namespace {
 
-// The whole file; the error code when it cannot be opened or read.
-int ReadWholeFile(const std::string& path, std::string& text) {
-  Platform::TReadFile file;
-  if (const int code = file.Open(path)) return code;
-  constexpr std::int64_t Piece = 1 << 16;
-  for (;;) {
-    const std::size_t at = text.size();
-    text.resize(at + Piece);
-    std::int64_t done = 0;
-    const int code = file.Read(text.data() + at, Piece, done);
-    text.resize(at + static_cast<std::size_t>(done));
-    if (code != 0) return code;
-    if (done < Piece) return 0;
-  }
+std::string ReadFailure(const std::string& path, int code) {
+  return "不能读校验和文件'" + path + "': " + Platform::InputFileErrorText(code);
 }
 
 }  // namespace
+
+// Read as a stream, a line at a time: a manifest of millions of lines
+// costs only the compact list of what it lists.
+bool TSumsRun::LoadManifest(const std::string& path) {
+  Platform::TInputFile file;
+  if (const int code = file.Open(path)) {
+    Complain(ReadFailure(path, code));
+    return false;
+  }
+  Check->BeginManifest(path);
+  TManifestLines lines;
+  std::vector<TManifestEntry> entries;
+  std::size_t listed = 0;
+  for (Platform::TInputLine line; file.Next(line); entries.clear()) {
+    const std::string where = path + ":" + std::to_string(line.Number) + ": ";
+    if (line.TooLong) {
+      Complain(where + "行超过 1 MiB, 已略过");
+      continue;
+    }
+    if (!lines.Take(line.Text, entries)) Complain(where + "不能识别的行");
+    for (const TManifestEntry& entry : entries) Check->AddEntry(entry);
+    listed += entries.size();
+  }
+  Check->EndManifest();
+  if (file.Error() != 0) {
+    Complain(ReadFailure(path, file.Error()));
+    return false;
+  }
+  // A file with no line to check by (the wrong file given, say) would
+  // otherwise pass a run that compared nothing.
+  if (listed == 0) {
+    Complain("校验和文件'" + path + "'中没有校验和");
+    return false;
+  }
+  return true;
+}
 
 std::optional<int> TSumsRun::Load(const TCliArguments& args) {
   if (args.CheckSums.empty() && !args.MakeSums) {
@@ -42,23 +65,8 @@ std::optional<int> TSumsRun::Load(const TCliArguments& args) {
     Complain(error.what());
     return ExitUsage;
   }
-  for (const std::string& path : args.CheckSums) {
-    std::string text;
-    if (const int code = ReadWholeFile(path, text)) {
-      Complain("不能读校验和文件'" + path + "': " + Platform::SystemErrorText(code));
-      return ExitUsage;
-    }
-    const TManifest manifest = ParseManifest(text);
-    for (const TManifestProblem& problem : manifest.Problems)
-      Complain(path + ":" + std::to_string(problem.Line) + ": " + problem.Text);
-    // A file with no line to check by (the wrong file given, say) would
-    // otherwise pass a run that compared nothing.
-    if (manifest.Entries.empty()) {
-      Complain("校验和文件'" + path + "'中没有校验和");
-      return ExitUsage;
-    }
-    Check->AddManifest(path, manifest);
-  }
+  for (const std::string& path : args.CheckSums)
+    if (!LoadManifest(path)) return ExitUsage;
   if (args.MakeSums) {
     std::optional<TManifestStyle> style = StyleForManifestName(*args.MakeSums);
     if (args.SumType) style = StyleForSumType(*args.SumType);
@@ -66,12 +74,18 @@ std::optional<int> TSumsRun::Load(const TCliArguments& args) {
       Complain("不能识别的校验和类型 '" + *args.SumType + "'");
       return ExitUsage;
     }
-    // Known before a long run, not after it.
-    if (const int code = Platform::CheckReplaceable(*args.MakeSums)) {
-      Complain("不能写校验和文件'" + *args.MakeSums + "': " + Platform::SystemErrorText(code));
+    // Opened before a long run, so that a file that cannot be made is known
+    // at once; its lines go out as the files are hashed, and it takes its
+    // name only at the end.
+    Made = std::make_unique<Platform::TOutputFile>();
+    if (const Platform::TWriteResult result = Made->Open(*args.MakeSums); !result) {
+      Complain("不能写校验和文件'" + *args.MakeSums + "': " + Platform::SystemErrorText(result.Error));
       return ExitUsage;
     }
-    Check->MakeManifest(*args.MakeSums, *style);
+    Check->MakeManifest(*args.MakeSums, *style, [this](std::string_view line) {
+      if (const Platform::TWriteResult result = Made->Append(line); !result && MadeError == 0)
+        MadeError = result.Error;
+    });
     MakePath = args.MakeSums;
   }
   return std::nullopt;
@@ -95,14 +109,18 @@ bool TSumsRun::Finish(bool stopped) {
 bool TSumsRun::WriteMadeManifest(bool stopped) {
   if (!MakePath) return true;
   if (stopped) {
+    Made->Abandon();
     Complain("校验被中止, 未写校验和文件'" + *MakePath + "'");
     return true;
   }
-  std::vector<std::string> omitted;
-  const std::string text = Check->MadeManifest(omitted);
-  for (const std::string& name : omitted)
+  for (const std::string& name : Check->OmittedFromMade())
     Complain("校验和文件的格式不能记下文件名, 未列入: " + name);
-  const Platform::TWriteResult result = Platform::ReplaceFileContent(*MakePath, text);
+  // A line lost makes a list that would pass for complete: never put in place.
+  Platform::TWriteResult result{Platform::TWriteStage::Write, MadeError};
+  if (MadeError == 0)
+    result = Made->Commit();
+  else
+    Made->Abandon();
   if (result) return true;
   Complain("不能写校验和文件'" + *MakePath + "': " + Platform::SystemErrorText(result.Error));
   return false;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "CliOptions.h"
+#include "OutputFile.h"
 #include "SumsCheck.h"
 #include "VerifySetupInfo.h"
 
@@ -29,8 +30,11 @@ class TSumsRun {
   bool Finish(bool stopped);
 
  private:
+  bool LoadManifest(const std::string& path);
   bool WriteMadeManifest(bool stopped);
 
   std::unique_ptr<TSumsCheck> Check;
   std::optional<std::string> MakePath;
+  std::unique_ptr<Platform::TOutputFile> Made;
+  int MadeError = 0;  // of the first line that could not be written
 };

@@ -68,11 +68,13 @@ void TCountingWalk::CountFile(const std::string& path, const TSearchEntry& entry
 // of them after the walks.
 void TCountingWalk::CountFilesAfterWalks() {
   if (Plan.Contents == nullptr) return;
-  const std::vector<std::string> paths = Plan.Contents->AfterWalks();
-  for (std::size_t i = 0; i < paths.size() && !Stopping(); ++i) {
+  const std::size_t places = Plan.Contents->AfterWalkPlaces();
+  for (std::size_t i = 0; i < places && !Stopping(); ++i) {
     if (i < MetAfterWalk.size() && MetAfterWalk[i]) continue;
+    const std::optional<std::string> path = Plan.Contents->AfterWalk(i);
+    if (!path) continue;
     Status.CountedFiles.fetch_add(1, std::memory_order_relaxed);
-    if (const auto entry = FileByPath(paths[i]); entry && (entry->Attributes & faSysFile) == 0)
+    if (const auto entry = FileByPath(*path); entry && (entry->Attributes & faSysFile) == 0)
       Status.CountedBytes.fetch_add(entry->Size, std::memory_order_relaxed);
   }
 }

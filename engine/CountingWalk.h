@@ -53,6 +53,6 @@ class TCountingWalk {
   TVerifyStatus& Status;
   std::stop_token RunStop;
   std::stop_token OwnStop;
-  std::vector<bool> MetAfterWalk;  // by the content check's AfterWalks() index
+  std::vector<bool> MetAfterWalk;  // by the content check's AfterWalk() place
   std::jthread Thread;
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <stdexcept>
 
 #include "Path.h"
 
@@ -58,19 +60,84 @@ std::string TSumsCheck::KeyOf(const std::string& path) const {
 }
 
 void TSumsCheck::AddManifest(const std::string& manifestPath, const TManifest& manifest) {
-  const std::string directory = Platform::CurrentDirectoryOf(manifestPath);
-  ManifestDirectories.push_back(directory);
+  BeginManifest(manifestPath);
+  for (const TManifestEntry& entry : manifest.Entries) AddEntry(entry);
+  EndManifest();
+}
+
+void TSumsCheck::BeginManifest(const std::string& manifestPath) {
+  if (ManifestDirectories.size() > 0xFFFF) throw std::length_error("manifests");
+  ManifestDirectories.push_back(Platform::CurrentDirectoryOf(manifestPath));
   ManifestKeys.insert(KeyOf(manifestPath));
-  for (const TManifestEntry& entry : manifest.Entries) {
-    const std::string shown = entry.Name.starts_with('/') ? entry.Name : directory + entry.Name;
-    const auto [it, added] = ListedByKey.try_emplace(KeyOf(shown), Listed.size());
-    if (added) Listed.push_back({shown, {}, false});
-    Listed[it->second].Digests.push_back({entry.Kind, entry.Digest});
+}
+
+void TSumsCheck::AddEntry(const TManifestEntry& entry) {
+  const std::uint64_t at = Texts.Add(entry.Name + BytesOfHex(entry.Digest));
+  Rows.push_back({at, static_cast<std::uint32_t>(entry.Name.size()),
+                  static_cast<std::uint16_t>(ManifestDirectories.size() - 1), entry.Kind});
+}
+
+// The rows added since are indexed by their keys' hashes; of rows with one
+// key, the first stands for the file.
+void TSumsCheck::EndManifest() {
+  for (std::size_t row = RowsIndexed; row < Rows.size(); ++row)
+    RowsByKey.emplace_back(std::hash<std::string>{}(KeyOf(ShownOf(Rows[row]))), row);
+  RowsIndexed = Rows.size();
+  std::ranges::sort(RowsByKey);
+  RowsByKey.shrink_to_fit();
+  for (std::size_t i = 0; i < RowsByKey.size();) {
+    std::size_t end = i + 1;
+    while (end < RowsByKey.size() && RowsByKey[end].first == RowsByKey[i].first) ++end;
+    // Rarely more than one: the same file listed again, or two keys of one hash.
+    for (std::size_t later = i + 1; later < end; ++later) {
+      TRow& row = Rows[RowsByKey[later].second];
+      const std::string key = KeyOf(ShownOf(row));
+      row.First = std::none_of(RowsByKey.begin() + static_cast<std::ptrdiff_t>(i),
+                               RowsByKey.begin() + static_cast<std::ptrdiff_t>(later), [&](const auto& earlier) {
+                                 return KeyOf(ShownOf(Rows[earlier.second])) == key;
+                               });
+    }
+    i = end;
   }
 }
 
-void TSumsCheck::MakeManifest(const std::string& manifestPath, const TManifestStyle& style) {
+std::string TSumsCheck::ShownOf(const TRow& row) const {
+  const std::string_view name = Texts.View(row.At, row.NameLength);
+  return name.starts_with('/') ? std::string(name) : ManifestDirectories[row.Manifest] + std::string(name);
+}
+
+std::string TSumsCheck::HexDigestOf(const TRow& row) const {
+  const std::string_view bytes = Texts.View(row.At + row.NameLength, DigestHexLength(row.Kind) / 2);
+  return Hex(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+// The row that stands for the file of key.
+std::optional<std::size_t> TSumsCheck::RowOf(const std::string& key) const {
+  const std::uint64_t hash = std::hash<std::string>{}(key);
+  auto at = std::ranges::lower_bound(RowsByKey, std::pair<std::uint64_t, std::uint32_t>{hash, 0});
+  for (; at != RowsByKey.end() && at->first == hash; ++at) {
+    const TRow& row = Rows[at->second];
+    if (row.First && KeyOf(ShownOf(row)) == key) return at->second;
+  }
+  return std::nullopt;
+}
+
+// Every digest listed for the file of key.
+std::vector<TSumsCheck::TExpected> TSumsCheck::DigestsOf(const std::string& key) const {
+  std::vector<TExpected> digests;
+  const std::uint64_t hash = std::hash<std::string>{}(key);
+  auto at = std::ranges::lower_bound(RowsByKey, std::pair<std::uint64_t, std::uint32_t>{hash, 0});
+  for (; at != RowsByKey.end() && at->first == hash; ++at) {
+    const TRow& row = Rows[at->second];
+    if (KeyOf(ShownOf(row)) == key) digests.push_back({row.Kind, HexDigestOf(row)});
+  }
+  return digests;
+}
+
+void TSumsCheck::MakeManifest(const std::string& manifestPath, const TManifestStyle& style,
+                              TLineWriter write) {
   MakeStyle = style;
+  WriteMade = std::move(write);
   const std::string key = KeyOf(manifestPath);
   ManifestKeys.insert(key);
   MakeDirectoryKey = LexicalPath(key + "/..");
@@ -102,20 +169,18 @@ void TSumsCheck::NoteUnlisted(const std::string& path, const std::string& key) {
 bool TSumsCheck::Wanted(const std::string& path) {
   if (!ListedOnly) return true;
   const std::string key = KeyOf(path);
-  if (ListedByKey.contains(key)) return true;
+  if (RowOf(key)) return true;
   NoteUnlisted(path, key);
   return false;
 }
 
 TDataSink* TSumsCheck::BeginFile(const std::string& path) {
   CurrentKey = KeyOf(path);
-  Current.reset();
+  Current = RowOf(CurrentKey);
   TDigestKinds kinds = 0;
-  if (const auto it = ListedByKey.find(CurrentKey); it != ListedByKey.end()) {
-    Current = it->second;
-    TListedFile& file = Listed[it->second];
-    file.Met = true;
-    for (const TExpected& expected : file.Digests) kinds |= KindBit(expected.Kind);
+  if (Current) {
+    Rows[*Current].Met = true;
+    for (const TExpected& expected : DigestsOf(CurrentKey)) kinds |= KindBit(expected.Kind);
   } else if (Checking()) {
     NoteUnlisted(path, CurrentKey);
   }
@@ -139,11 +204,11 @@ void TSumsCheck::FileRead(const std::string&, TContentVerdict verdict) {
   Hashing = false;
   // Copied: the digests are compared on a hashing thread.
   std::vector<TExpected> expected;
-  if (Current) expected = Listed[*Current].Digests;
+  if (Current) expected = DigestsOf(CurrentKey);
   std::optional<std::size_t> made;
   if (MakeStyle && !ManifestKeys.contains(CurrentKey)) {
     std::lock_guard hold(MadeMutex);
-    made = Made.size();
+    made = MadeWritten + Made.size();
     Made.push_back({RelativeName(MakeDirectoryKey, CurrentKey), {}});
   }
   Hashes.End([this, expected = std::move(expected), made,
@@ -151,51 +216,58 @@ void TSumsCheck::FileRead(const std::string&, TContentVerdict verdict) {
     const auto actualOf = [&](TDigestKind kind) { return actual[static_cast<std::size_t>(kind)]; };
     for (const TExpected& e : expected) {
       if (actualOf(e.Kind) != e.Digest) {
+        if (made) MadeDone(*made, {});
         verdict(TContentFailure{LogText::ContentMismatchMessage(DigestName(e.Kind)), e.Digest,
                                 actualOf(e.Kind)});
         return;
       }
     }
-    if (made) {
-      std::lock_guard hold(MadeMutex);
-      Made[*made].Digest = actualOf(MakeStyle->Kind);
-    }
+    if (made) MadeDone(*made, actualOf(MakeStyle->Kind));
     verdict(std::nullopt);
   });
+}
+
+// A file's line is written once the lines of every file read before it are:
+// the manifest is in walk order, and only the files still being hashed are
+// held.
+void TSumsCheck::MadeDone(std::size_t made, std::string digest) {
+  std::lock_guard hold(MadeMutex);
+  TMadeEntry& entry = Made[made - MadeWritten];
+  entry.Digest = std::move(digest);
+  entry.Done = true;
+  for (; !Made.empty() && Made.front().Done; Made.pop_front(), ++MadeWritten) {
+    const TMadeEntry& first = Made.front();
+    if (first.Digest.empty()) continue;
+    if (const auto line = ManifestLine(*MakeStyle, first.Name, first.Digest))
+      WriteMade(*line);
+    else
+      Omitted.push_back(first.Name);
+  }
 }
 
 std::vector<std::string> TSumsCheck::FilesNotMet() {
   std::vector<std::string> paths;
   if (!ListedOnly) return paths;
-  for (const TListedFile& file : Listed)
-    if (!file.Met) paths.push_back(file.Shown);
+  for (const TRow& row : Rows)
+    if (row.First && !row.Met) paths.push_back(ShownOf(row));
   return paths;
 }
 
 TContentCheck::TCountChoice TSumsCheck::CountChoice(const std::string& path) const {
   if (!ListedOnly) return {};
-  const auto it = ListedByKey.find(KeyOf(path));
-  if (it == ListedByKey.end()) return {.Checked = false, .AfterWalk = std::nullopt};
-  return {.Checked = true, .AfterWalk = it->second};
+  const std::optional<std::size_t> row = RowOf(KeyOf(path));
+  if (!row) return {.Checked = false, .AfterWalk = std::nullopt};
+  return {.Checked = true, .AfterWalk = *row};
 }
 
-std::vector<std::string> TSumsCheck::AfterWalks() const {
-  std::vector<std::string> paths;
-  if (!ListedOnly) return paths;
-  for (const TListedFile& file : Listed) paths.push_back(file.Shown);
-  return paths;
+std::size_t TSumsCheck::AfterWalkPlaces() const { return ListedOnly ? Rows.size() : 0; }
+
+std::optional<std::string> TSumsCheck::AfterWalk(std::size_t place) const {
+  if (!Rows[place].First) return std::nullopt;
+  return ShownOf(Rows[place]);
 }
 
-std::string TSumsCheck::MadeManifest(std::vector<std::string>& omitted) const {
-  std::string text;
-  if (!MakeStyle) return text;
+std::vector<std::string> TSumsCheck::OmittedFromMade() const {
   std::lock_guard hold(MadeMutex);
-  for (const TMadeEntry& entry : Made) {
-    if (entry.Digest.empty()) continue;
-    if (const auto line = ManifestLine(*MakeStyle, entry.Name, entry.Digest))
-      text += *line;
-    else
-      omitted.push_back(entry.Name);
-  }
-  return text;
+  return Omitted;
 }
