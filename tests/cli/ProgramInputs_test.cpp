@@ -4,20 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 
+#include "BenchUtil.h"
 #include "CliProcess.h"
 #include "TempDir.h"
 #include "TestUtil.h"
-
-extern char** environ;
 
 namespace {
 
@@ -127,31 +123,6 @@ TEST(ProgramInputs, AStateIsNotReplayedOnACopyOfTheDisk) {
   EXPECT_EQ(recordsAfter(copy), 4u) << "both files of the copy read";
 }
 
-namespace {
-
-// Peak resident memory of one run, in KiB, output thrown away.
-long PeakKib(const std::vector<std::string>& arguments) {
-  std::vector<std::string> argv = {KORVANE_CLI_PATH};
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  std::vector<char*> pointers;
-  for (std::string& a : argv) pointers.push_back(a.data());
-  pointers.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t child = -1;
-  const int spawned = posix_spawn(&child, argv[0].c_str(), &actions, nullptr, pointers.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return -1;
-  int status = 0;
-  rusage usage{};
-  wait4(child, &status, 0, &usage);
-  return usage.ru_maxrss;
-}
-
-}  // namespace
-
 // Each walk kept every level's whole path: memory in the square of the
 // depth, 200 MB here. Sanitizers keep freed memory aside, which this
 // measure would count.
@@ -170,8 +141,8 @@ TEST(ProgramInputs, ADeepTreeCostsMemoryInItsDepthOnly) {
   }
   close(openat(fd, "bottom.bin", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
   close(fd);
-  const long flat = PeakKib({"-S", "-P-", dir / "nothing-*.none"});
-  const long deep = PeakKib({"-S", "-P-", dir / "*.*"});
+  const long flat = PeakKib(KORVANE_CLI_PATH, {"-S", "-P-", dir / "nothing-*.none"});
+  const long deep = PeakKib(KORVANE_CLI_PATH, {"-S", "-P-", dir / "*.*"});
   EXPECT_LT(deep - flat, 24 * 1024) << "KiB over a run over nothing";
   // Deeper than a path the system takes: rm goes down level by level.
   EXPECT_EQ(std::system(("rm -rf '" + dir / name + "'").c_str()), 0);
