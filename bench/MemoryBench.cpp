@@ -98,16 +98,18 @@ int main(int argc, char** argv) {
   std::filesystem::remove_all(root + "/resume");
   std::filesystem::remove(root + "/state");
 
-  const long sumsDirectories = Scaled(1200, scale);
-  MakeFlatTree(root + "/sums", sumsDirectories);
+  // Files in two trees, a million in the first: the manifest made of both
+  // gives the first its own, which lists every file in it.
+  const long checked = Scaled(1000, scale), other = Scaled(200, scale);
+  MakeFlatTree(root + "/sums/checked", checked);
+  MakeFlatTree(root + "/sums/other", other);
   const std::string made = root + "/sums/MADE.sha256";
-  ok &= Report("--make-sums over " + std::to_string(sumsDirectories * FilesPerDirectory) + " files",
+  ok &= Report("--make-sums over " + std::to_string((checked + other) * FilesPerDirectory) + " files",
                Peak({"--cached", "-S", "-P-", "--make-sums=" + made, root + "/sums/*.*"}), nothing, 40);
-  // Its first million lines, at the tree's root, name files under it.
-  const long lines = Scaled(1'000'000, scale);
-  Shell("head -n " + std::to_string(lines) + " '" + made + "' > '" + root + "/sums/SHA256SUMS'");
-  ok &= Report("--check-sums, " + std::to_string(lines) + " lines",
-               Peak({"--cached", "--check-sums=" + root + "/sums/SHA256SUMS"}), nothing, 120);
+  const std::string sums = root + "/sums/checked/SHA256SUMS";
+  Shell("sed -n 's|  checked/|  |p' '" + made + "' > '" + sums + "'");
+  ok &= Report("--check-sums, " + std::to_string(checked * FilesPerDirectory) + " lines",
+               Peak({"--cached", "--check-sums=" + sums}), nothing, 120);
   std::filesystem::remove_all(root);
   return ok ? 0 : 1;
 }

@@ -168,6 +168,18 @@ std::unique_ptr<TLogOutput> OpenLog(const std::optional<std::string>& logFile) {
   return log;
 }
 
+void ReportStateRead(const std::string& fileName, const TResumeState& state) {
+  const auto count = [](std::size_t n) { return Platform::FormatCount(static_cast<std::int64_t>(n)); };
+  if (state.TooLongLines() > 0)
+    Complain("状态文件'" + fileName + "'中有 " + count(state.TooLongLines()) + " 行超过 1 MiB, 已略过.");
+  if (state.Unidentified() > 0)
+    Complain("状态文件'" + fileName + "'由旧版本写成, 没有记下文件所在的文件系统: 其中 " +
+             count(state.Unidentified()) + " 个文件将重新校验 (不能分辨原盘和它的副本).");
+  if (state.Resumed() > 0)
+    Complain("继续上次中断的校验: 状态文件记有 " + count(state.Resumed()) +
+             " 个已校验的文件, 其中未改动的不再读取.");
+}
+
 // Opened before the run too. An exit status when one cannot be used.
 std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& arguments,
                               const TVerifySetupInfo& setup, TRunExtras& extras) {
@@ -189,18 +201,7 @@ std::optional<int> OpenExtras(const TCliArguments& args, const TStringList& argu
       Complain(failure);
       return ExitUsage;
     }
-    const TResumeState& state = *extras.State;
-    if (state.TooLongLines() > 0)
-      Complain("状态文件'" + *args.ResumeFile + "'中有 " + Platform::FormatCount(static_cast<std::int64_t>(state.TooLongLines())) +
-               " 行超过 1 MiB, 已略过.");
-    if (state.Unidentified() > 0)
-      Complain("状态文件'" + *args.ResumeFile + "'由旧版本写成, 没有记下文件所在的文件系统: 其中 " +
-               Platform::FormatCount(static_cast<std::int64_t>(state.Unidentified())) +
-               " 个文件将重新校验 (不能分辨原盘和它的副本).");
-    if (extras.State->Resumed() > 0)
-      Complain("继续上次中断的校验: 状态文件记有 " +
-               Platform::FormatCount(static_cast<std::int64_t>(extras.State->Resumed())) +
-               " 个已校验的文件, 其中未改动的不再读取.");
+    ReportStateRead(*args.ResumeFile, *extras.State);
   }
   if (!args.ReportFile) return std::nullopt;
   TReportRun run{.Arguments = arguments,

@@ -214,10 +214,12 @@ bool TResumeState::LoadRecords(std::string& failure) {
   }
   std::ranges::stable_sort(Records, {}, &TIndexed::PathHash);
   // The last of each run of equal hashes: the latest line of the path.
-  std::vector<TIndexed> last;
-  for (std::size_t i = 0; i < Records.size(); ++i)
-    if (i + 1 == Records.size() || Records[i + 1].PathHash != Records[i].PathHash) last.push_back(Records[i]);
-  Records = std::move(last);
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < Records.size(); ++i) {
+    if (i + 1 == Records.size() || Records[i + 1].PathHash != Records[i].PathHash)
+      Records[kept++] = Records[i];
+  }
+  Records.resize(kept);
   Records.shrink_to_fit();
   for (const TIndexed& indexed : Records) {
     if (indexed.FileSystem == 0) ++UnidentifiedRecords;
@@ -264,7 +266,8 @@ std::optional<TFileRecord> TResumeState::Match(const std::string& path,
   if (found.Inode == 0) return std::nullopt;
   const std::uint64_t hash = std::hash<std::string_view>{}(path);
   const auto indexed = std::ranges::lower_bound(Records, hash, {}, &TIndexed::PathHash);
-  if (indexed == Records.end() || indexed->PathHash != hash || indexed->FileSystem == 0) return std::nullopt;
+  if (indexed == Records.end() || indexed->PathHash != hash || indexed->FileSystem == 0)
+    return std::nullopt;
   std::string text;
   if (Reader.ReadAt(indexed->Offset, indexed->Length, text) != 0) return std::nullopt;
   TFileRecord record;

@@ -17,6 +17,7 @@
 // directory, removes it.
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -100,7 +101,10 @@ class TResumeState : public TFinishedFiles, public TVerifyObserver {
   const std::string FileName;
   Platform::TInputFile Reader;  // the records, read again when replayed
   Platform::TJournalFile Journal;
-  std::vector<TIndexed> Records;  // by PathHash, one per path: the last line
+  // By PathHash, one per path: the last line. Two paths of one hash (a
+  // chance of one in billions) keep the later one's record; the other
+  // file is checked again. A deque: grown without copies to twice its size.
+  std::deque<TIndexed> Records;
   std::vector<Platform::TFileSystemId> FileSystems;
   std::size_t ResumedFiles = 0;
   std::size_t UnidentifiedRecords = 0;

@@ -80,30 +80,27 @@ void TSumsCheck::AddEntry(const TManifestEntry& entry) {
 // The rows added since are indexed by their keys' hashes; of rows with one
 // key, the first stands for the file.
 void TSumsCheck::EndManifest() {
+  RowsByKey.reserve(Rows.size());
   for (std::size_t row = RowsIndexed; row < Rows.size(); ++row)
     RowsByKey.emplace_back(std::hash<std::string>{}(KeyOf(ShownOf(Rows[row]))), row);
   RowsIndexed = Rows.size();
   std::ranges::sort(RowsByKey);
-  RowsByKey.shrink_to_fit();
-  for (std::size_t i = 0; i < RowsByKey.size();) {
-    std::size_t end = i + 1;
-    while (end < RowsByKey.size() && RowsByKey[end].first == RowsByKey[i].first) ++end;
-    // Rarely more than one: the same file listed again, or two keys of one hash.
-    for (std::size_t later = i + 1; later < end; ++later) {
-      TRow& row = Rows[RowsByKey[later].second];
-      const std::string key = KeyOf(ShownOf(row));
-      row.First = std::none_of(RowsByKey.begin() + static_cast<std::ptrdiff_t>(i),
-                               RowsByKey.begin() + static_cast<std::ptrdiff_t>(later), [&](const auto& earlier) {
-                                 return KeyOf(ShownOf(Rows[earlier.second])) == key;
-                               });
-    }
-    i = end;
+  // Rarely two rows of one hash: the same file listed again, or two keys
+  // that share a hash.
+  for (std::size_t i = 1; i < RowsByKey.size(); ++i) {
+    const std::uint64_t hash = RowsByKey[i].first;
+    if (RowsByKey[i - 1].first != hash) continue;
+    TRow& row = Rows[RowsByKey[i].second];
+    const std::string key = KeyOf(ShownOf(row));
+    for (std::size_t earlier = i; earlier-- > 0 && RowsByKey[earlier].first == hash;)
+      if (KeyOf(ShownOf(Rows[RowsByKey[earlier].second])) == key) row.First = false;
   }
 }
 
 std::string TSumsCheck::ShownOf(const TRow& row) const {
   const std::string_view name = Texts.View(row.At, row.NameLength);
-  return name.starts_with('/') ? std::string(name) : ManifestDirectories[row.Manifest] + std::string(name);
+  if (name.starts_with('/')) return std::string(name);
+  return ManifestDirectories[row.Manifest] + std::string(name);
 }
 
 std::string TSumsCheck::HexDigestOf(const TRow& row) const {
