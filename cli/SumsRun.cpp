@@ -34,7 +34,7 @@ bool TSumsRun::LoadManifest(const std::string& path) {
       Complain(where + "行超过 1 MiB, 已略过");
       continue;
     }
-    if (!lines.Take(line.Text, entries)) Complain(where + "不能识别的行");
+    if (!lines.Take(line.Text, line.Number, entries)) Complain(where + "不能识别的行");
     for (const TManifestEntry& entry : entries) Check->AddEntry(entry);
     listed += entries.size();
   }

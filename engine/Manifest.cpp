@@ -197,8 +197,9 @@ TManifestLines::TManifestLines() : Hashdeep(std::make_unique<THashdeepColumns>()
 
 TManifestLines::~TManifestLines() = default;
 
-bool TManifestLines::Take(std::string_view line, std::vector<TManifestEntry>& entries) {
-  if (++Number == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+bool TManifestLines::Take(std::string_view line, std::size_t number,
+                          std::vector<TManifestEntry>& entries) {
+  if (number == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
   if (line.ends_with('\r')) line.remove_suffix(1);
   if (IsBlank(line) || line.starts_with('#') || line.starts_with(';')) return true;
   if (line.starts_with("%%%%")) {
@@ -207,7 +208,7 @@ bool TManifestLines::Take(std::string_view line, std::vector<TManifestEntry>& en
   }
   const std::size_t before = entries.size();
   if (!ParseLine(line, *Hashdeep, entries)) return false;
-  for (std::size_t i = before; i < entries.size(); ++i) entries[i].Line = Number;
+  for (std::size_t i = before; i < entries.size(); ++i) entries[i].Line = number;
   return true;
 }
 
@@ -216,7 +217,7 @@ TManifest ParseManifest(std::string_view text) {
   TManifestLines lines;
   for (std::size_t number = 1; !text.empty(); ++number) {
     const auto end = std::min(text.find('\n'), text.size());
-    if (!lines.Take(text.substr(0, end), manifest.Entries))
+    if (!lines.Take(text.substr(0, end), number, manifest.Entries))
       manifest.Problems.push_back({number, "不能识别的行"});
     text.remove_prefix(std::min(end + 1, text.size()));
   }

@@ -39,13 +39,12 @@ class TManifestLines {
  public:
   TManifestLines();
   ~TManifestLines();
-  // The next line, without its line feed: its entries go to entries;
-  // false when it is in no known format.
-  bool Take(std::string_view line, std::vector<TManifestEntry>& entries);
+  // The line numbered number (from 1), without its line feed: its entries
+  // go to entries; false when it is in no known format.
+  bool Take(std::string_view line, std::size_t number, std::vector<TManifestEntry>& entries);
 
  private:
   std::unique_ptr<THashdeepColumns> Hashdeep;
-  std::size_t Number = 0;
 };
 
 // A whole manifest's text, line by line.

@@ -80,3 +80,37 @@ TEST(ResumeStateKeeping, AStateIsKeptWhileAnItemCouldNotBeReached) {
   EXPECT_NE(plugged.Err.find("状态文件记有 1 个已校验的文件"), std::string::npos) << plugged.Err;
   EXPECT_FALSE(std::filesystem::exists(dir / "state"));
 }
+
+// A state written before file systems were named in it: read, but none of
+// its records replayed, since nothing tells the disk from a copy of it.
+TEST(ResumeStateKeeping, RecordsOfAnOlderStateAreCheckedAgain) {
+  TTempDir dir;
+  ASSERT_TRUE(dir.WriteFile("data/a.bin", "abc"));
+  TVerifySetupInfo setup(dir / "KORVANE.INI");
+  setup.VerifyList = {dir / "data/*.*"};
+  const std::string stateFile = dir / "state";
+  struct stat info {};
+  ASSERT_EQ(stat((dir / "data/a.bin").c_str(), &info), 0);
+  TFileRecord checked;
+  checked.Path = dir / "data/a.bin";
+  checked.Size = 3;
+  checked.Found = Platform::IdentityOf(info);
+  std::string failure;
+  {
+    const auto state = TResumeState::Open(stateFile, setup, {}, failure);
+    ASSERT_TRUE(state) << failure;
+    state->FileFinished(checked);
+    ASSERT_EQ(state->Finish(false), std::nullopt);
+  }
+  std::string older;
+  for (const std::string& line : SplitLines(TestUtil::ReadFile(stateFile))) {
+    if (line.find("\"file_system\"") != std::string::npos) continue;
+    older += (line == "{\"run\":2}" ? "{\"devices\":[" + std::to_string(info.st_dev) + "]}" : line) + "\n";
+  }
+  ASSERT_TRUE(dir.WriteFile("state", older));
+  const auto state = TResumeState::Open(stateFile, setup, {}, failure);
+  ASSERT_TRUE(state) << failure;
+  EXPECT_EQ(state->Unidentified(), 1u);
+  EXPECT_EQ(state->Resumed(), 0u);
+  EXPECT_FALSE(state->Find(checked.Path, checked.Found).has_value());
+}
