@@ -112,10 +112,6 @@ Json FileSystemLine(std::uint64_t device, const Platform::TFileSystemId& id) {
   return {{"file_system", {{"dev", device}, {"uuid", id.Uuid}, {"serial", id.Serial}}}};
 }
 
-std::string NotOurs(const std::string& fileName) {
-  return "'" + fileName + "' 不是 korvane-cli 的状态文件, 未使用.";
-}
-
 }  // namespace
 
 TResumeState::TResumeState(std::string fileName) : FileName(std::move(fileName)) {
@@ -174,7 +170,7 @@ bool TResumeState::Load(const std::string& key, std::string& failure) {
   const bool ours = line.Ended && header.is_object() && header.contains("format") &&
                     header["format"].is_string() && header["format"] == Format && header.contains("key");
   if (!ours) {
-    failure = NotOurs(FileName);
+    failure = "'" + FileName + "' 不是 korvane-cli 的状态文件, 未使用.";
     return false;
   }
   if (Dump(header["key"]) != key) {
@@ -332,6 +328,7 @@ void TResumeState::Write(const TFileRecord& record) {
     if (const int code = Journal.Sync()) WriteError = code;
   }
 }
+
 // At least every SyncInterval, whatever the worker does: a file that takes
 // an hour to read must not leave the files before it unsynced for an hour.
 void TResumeState::SyncIfWritten() {

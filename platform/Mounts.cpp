@@ -66,11 +66,6 @@ TMountInfo MountOf(const std::string& path) {
   return best;
 }
 
-std::uint64_t DeviceOf(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 ? info.st_dev : 0;
-}
-
 namespace {
 
 std::string FirstLineOf(const std::filesystem::path& file) {

@@ -16,10 +16,6 @@ struct TMountInfo {
 // path cannot be examined or the table cannot be read.
 TMountInfo MountOf(const std::string& path);
 
-// The device number of the file system path lies on; 0 when path cannot
-// be examined.
-std::uint64_t DeviceOf(const std::string& path);
-
 // What tells one file system from another whatever device number it is
 // given when mounted: its UUID, and the serial number of the drive that
 // holds it where the system names one. Both empty for a file system
