@@ -13,15 +13,24 @@
 #include "TempDir.h"
 #include "TestUtil.h"
 
+namespace {
+
+// data/a.bin in dir, the run over its directory, and the file as found.
+Platform::TFileIdentity OneFile(TTempDir& dir, TVerifySetupInfo& setup) {
+  EXPECT_TRUE(dir.WriteFile("data/a.bin", "abc"));
+  setup.VerifyList = {dir / "data/*.*"};
+  struct stat info {};
+  EXPECT_EQ(stat((dir / "data/a.bin").c_str(), &info), 0);
+  return Platform::IdentityOf(info);
+}
+
+}  // namespace
+
 TEST(ResumeStateKeeping, ARecordIsTrustedOnlyForTheSameFileAndDamageIsPassedOver) {
   TTempDir dir;
-  ASSERT_TRUE(dir.WriteFile("data/a.bin", "abc"));
   TVerifySetupInfo setup(dir / "KORVANE.INI");
-  setup.VerifyList = {dir / "data/*.*"};
+  const Platform::TFileIdentity file = OneFile(dir, setup);
   const std::string stateFile = dir / "state";
-  struct stat info {};
-  ASSERT_EQ(stat((dir / "data/a.bin").c_str(), &info), 0);
-  const Platform::TFileIdentity file = Platform::IdentityOf(info);
   std::string failure;
   {
     const auto state = TResumeState::Open(stateFile, setup, {}, failure);
@@ -85,16 +94,12 @@ TEST(ResumeStateKeeping, AStateIsKeptWhileAnItemCouldNotBeReached) {
 // its records replayed, since nothing tells the disk from a copy of it.
 TEST(ResumeStateKeeping, RecordsOfAnOlderStateAreCheckedAgain) {
   TTempDir dir;
-  ASSERT_TRUE(dir.WriteFile("data/a.bin", "abc"));
   TVerifySetupInfo setup(dir / "KORVANE.INI");
-  setup.VerifyList = {dir / "data/*.*"};
-  const std::string stateFile = dir / "state";
-  struct stat info {};
-  ASSERT_EQ(stat((dir / "data/a.bin").c_str(), &info), 0);
   TFileRecord checked;
+  checked.Found = OneFile(dir, setup);
   checked.Path = dir / "data/a.bin";
   checked.Size = 3;
-  checked.Found = Platform::IdentityOf(info);
+  const std::string stateFile = dir / "state";
   std::string failure;
   {
     const auto state = TResumeState::Open(stateFile, setup, {}, failure);
@@ -105,7 +110,7 @@ TEST(ResumeStateKeeping, RecordsOfAnOlderStateAreCheckedAgain) {
   std::string older;
   for (const std::string& line : SplitLines(TestUtil::ReadFile(stateFile))) {
     if (line.find("\"file_system\"") != std::string::npos) continue;
-    older += (line == "{\"run\":2}" ? "{\"devices\":[" + std::to_string(info.st_dev) + "]}" : line) + "\n";
+    older += (line == "{\"run\":2}" ? "{\"devices\":[" + std::to_string(checked.Found.Device) + "]}" : line) + "\n";
   }
   ASSERT_TRUE(dir.WriteFile("state", older));
   const auto state = TResumeState::Open(stateFile, setup, {}, failure);
