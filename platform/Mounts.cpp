@@ -99,6 +99,18 @@ std::string SerialAbove(std::filesystem::path directory) {
   return {};
 }
 
+// Where the device node cannot be read (a user's run), the names udev gives
+// the file systems it has seen.
+std::string UuidByName(std::uint64_t device) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/disk/by-uuid", error)) {
+    struct stat info {};
+    if (stat(entry.path().c_str(), &info) == 0 && S_ISBLK(info.st_mode) && info.st_rdev == device)
+      return entry.path().filename();
+  }
+  return {};
+}
+
 // The superblock's UUID, read from the device node (root, or the disk group).
 std::string UuidOf(const std::filesystem::path& blockDirectory) {
   std::string name;
@@ -123,7 +135,9 @@ std::string UuidOf(const std::filesystem::path& blockDirectory) {
 TFileSystemId FileSystemIdOf(std::uint64_t device) {
   const std::filesystem::path directory = BlockDirectoryOf(device);
   if (directory.empty()) return {};
-  return {UuidOf(directory), SerialAbove(directory)};
+  std::string uuid = UuidOf(directory);
+  if (uuid.empty()) uuid = UuidByName(device);
+  return {std::move(uuid), SerialAbove(directory)};
 }
 
 }  // namespace Platform
