@@ -147,13 +147,14 @@ bool TReadAhead::Offer(std::size_t item, const std::string& directory, const TSe
                        bool fetch, TDirectoryChain& chain, std::stop_token stop) {
   // Devices and pipes have nothing to read ahead, nor files an earlier run
   // checked or began to read (its start is read already); they still hold
-  // a place in the sequence.
+  // a place in the sequence. An earlier run's record is looked up only for
+  // a file that would be fetched: it is read again from the state file.
   const std::string path = directory + entry.Name;
-  const bool regular = (entry.Attributes & faSysFile) == 0 &&
-                       (Plan.Finished == nullptr ||
-                        (!Plan.Finished->Find(path, entry.Identity) &&
-                         !Plan.Finished->PartRead(path, entry.Identity)));
-  const std::int64_t bytes = regular && fetch ? std::min(entry.Size, Plan.Window.BytesPerFile) : 0;
+  const bool wanted = fetch && (entry.Attributes & faSysFile) == 0 &&
+                      (Plan.Finished == nullptr ||
+                       (!Plan.Finished->Find(path, entry.Identity) &&
+                        !Plan.Finished->PartRead(path, entry.Identity)));
+  const std::int64_t bytes = wanted ? std::min(entry.Size, Plan.Window.BytesPerFile) : 0;
   std::unique_lock lock(Mutex);
   if (!WaitForTurn(lock, bytes, stop) || Leaving(item, directory)) return false;
   const std::int64_t index = PlanIndex++;
