@@ -83,8 +83,8 @@ std::optional<int> TSumsRun::Load(const TCliArguments& args) {
       return ExitUsage;
     }
     Check->MakeManifest(*args.MakeSums, *style, [this](std::string_view line) {
-      if (const Platform::TWriteResult result = Made->Append(line); !result && MadeError == 0)
-        MadeError = result.Error;
+      MadeLines += line;
+      if (MadeLines.size() >= MadeBatch) WriteMadeLines();
     });
     MakePath = args.MakeSums;
   }
@@ -106,6 +106,14 @@ bool TSumsRun::Finish(bool stopped) {
   return WriteMadeManifest(stopped);
 }
 
+// A batch of lines at a time: a write for each of a million would cost the
+// run more than its hashing.
+void TSumsRun::WriteMadeLines() {
+  if (const Platform::TWriteResult result = Made->Append(MadeLines); !result && MadeError == 0)
+    MadeError = result.Error;
+  MadeLines.clear();
+}
+
 bool TSumsRun::WriteMadeManifest(bool stopped) {
   if (!MakePath) return true;
   if (stopped) {
@@ -115,6 +123,7 @@ bool TSumsRun::WriteMadeManifest(bool stopped) {
   }
   for (const std::string& name : Check->OmittedFromMade())
     Complain("校验和文件的格式不能记下文件名, 未列入: " + name);
+  WriteMadeLines();
   // A line lost makes a list that would pass for complete: never put in place.
   Platform::TWriteResult result{Platform::TWriteStage::Write, MadeError};
   if (MadeError == 0)

@@ -31,10 +31,13 @@ class TSumsRun {
 
  private:
   bool LoadManifest(const std::string& path);
+  void WriteMadeLines();
   bool WriteMadeManifest(bool stopped);
 
   std::unique_ptr<TSumsCheck> Check;
   std::optional<std::string> MakePath;
+  static constexpr std::size_t MadeBatch = std::size_t{1} << 16;
   std::unique_ptr<Platform::TOutputFile> Made;
-  int MadeError = 0;  // of the first line that could not be written
+  std::string MadeLines;  // not written yet
+  int MadeError = 0;      // of the first batch that could not be written
 };
