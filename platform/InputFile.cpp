@@ -20,17 +20,22 @@ TInputFile::~TInputFile() {
   if (Fd >= 0) close(Fd);
 }
 
-// Not blocking in the open: a FIFO without a writer would wait for one, and
-// the signals that should end the program would wait with it.
+// A device is not even opened: opening one can have effects of its own (a
+// watchdog starts, a tape rewinds). Nor does the open block: a FIFO put in
+// the file's place meanwhile would wait for a writer, and the signals that
+// should end the program would wait with it.
 int TInputFile::Open(const std::string& path) {
+  struct stat named {};
+  if (stat(path.c_str(), &named) != 0) return errno;
+  if (!S_ISREG(named.st_mode)) return NotRegular;
   int fd = -1;
   do {
     fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return errno;
   struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    const int code = S_ISREG(info.st_mode) ? errno : NotRegular;
+  const int code = fstat(fd, &info) != 0 ? errno : (S_ISREG(info.st_mode) ? 0 : NotRegular);
+  if (code != 0) {
     close(fd);
     return code;
   }
