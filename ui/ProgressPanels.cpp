@@ -10,6 +10,7 @@
 #include "CubicLabel.h"
 #include "ElidedLabel.h"
 #include "FormStyle.h"
+#include "Path.h"
 #include "ListEntry.h"
 #include "ProgressView.h"
 #include "SearchAnimation.h"
@@ -104,7 +105,14 @@ void TFilePanel::Clear() {
 }
 
 void TFilePanel::Show(const TStatusSnapshot& shot, const TStatusSnapshot* was) {
-  ShowText(C.CurrentDirectoryLabel, shot.CurrentDirectory, was ? &was->CurrentDirectory : nullptr);
+  // The directory beside the file is always the file's own: the walk's
+  // directory runs ahead of it (a new one before its first file) and
+  // behind it (back at the parent after a subdirectory).
+  const auto directoryOf = [](const TStatusSnapshot& s) {
+    return s.CurrentFile.empty() ? s.CurrentDirectory : Platform::CurrentDirectoryOf(s.CurrentFile);
+  };
+  const std::string wasDirectory = was ? directoryOf(*was) : std::string();
+  ShowText(C.CurrentDirectoryLabel, directoryOf(shot), was ? &wasDirectory : nullptr);
   ShowText(C.CurrentFileLabel, shot.CurrentFile, was ? &was->CurrentFile : nullptr);
   if (was && shot.CurrentFilePosition == was->CurrentFilePosition &&
       shot.CurrentFileSize == was->CurrentFileSize &&

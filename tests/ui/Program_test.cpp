@@ -101,6 +101,7 @@ TEST_F(ProgramTest, StartUpTwoRunsAndExit) {
   TKorvaneProgram program(std::move(start));
   ASSERT_EQ(warning->Boxes.size(), 1u);
   EXPECT_EQ(warning->Boxes[0].Text, QStringLiteral("命令行参数 -x 错误."));
+  EXPECT_EQ(warning->Boxes[0].Caption, QStringLiteral("错误"));
   EXPECT_TRUE(alone);
   warning.reset();  // the boxes that follow are the user's
 
