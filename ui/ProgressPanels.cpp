@@ -10,7 +10,6 @@
 #include "CubicLabel.h"
 #include "ElidedLabel.h"
 #include "FormStyle.h"
-#include "Path.h"
 #include "ListEntry.h"
 #include "ProgressView.h"
 #include "SearchAnimation.h"
@@ -105,11 +104,9 @@ void TFilePanel::Clear() {
 }
 
 void TFilePanel::Show(const TStatusSnapshot& shot, const TStatusSnapshot* was) {
-  // The directory beside the file is always the file's own: the walk's
-  // directory runs ahead of it (a new one before its first file) and
-  // behind it (back at the parent after a subdirectory).
+  // The directory beside the file is always the file's own.
   const auto directoryOf = [](const TStatusSnapshot& s) {
-    return s.CurrentFile.empty() ? s.CurrentDirectory : Platform::CurrentDirectoryOf(s.CurrentFile);
+    return s.CurrentFile.empty() ? s.CurrentDirectory : s.CurrentFileDirectory;
   };
   const std::string wasDirectory = was ? directoryOf(*was) : std::string();
   ShowText(C.CurrentDirectoryLabel, directoryOf(shot), was ? &wasDirectory : nullptr);

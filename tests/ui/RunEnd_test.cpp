@@ -101,6 +101,9 @@ TEST_F(DesktopBusEnd, AnEndThatCheckedNotEverythingSaysSoEverywhere) {
   EXPECT_TRUE(form.OverallLine->toolTip().startsWith(QStringLiteral("100% 24.0/24.0 MiB 1/1 个文件")))
       << form.OverallLine->toolTip().toStdString();
   EXPECT_TRUE(form.OverallLine->toolTip().endsWith(QStringLiteral(" 校验完成")));
+  // The items after the file walked elsewhere: the directory shown stays the file's.
+  EXPECT_EQ(form.CurrentDirectoryLabel->text(), QString::fromStdString(fs.PathOf("d") + "/"));
+  EXPECT_EQ(form.CurrentFileLabel->text(), QStringLiteral("a"));
 
   const int sent = updates.Updates();
   EXPECT_GE(sent, 3);
