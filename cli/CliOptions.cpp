@@ -120,12 +120,6 @@ void AddOpenedPaths(const TStringList& paths, TVerifySetupInfo& setup) {
   }
 }
 
-void CheckDirectoriesWhole(TStringList& items) {
-  for (std::string& item : items) {
-    if (Platform::NamePart(item).find_first_of("*?") == std::string::npos) item = OpenedItem(item);
-  }
-}
-
 std::string UsageText() {
   std::string text = "用法: " + std::string(ProgramName) + " [长选项...] [选项...] [文件名...]\n";
   text += "不开窗口校验文件: 读出每个文件的全部字节, 报告不能打开或不能读的文件.\n\n";
@@ -174,9 +168,9 @@ std::string UsageText() {
       "\n不含通配符的文件名: 若是目录, 校验其中的所有文件 (目录/*.*); 若不存在,\n"
       "是错误. 设备文件, 管道和套接字从不打开, 记为长度 0 的正确文件.\n"
       "\n设置文件: " + GetIniFileName() + ", 命令行选项覆盖它.\n"
-      "退出状态: 0 所有文件正确 (或没有匹配文件), 1 有文件不能打开或不能读,\n"
-      "          或内容与校验和不符, 或有目录不能搜索, 或有文件名不存在 (在标准错误上\n"
-      "          列出), 2 用法错误或校验记录、校验和文件不能读写, 130 被用户中止,\n"
+      "退出状态: 0 所有文件正确, 1 有文件不能打开或不能读, 或内容与校验和不符,\n"
+      "          或有目录不能搜索, 或有文件名不存在 (在标准错误上列出), 2 用法错误\n"
+      "          或校验记录、校验和文件不能读写, 3 没有匹配的文件, 130 被用户中止,\n"
       "          129 终端被关闭.\n";
   return text;
 }

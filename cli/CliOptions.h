@@ -39,10 +39,6 @@ TCliArguments SplitArguments(const TStringList& arguments);
 // Adds the items of "--open" paths: a directory stands for everything in
 // it, anything else is one file named literally.
 void AddOpenedPaths(const TStringList& paths, TVerifySetupInfo& setup);
-// An item without wildcards that names an existing directory is checked as
-// directory + "/*.*", as "--open" does: naming a directory asks for its
-// files, not for a file of that name in it.
-void CheckDirectoriesWhole(TStringList& items);
 
 std::string UsageText();
 std::string VersionText();

@@ -307,7 +307,9 @@ int ExitStatusOf(const TVerifyStatus& status) {
   if (status.Stopped) return ExitStopped;
   const bool failed =
       status.FilesError > 0 || !status.SearchFailures.empty() || !status.MissingItems.empty();
-  return failed ? ExitFileErrors : ExitAllCorrect;
+  if (failed) return ExitFileErrors;
+  const bool nothingChecked = status.FilesOk == 0 && status.FilesSkipped == 0;
+  return nothingChecked ? ExitNothingMatched : ExitAllCorrect;
 }
 
 std::string SummaryLine(const TVerifyStatus& status, std::int64_t filesSlow) {
@@ -317,7 +319,7 @@ std::string SummaryLine(const TVerifyStatus& status, std::int64_t filesSlow) {
                      FormatCount(status.FilesSkipped) + " 个文件; ";
   if (filesSlow > 0) line += "有慢区 " + FormatCount(filesSlow) + " 个文件; ";
   line += "总计 " + FormatCount(status.TotalBytes) + " 字节; 用时 " +
-          Platform::FormatTimeOfDay(status.EndTime - status.StartTime, Platform::LongTimeFormat());
+          Platform::FormatDuration(status.EndTime - status.StartTime);
   if (ExitStatusOf(status) == ExitStopped) line += "; " + std::string(LogText::Stopped);
   return line;
 }

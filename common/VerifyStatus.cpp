@@ -8,6 +8,7 @@ void TVerifyStatus::Reset() {
   TMutexLock hold(Mutex);
   CurrentDirectory.clear();
   CurrentFile.clear();
+  CurrentFileDirectory.clear();
   CurrentFileSize = 0;
   CurrentFilePosition = 0;
   TotalBytes = 0;
@@ -68,7 +69,7 @@ TStatusSnapshot TakeSnapshot(TVerifyStatus& status) {
           status.CountedFiles.load(), status.CountedBytes.load(), status.CountComplete.load(),
           StalledSeconds(status.ReadStartedAt.load()),
           status.LastOkFile,        status.LastErrorFile,       status.LastErrorMessage,
-          status.Finished.load()};
+          status.Finished.load(),   status.CurrentFileDirectory};
 }
 
 std::string StalledReadText(std::int64_t seconds) {

@@ -46,6 +46,10 @@ class TVerifyStatus {
   // Guarded by Mutex.
   std::string CurrentDirectory GUARDED_BY(Mutex);
   std::string CurrentFile GUARDED_BY(Mutex);
+  // The directory of CurrentFile. CurrentDirectory is the walk's, which
+  // runs ahead of the file (a new directory before its first file) and
+  // behind it (back at the parent after a subdirectory).
+  std::string CurrentFileDirectory GUARDED_BY(Mutex);
   std::int64_t CurrentFileSize GUARDED_BY(Mutex) = 0;
   std::int64_t CurrentFilePosition GUARDED_BY(Mutex) = 0;
   std::int64_t TotalBytes GUARDED_BY(Mutex) = 0;
@@ -119,6 +123,7 @@ struct TStatusSnapshot {
   // Read under the same hold: once it is seen, the worker's closing section
   // (summary lines, Idle) is over.
   bool Finished = false;
+  std::string CurrentFileDirectory{};
 
   bool operator==(const TStatusSnapshot&) const = default;
 };

@@ -37,6 +37,9 @@ class TObserverFanOut final : public TVerifyObserver {
   void DirectorySkipped() override {
     Each([](TVerifyObserver& o) { o.DirectorySkipped(); });
   }
+  void ItemMissing(std::string_view item, int code) override {
+    Each([&](TVerifyObserver& o) { o.ItemMissing(item, code); });
+  }
   void RunStopped() override {
     Each([](TVerifyObserver& o) { o.RunStopped(); });
   }

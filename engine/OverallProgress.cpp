@@ -76,12 +76,18 @@ std::string TimeLeftText(double seconds) {
   return std::to_string(rest) + " 秒";
 }
 
+std::string PercentText(const TOverallProgress& p) {
+  if (!p.Fraction) return {};
+  return std::to_string(static_cast<int>(std::floor(std::clamp(*p.Fraction, 0.0, 1.0) * 100))) + "% ";
+}
+
+std::string OverallCountsText(const TOverallProgress& p) {
+  return PercentText(p) + BytesPair(p) + " " + Platform::FormatCount(p.FilesDone) + "/" +
+         (p.TotalsFinal ? "" : "≥") + Platform::FormatCount(p.FilesTotal) + " 个文件";
+}
+
 std::string OverallText(const TOverallProgress& p) {
-  std::string text;
-  if (p.Fraction)
-    text = std::to_string(static_cast<int>(std::floor(std::clamp(*p.Fraction, 0.0, 1.0) * 100))) + "% ";
-  text += BytesPair(p) + " " + Platform::FormatCount(p.FilesDone) + "/" + (p.TotalsFinal ? "" : "≥") +
-          Platform::FormatCount(p.FilesTotal) + " 个文件 " + RateText(p.BytesPerSecond);
+  std::string text = OverallCountsText(p) + " " + RateText(p.BytesPerSecond);
   if (p.SecondsLeft) text += " 剩余 " + TimeLeftText(*p.SecondsLeft);
   return text;
 }

@@ -110,6 +110,7 @@ void TVerifier::AnnounceFile(const std::string& path, std::int64_t size, TAttrib
     TMutexLock hold(Status.Mutex);
     Status.BytesDone += Status.CurrentFileSize;
     Status.CurrentFile = Platform::NamePart(path);
+    Status.CurrentFileDirectory = Platform::CurrentDirectoryOf(path);
     Status.CurrentFileSize = size;
     Status.CurrentFilePosition = 0;
   }

@@ -186,8 +186,7 @@ void TVerifier::VerifyItem(const std::string& item) {
   // searched is reported as that already.
   const auto outcomesSoFar = [this] {
     TMutexLock hold(Status.Mutex);
-    return std::int64_t{Status.FilesOk} + Status.FilesError + Status.FilesSkipped +
-           static_cast<std::int64_t>(Status.SearchFailures.size());
+    return std::int64_t{Status.FilesOk} + Status.FilesError + Status.FilesSkipped + SearchFailureBlocks;
   };
   const std::int64_t before = outcomesSoFar();
   ScanDirectory(item);
@@ -197,8 +196,11 @@ void TVerifier::VerifyItem(const std::string& item) {
   if (namesOneFile && Verdicts) Verdicts->Drain();
   if (!namesOneFile || outcomesSoFar() != before || Terminated()) return;
   if (const int code = NameError(item)) {
-    TMutexLock hold(Status.Mutex);
-    Status.MissingItems.push_back({item, code});
+    {
+      TMutexLock hold(Status.Mutex);
+      Status.MissingItems.push_back({item, code});
+    }
+    Notify([&](TVerifyObserver& o) { o.ItemMissing(item, code); });
   }
 }
 
@@ -268,6 +270,7 @@ std::vector<std::string> TVerifier::ScanLevel(const std::string& path, TDirector
     Status.CurrentDirectory = directory;
   }
   Notify([&](TVerifyObserver& o) { o.DirectoryStarted(path, FileAttributeSet()); });
+  ScanLineFailed = false;
   const bool skipped = ScanFiles(path, directory, chain);
   // Tested here too, so that a stopped run does not descend any further.
   if (skipped || ItemIsLiteral || !Setup.AllSubdirectories || Terminated()) return {};
@@ -321,11 +324,15 @@ void TVerifier::NoteSearchFailure(const std::string& path, int code) {
   if (directory.empty()) directory = ".";
   {
     TMutexLock hold(Status.Mutex);
+    // The file and the subdirectory phase of one scan fail alike: one
+    // block. A later item in the directory gets its own under its own scan
+    // line, but the directory is counted once.
+    if (ScanLineFailed) return;
+    ScanLineFailed = true;
+    ++SearchFailureBlocks;
     auto& failures = Status.SearchFailures;
-    // The file and the subdirectory phase of one directory, or two items in
-    // one directory, fail alike: the directory is listed once.
-    if (!failures.empty() && failures.back().Directory == directory) return;
-    failures.push_back({directory, code});
+    if (std::ranges::none_of(failures, [&](const TSearchFailure& f) { return f.Directory == directory; }))
+      failures.push_back({directory, code});
     Status.LastErrorFile = directory;
     Status.LastErrorMessage = LogText::CannotSearch;
   }

@@ -194,6 +194,12 @@ class TVerifier {
   TSubdirectoryCache Subdirectories;
   std::unique_ptr<Platform::TDirectoryChain> ItemChain;
   bool ItemIsLiteral = false;
+  // The directory of the last scan line could not be searched: its block
+  // is written.
+  bool ScanLineFailed = false;
+  // Blocks written for directories that could not be searched, a directory
+  // counted again under each item that reached it.
+  std::int64_t SearchFailureBlocks = 0;
   std::unique_ptr<TCountingWalk> Counting;
   // How long the run's reads took, and its files with slow ranges; used by
   // the worker thread only.

@@ -121,6 +121,8 @@ class TMainForm : public QWidget,
   void RunEnded(bool stopped);
   bool Ask(const char* question);
   void ApplyOuterSize();
+  // A tray tip with the run's percent and state on a second line.
+  QString WithState(const QString& tip) const;
 
   TVerifySetupInfo& FSetupInfo;
   TVerifyStatus& FVerifyStatus;

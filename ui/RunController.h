@@ -47,6 +47,9 @@ class TRunController : public QObject {
   void SkipDirectory();
 
   TRunState State() const { return FState; }
+  // Why the last run's kept log is not wholly on the disk; empty when it is
+  // or when none is kept.
+  QString KeptLogFailure() const;
   // A run has started and its worker has not yet ended.
   bool Active() const { return FState != TRunState::Idle; }
 

@@ -110,7 +110,7 @@ TEST(CliUsage, ExitStatusesAndMessages) {
     std::string Err, Out;  // parts each must contain
   } cases[] = {
       {{"-P1024", good}, 0, "korvane-cli: 正确 1, 错误 0", "     文件正确."},
-      {{dir.PathOf("none*.x")}, 0, "正确 0, 错误 0", "   没有匹配文件."},
+      {{dir.PathOf("none*.x")}, 3, "正确 0, 错误 0", "   没有匹配文件."},
       {{good, bad}, 1, "正确 1, 错误 1", "     文件错误代码e=5"},
       {{"--", "-dash.txt"}, 0, "正确 1", "开始校验'-dash.txt'..."},
       {{"-P0", "-P-", good}, 0, "正确 1", "     文件正确."},
