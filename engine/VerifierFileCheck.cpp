@@ -19,6 +19,8 @@ struct TVerifier::TFileCheck {
   bool CutShortByStop = false;
   bool TimedOut = false;  // a read was left on the run's time limit
   bool Failed = false;    // could not be opened or read
+  // Pages of the file stay in memory and no read could get past them.
+  bool FromMemoryOnly = false;
   TDataSink* Sink = nullptr;  // where the bytes read go besides the buffer
   // What an interrupted run found of the file, when the reads go on from it.
   const TFileRecord* PartRead = nullptr;
@@ -76,7 +78,7 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
     check.Record.Outcome = TFileOutcome::OpenFailure;
     check.Record.ErrorCode = code;
   } else {
-    DropUnlessDroppedAhead(file, path);
+    check.FromMemoryOnly = !DropUnlessDroppedAhead(file, path);
     ReadUnits(file, size, check);
     file.Close();
     // A read left blocked took the buffer with it.
@@ -89,10 +91,12 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
 // nothing about the medium. The helper's drop counts only for the very file
 // the worker has opened, unchanged since: a file rewritten or replaced in
 // between holds new pages in memory. Dropping a file again that was read
-// ahead would only throw away what came from the medium.
-void TVerifier::DropUnlessDroppedAhead(TReadFile& file, const std::string& path) {
+// ahead would only throw away what came from the medium. Pages that stay
+// (another process maps the file) are read past where the file system
+// allows it; false where the reads can reach nothing but memory.
+bool TVerifier::DropUnlessDroppedAhead(TReadFile& file, const std::string& path) {
   const auto dropped = Ahead ? Ahead->Reached(path) : std::nullopt;
-  if (Options.Cached) return;
+  if (Options.Cached) return true;
   bool pagesKept = false;
   if (dropped && dropped->File == file.Identity()) {
     pagesKept = dropped->PagesKept;
@@ -100,9 +104,12 @@ void TVerifier::DropUnlessDroppedAhead(TReadFile& file, const std::string& path)
     file.DropCachedPages();
     pagesKept = file.PagesStillCached();
   }
-  if (!pagesKept) return;
-  TMutexLock hold(Status.Mutex);
-  Status.PagesKeptFiles.push_back(path);
+  if (!pagesKept) return true;
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.PagesKeptFiles.push_back(path);
+  }
+  return file.ReadPastCache();
 }
 
 void TVerifier::AnnounceFile(const std::string& path, std::int64_t size, TAttributes attributes) {
@@ -167,6 +174,7 @@ void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& ch
   if (Options.AllErrors) reads.ReadPastErrors();
   reads.TimeReads(Options.SlowRead, check.Record.ReadTimes);
   if (Reader) reads.CallReadsThrough(*Reader);
+  reads.StartWith(ReadLength);
   const std::int64_t unit = reads.Unit();
   TStretchRead failure, first;
   std::int64_t remaining = size - GoOnFromPartRead(file, reads, check, first);
@@ -212,6 +220,7 @@ void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& ch
     }
     if (remaining > 0) NoteProgress(reads, first, size - remaining, check);
   }
+  ReadLength = reads.NextLength();
   EndReads(reads, first, failure.Ok ? size - remaining : -1, remaining > 0, check);
 }
 
@@ -240,7 +249,10 @@ std::int64_t TVerifier::GoOnFromPartRead(TReadFile& file, TStretchReads& reads, 
   reads.GoOnFrom(*soFar);
   check.Record.ReadTimes = soFar->ReadTimes;
   if (soFar->Outcome == TFileOutcome::ReadFailure)
-    first = {.Ok = false, .FailedAt = soFar->ErrorPosition, .Code = soFar->ErrorCode};
+    first = {.Ok = false,
+             .FailedAt = soFar->ErrorPosition,
+             .Code = soFar->ErrorCode,
+             .Intermittent = soFar->ErrorIntermittent};
   check.NotedPosition = soFar->StoppedAt;
   TMutexLock hold(Status.Mutex);
   Status.CurrentFilePosition = soFar->StoppedAt;
@@ -261,6 +273,7 @@ void TVerifier::NoteProgress(const TStretchReads& reads, const TStretchRead& fir
     soFar.ErrorPosition = first.FailedAt;
     soFar.ErrorCode = first.Code;
     soFar.ErrorText = Platform::SystemErrorText(first.Code);
+    soFar.ErrorIntermittent = first.Intermittent;
   }
   soFar.BadRanges = reads.BadRanges();
   soFar.SlowRanges = reads.SlowRanges();
@@ -276,6 +289,7 @@ void TVerifier::NoteReadFailure(const TStretchRead& failure, TFileCheck& check) 
   check.Record.Outcome = TFileOutcome::ReadFailure;
   check.Record.ErrorPosition = failure.FailedAt;
   check.Record.ErrorCode = failure.Code;
+  check.Record.ErrorIntermittent = failure.Intermittent;
   check.EndedAt = failure.EndedAt;
   // Only a read left on the time limit comes here as left behind.
   check.TimedOut = failure.LeftBehind;
@@ -313,6 +327,10 @@ void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
       record.Outcome = check.CutShortByStop && !Status.SkipDirectory
                            ? TFileOutcome::Stopped
                            : TFileOutcome::DirectorySkipped;
+    } else if (check.FromMemoryOnly) {
+      record.Outcome = TFileOutcome::NotFromMedium;
+      record.ErrorText = LogText::NotFromMedium;
+      CountFailed(path, record.ErrorText);
     } else if (check.Sink == nullptr) {
       CountFinished(record, std::nullopt);
     } else {
