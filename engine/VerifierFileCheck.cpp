@@ -1,5 +1,6 @@
 #include "VerifierUnit.h"
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
@@ -24,6 +25,7 @@ struct TVerifier::TFileCheck {
   TDataSink* Sink = nullptr;  // where the bytes read go besides the buffer
   // What an interrupted run found of the file, when the reads go on from it.
   const TFileRecord* PartRead = nullptr;
+  std::int64_t ReadHere = 0;  // bytes this run's reads gave
   std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
   // When and where the reads so far were last handed on as progress.
   std::chrono::steady_clock::time_point NotedAt = Start;
@@ -133,6 +135,7 @@ bool TVerifier::ReplayFinished(const std::string& path, const TSearchEntry& entr
   if (Ahead) Ahead->Reached(path);
   {
     TMutexLock hold(Status.Mutex);
+    Status.BytesUnread += done->Size;
     if (done->Outcome == TFileOutcome::Correct)
       CountCorrect(path, done->Size);
     else
@@ -178,6 +181,7 @@ void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& ch
   const std::int64_t unit = reads.Unit();
   TStretchRead failure, first;
   std::int64_t remaining = size - GoOnFromPartRead(file, reads, check, first);
+  const std::int64_t readBefore = reads.BytesRead();
   // Holes hold nothing on the medium: whole units inside one are passed
   // over, so an 8 TiB file with little data takes as long as its data. A
   // unit that touches data is read as always, so an error is reported at
@@ -221,6 +225,7 @@ void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& ch
     if (remaining > 0) NoteProgress(reads, first, size - remaining, check);
   }
   ReadLength = reads.NextLength();
+  check.ReadHere = reads.BytesRead() - readBefore;
   EndReads(reads, first, failure.Ok ? size - remaining : -1, remaining > 0, check);
 }
 
@@ -313,6 +318,10 @@ void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - check.Start).count();
   bool judged = false;
   CountReadTimes(record);
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.BytesUnread += std::max<std::int64_t>(record.Size - check.ReadHere, 0);
+  }
   if (check.Failed) {
     RecordError(path, check);
   } else {
