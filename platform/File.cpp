@@ -1,7 +1,10 @@
 #include "File.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -299,6 +302,18 @@ bool TReadFile::PagesStillCached(std::int64_t offset, std::int64_t length) const
 
 void TReadFile::ReadAhead(std::int64_t bytes) {
   if (Fd >= 0 && bytes > 0) posix_fadvise(Fd, 0, bytes, POSIX_FADV_WILLNEED);
+}
+
+// A FUSE file opened for direct I/O refuses a shared mapping (unless its
+// server allows one, and then it is read through the cache as well); the
+// mapping is never touched, so nothing is read.
+bool TReadFile::ReadsPassCacheBy() const {
+  struct statfs info {};
+  if (Fd < 0 || fstatfs(Fd, &info) != 0 || info.f_type != FUSE_SUPER_MAGIC) return false;
+  void* const mapped = mmap(nullptr, 1, PROT_READ, MAP_SHARED, Fd, 0);
+  if (mapped == MAP_FAILED) return errno == ENODEV;
+  munmap(mapped, 1);
+  return false;
 }
 
 void TReadFile::Close() {

@@ -83,6 +83,9 @@ class TReadFile {
   // Asks the medium for the file's first bytes without waiting for them; a
   // read of them later is then served from the system's cache.
   void ReadAhead(std::int64_t bytes);
+  // True when the file's reads pass the system's cache by (a FUSE file
+  // opened for direct I/O): what ReadAhead asks for would be read twice.
+  bool ReadsPassCacheBy() const;
 
   void Close();
   bool IsOpen() const { return Fd >= 0; }
