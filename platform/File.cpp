@@ -306,10 +306,12 @@ void TReadFile::ReadAhead(std::int64_t bytes) {
 
 // A FUSE file opened for direct I/O refuses a shared mapping (unless its
 // server allows one, and then it is read through the cache as well); the
-// mapping is never touched, so nothing is read.
+// mapping is never touched, so nothing is read. A file system on a block
+// device is no FUSE one: most files are told without a call.
 bool TReadFile::ReadsPassCacheBy() const {
+  if (Fd < 0 || major(static_cast<dev_t>(Opened.Device)) != 0) return false;
   struct statfs info {};
-  if (Fd < 0 || fstatfs(Fd, &info) != 0 || info.f_type != FUSE_SUPER_MAGIC) return false;
+  if (fstatfs(Fd, &info) != 0 || info.f_type != FUSE_SUPER_MAGIC) return false;
   void* const mapped = mmap(nullptr, 1, PROT_READ, MAP_SHARED, Fd, 0);
   if (mapped == MAP_FAILED) return errno == ENODEV;
   munmap(mapped, 1);
