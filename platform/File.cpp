@@ -4,9 +4,10 @@
 #include <linux/magic.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <sys/uio.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
