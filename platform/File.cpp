@@ -269,7 +269,9 @@ bool TReadFile::ReadPastCache() {
 void TReadFile::ReadAgainFromMedium(std::int64_t offset, std::int64_t length) {
   if (Fd < 0) return;
   ReadingAgain = true;
-  posix_fadvise(Fd, offset, length, POSIX_FADV_DONTNEED);
+  // The whole file: a large cached block reaching into the stretch from
+  // before it is not dropped by a drop of the stretch alone.
+  posix_fadvise(Fd, 0, 0, POSIX_FADV_DONTNEED);
   posix_fadvise(Fd, 0, 0, POSIX_FADV_RANDOM);
   if (!PastCacheNow && PagesStillCached(offset, length)) PastCacheNow = SetPastCache(Fd, true);
 }

@@ -72,8 +72,9 @@ class TReadFile {
   // for a file whose cached pages cannot be dropped. False where the file
   // system does not allow it.
   bool ReadPastCache();
-  // Before a stretch that failed is read again in small pieces: its pages
-  // leave the cache and the reads that follow ask only for what they read.
+  // Before a stretch that failed is read again in small pieces: the file's
+  // pages leave the cache and the reads that follow ask only for what they
+  // read.
   // A failed read can leave a large cached block not up to date, and a read
   // ahead can span a bad block; either fails good pieces beside a bad one.
   // Where the pages cannot be dropped, the reads go past the cache. Until
