@@ -33,6 +33,7 @@ std::string OutcomeName(TFileOutcome outcome) {
     case TFileOutcome::OpenFailure: return "open_error";
     case TFileOutcome::ReadFailure: return "read_error";
     case TFileOutcome::ContentMismatch: return "mismatch";
+    case TFileOutcome::NotFromMedium: return "not_from_medium";
     case TFileOutcome::Stopped: return "stopped";
     case TFileOutcome::SearchFailure: return "search_error";
     case TFileOutcome::Skipped:
@@ -83,6 +84,7 @@ Json ErrorObject(const TFileRecord& record, std::int64_t unit) {
                 {"unit", unit},
                 {"code", record.ErrorCode},
                 {"text", record.ErrorText}};
+  if (record.ErrorIntermittent) error["intermittent"] = true;
   if (record.Content) {
     error["text"] = record.Content->Message;
     error["expected"] = record.Content->Expected;
@@ -94,7 +96,8 @@ Json ErrorObject(const TFileRecord& record, std::int64_t unit) {
 bool Failed(const TFileRecord& record) {
   return record.Outcome == TFileOutcome::OpenFailure ||
          record.Outcome == TFileOutcome::ReadFailure ||
-         record.Outcome == TFileOutcome::ContentMismatch;
+         record.Outcome == TFileOutcome::ContentMismatch ||
+         record.Outcome == TFileOutcome::NotFromMedium;
 }
 
 // Sets the fields of a file object, in their order; an object that holds
@@ -109,9 +112,11 @@ void FillFileObject(Json& file, const TFileRecord& record, std::int64_t unit) {
   file["outcome"] = OutcomeName(record.Outcome);
   if (Failed(record)) file["error"] = ErrorObject(record, unit);
   file["bad_ranges"] = Json::array();
-  for (const TBadRange& range : record.BadRanges)
-    file["bad_ranges"].push_back(
-        {{"offset", range.Offset}, {"length", range.Length}, {"code", range.Code}});
+  for (const TBadRange& range : record.BadRanges) {
+    Json bad = {{"offset", range.Offset}, {"length", range.Length}, {"code", range.Code}};
+    if (range.Intermittent) bad["intermittent"] = true;
+    file["bad_ranges"].push_back(std::move(bad));
+  }
   file["slow_ranges"] = Json::array();
   for (const TSlowRange& range : record.SlowRanges)
     file["slow_ranges"].push_back(

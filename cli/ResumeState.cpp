@@ -55,8 +55,10 @@ bool Resumable(const TFileRecord& record) {
 
 Json LineOf(const TFileRecord& record) {
   Json bad = Json::array(), slow = Json::array();
-  for (const TBadRange& range : record.BadRanges)
+  for (const TBadRange& range : record.BadRanges) {
     bad.push_back({range.Offset, range.Length, range.Code});
+    if (range.Intermittent) bad.back().push_back(true);
+  }
   for (const TSlowRange& range : record.SlowRanges)
     slow.push_back({range.Offset, range.Length, range.Milliseconds});
   Json line = {{"path_b64", ToBase64(record.Path)},
@@ -76,6 +78,7 @@ Json LineOf(const TFileRecord& record) {
                {"bytes_read", record.BytesRead},
                {"seconds", record.Seconds}};
   if (record.StoppedAt >= 0) line["stopped_at"] = record.StoppedAt;
+  if (record.ErrorIntermittent) line["intermittent"] = true;
   return line;
 }
 
@@ -95,8 +98,9 @@ TFileRecord RecordOf(const Json& line) {
   record.ErrorPosition = line.at("error_at");
   record.ErrorCode = line.at("code");
   record.ErrorText = line.at("text");
+  record.ErrorIntermittent = line.value("intermittent", false);
   for (const Json& range : line.at("bad"))
-    record.BadRanges.push_back({range.at(0), range.at(1), range.at(2)});
+    record.BadRanges.push_back({range.at(0), range.at(1), range.at(2), range.size() > 3});
   for (const Json& range : line.at("slow"))
     record.SlowRanges.push_back({range.at(0), range.at(1), range.at(2)});
   line.at("times").get_to(record.ReadTimes.Counts);

@@ -20,6 +20,7 @@ void TVerifyStatus::Reset() {
   LastErrorFile.clear();
   LastErrorMessage.clear();
   BytesDone = 0;
+  BytesUnread = 0;
   CountedFiles = 0;
   CountedBytes = 0;
   CountComplete = false;
@@ -69,7 +70,7 @@ TStatusSnapshot TakeSnapshot(TVerifyStatus& status) {
           status.CountedFiles.load(), status.CountedBytes.load(), status.CountComplete.load(),
           StalledSeconds(status.ReadStartedAt.load()),
           status.LastOkFile,        status.LastErrorFile,       status.LastErrorMessage,
-          status.Finished.load(),   status.CurrentFileDirectory};
+          status.Finished.load(),   status.CurrentFileDirectory, status.BytesUnread};
 }
 
 std::string StalledReadText(std::int64_t seconds) {

@@ -63,6 +63,10 @@ class TVerifyStatus {
   // The listed sizes of the files before the current one, whatever their
   // outcome: with CurrentFilePosition, how far the run has come.
   std::int64_t BytesDone GUARDED_BY(Mutex) = 0;
+  // Of those, the bytes no read gave: the rest of a file that failed or was
+  // skipped, a file an earlier run checked. The speed shown is that of the
+  // bytes read.
+  std::int64_t BytesUnread GUARDED_BY(Mutex) = 0;
 
   TLogStore Log GUARDED_BY(Mutex);
   // The failures the log repeats at its end: during a run the worker's
@@ -124,6 +128,7 @@ struct TStatusSnapshot {
   // (summary lines, Idle) is over.
   bool Finished = false;
   std::string CurrentFileDirectory{};
+  std::int64_t BytesUnread = 0;
 
   bool operator==(const TStatusSnapshot&) const = default;
 };

@@ -21,6 +21,9 @@ enum class TFileOutcome {
   Stopped,           // the run was stopped before the file was read through
   SearchFailure,     // Path is a directory that could not be searched
   ContentMismatch,   // read to its end, but not what its checksum says
+  // Read to its end from memory only: its pages could not be dropped
+  // (another process maps them) nor read past.
+  NotFromMedium,
 };
 
 // A run of failing read units of one file, merged while the code stays the same.
@@ -28,6 +31,10 @@ struct TBadRange {
   std::int64_t Offset = 0;
   std::int64_t Length = 0;
   int Code = 0;
+  // A stretch whose read failed though each of its units read again gave
+  // its data: a fault that comes and goes (cable, controller, a marginal
+  // sector).
+  bool Intermittent = false;
   bool operator==(const TBadRange&) const = default;
 };
 
@@ -64,6 +71,8 @@ struct TFileRecord {
   std::int64_t ErrorPosition = 0;
   int ErrorCode = 0;
   std::string ErrorText;
+  // The failed read's data came on a second try (TBadRange::Intermittent).
+  bool ErrorIntermittent = false;
   // For ContentMismatch: the expected and the actual digest.
   std::optional<TContentFailure> Content{};
   // Every bad range, when the run goes on past a read error; the first

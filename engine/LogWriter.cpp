@@ -49,6 +49,7 @@ void TLogWriter::FileFinished(const TFileRecord& record) {
     case TFileOutcome::SearchFailure:
     case TFileOutcome::OpenFailure:
     case TFileOutcome::ReadFailure:
+    case TFileOutcome::NotFromMedium:
       break;
   }
   const std::string message = FailureMessage(record);

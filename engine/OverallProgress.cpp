@@ -16,14 +16,20 @@ TOverallProgress OverallProgress(const TStatusSnapshot& s, double seconds) {
   // what is done is never more than the whole.
   p.FilesTotal = std::max(s.CountedFiles, p.FilesDone);
   p.BytesTotal = std::max(s.CountedBytes, p.BytesDone);
-  if (seconds > 0) p.BytesPerSecond = static_cast<double>(p.BytesDone) / seconds;
+  const std::int64_t read = std::max<std::int64_t>(p.BytesDone - s.BytesUnread, 0);
+  if (seconds > 0) p.BytesPerSecond = static_cast<double>(read) / seconds;
   if (!p.TotalsFinal) return p;
   if (p.BytesTotal > 0)
     p.Fraction = static_cast<double>(p.BytesDone) / static_cast<double>(p.BytesTotal);
   else
     p.Fraction = p.FilesTotal > 0 ? static_cast<double>(p.FilesDone) / static_cast<double>(p.FilesTotal) : 1.0;
-  if (seconds >= MinSecondsForEstimate && *p.Fraction > 0)
+  if (seconds < MinSecondsForEstimate || *p.Fraction <= 0) return p;
+  // What is left goes at the speed of the bytes read: files that failed
+  // early or were passed over took no time for their size.
+  if (p.BytesTotal == 0)
     p.SecondsLeft = seconds * (1 - *p.Fraction) / *p.Fraction;
+  else if (p.BytesPerSecond > 0)
+    p.SecondsLeft = static_cast<double>(p.BytesTotal - p.BytesDone) / p.BytesPerSecond;
   return p;
 }
 

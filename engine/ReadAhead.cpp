@@ -207,7 +207,7 @@ void TReadAhead::Fetch(const TPlanned& planned, TDirectoryChain& chain, const st
   } else if (!SetState(planned.Serial, TState::Listed)) {
     return;
   }
-  file.ReadAhead(planned.Bytes);
+  if (!file.ReadsPassCacheBy()) file.ReadAhead(planned.Bytes);
 }
 
 // False when the file is no longer waiting for the worker.

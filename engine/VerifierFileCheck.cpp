@@ -1,5 +1,6 @@
 #include "VerifierUnit.h"
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
@@ -19,9 +20,12 @@ struct TVerifier::TFileCheck {
   bool CutShortByStop = false;
   bool TimedOut = false;  // a read was left on the run's time limit
   bool Failed = false;    // could not be opened or read
+  // Pages of the file stay in memory and no read could get past them.
+  bool FromMemoryOnly = false;
   TDataSink* Sink = nullptr;  // where the bytes read go besides the buffer
   // What an interrupted run found of the file, when the reads go on from it.
   std::optional<TFileRecord> PartRead;
+  std::int64_t ReadHere = 0;  // bytes this run's reads gave
   std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
   // When and where the reads so far were last handed on as progress.
   std::chrono::steady_clock::time_point NotedAt = Start;
@@ -76,7 +80,7 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
     check.Record.Outcome = TFileOutcome::OpenFailure;
     check.Record.ErrorCode = code;
   } else {
-    DropUnlessDroppedAhead(file, path);
+    check.FromMemoryOnly = !DropUnlessDroppedAhead(file, path);
     ReadUnits(file, size, check);
     file.Close();
     // A read left blocked took the buffer with it.
@@ -89,10 +93,12 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
 // nothing about the medium. The helper's drop counts only for the very file
 // the worker has opened, unchanged since: a file rewritten or replaced in
 // between holds new pages in memory. Dropping a file again that was read
-// ahead would only throw away what came from the medium.
-void TVerifier::DropUnlessDroppedAhead(TReadFile& file, const std::string& path) {
+// ahead would only throw away what came from the medium. Pages that stay
+// (another process maps the file) are read past where the file system
+// allows it; false where the reads can reach nothing but memory.
+bool TVerifier::DropUnlessDroppedAhead(TReadFile& file, const std::string& path) {
   const auto dropped = Ahead ? Ahead->Reached(path) : std::nullopt;
-  if (Options.Cached) return;
+  if (Options.Cached) return true;
   bool pagesKept = false;
   if (dropped && dropped->File == file.Identity()) {
     pagesKept = dropped->PagesKept;
@@ -100,9 +106,12 @@ void TVerifier::DropUnlessDroppedAhead(TReadFile& file, const std::string& path)
     file.DropCachedPages();
     pagesKept = file.PagesStillCached();
   }
-  if (!pagesKept) return;
-  TMutexLock hold(Status.Mutex);
-  Status.PagesKeptFiles.push_back(path);
+  if (!pagesKept) return true;
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.PagesKeptFiles.push_back(path);
+  }
+  return file.ReadPastCache();
 }
 
 void TVerifier::AnnounceFile(const std::string& path, std::int64_t size, TAttributes attributes) {
@@ -127,6 +136,7 @@ bool TVerifier::ReplayFinished(const std::string& path, const TSearchEntry& entr
   if (Ahead) Ahead->Reached(path);
   {
     TMutexLock hold(Status.Mutex);
+    Status.BytesUnread += done->Size;
     if (done->Outcome == TFileOutcome::Correct)
       CountCorrect(path, done->Size);
     else
@@ -168,9 +178,11 @@ void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& ch
   if (Options.AllErrors) reads.ReadPastErrors();
   reads.TimeReads(Options.SlowRead, check.Record.ReadTimes);
   if (Reader) reads.CallReadsThrough(*Reader);
+  reads.StartWith(ReadLength);
   const std::int64_t unit = reads.Unit();
   TStretchRead failure, first;
   std::int64_t remaining = size - GoOnFromPartRead(file, reads, check, first);
+  const std::int64_t readBefore = reads.BytesRead();
   // Holes hold nothing on the medium: whole units inside one are passed
   // over, so an 8 TiB file with little data takes as long as its data. A
   // unit that touches data is read as always, so an error is reported at
@@ -213,6 +225,8 @@ void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& ch
     }
     if (remaining > 0) NoteProgress(reads, first, size - remaining, check);
   }
+  ReadLength = reads.NextLength();
+  check.ReadHere = reads.BytesRead() - readBefore;
   EndReads(reads, first, failure.Ok ? size - remaining : -1, remaining > 0, check);
 }
 
@@ -241,7 +255,10 @@ std::int64_t TVerifier::GoOnFromPartRead(TReadFile& file, TStretchReads& reads, 
   reads.GoOnFrom(*soFar);
   check.Record.ReadTimes = soFar->ReadTimes;
   if (soFar->Outcome == TFileOutcome::ReadFailure)
-    first = {.Ok = false, .FailedAt = soFar->ErrorPosition, .Code = soFar->ErrorCode};
+    first = {.Ok = false,
+             .FailedAt = soFar->ErrorPosition,
+             .Code = soFar->ErrorCode,
+             .Intermittent = soFar->ErrorIntermittent};
   check.NotedPosition = soFar->StoppedAt;
   TMutexLock hold(Status.Mutex);
   Status.CurrentFilePosition = soFar->StoppedAt;
@@ -262,6 +279,7 @@ void TVerifier::NoteProgress(const TStretchReads& reads, const TStretchRead& fir
     soFar.ErrorPosition = first.FailedAt;
     soFar.ErrorCode = first.Code;
     soFar.ErrorText = Platform::SystemErrorText(first.Code);
+    soFar.ErrorIntermittent = first.Intermittent;
   }
   soFar.BadRanges = reads.BadRanges();
   soFar.SlowRanges = reads.SlowRanges();
@@ -277,6 +295,7 @@ void TVerifier::NoteReadFailure(const TStretchRead& failure, TFileCheck& check) 
   check.Record.Outcome = TFileOutcome::ReadFailure;
   check.Record.ErrorPosition = failure.FailedAt;
   check.Record.ErrorCode = failure.Code;
+  check.Record.ErrorIntermittent = failure.Intermittent;
   check.EndedAt = failure.EndedAt;
   // Only a read left on the time limit comes here as left behind.
   check.TimedOut = failure.LeftBehind;
@@ -300,6 +319,10 @@ void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - check.Start).count();
   bool judged = false;
   CountReadTimes(record);
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.BytesUnread += std::max<std::int64_t>(record.Size - check.ReadHere, 0);
+  }
   if (check.Failed) {
     RecordError(path, check);
   } else {
@@ -314,6 +337,10 @@ void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
       record.Outcome = check.CutShortByStop && !Status.SkipDirectory
                            ? TFileOutcome::Stopped
                            : TFileOutcome::DirectorySkipped;
+    } else if (check.FromMemoryOnly) {
+      record.Outcome = TFileOutcome::NotFromMedium;
+      record.ErrorText = LogText::NotFromMedium;
+      CountFailed(path, record.ErrorText);
     } else if (check.Sink == nullptr) {
       CountFinished(record, std::nullopt);
     } else {

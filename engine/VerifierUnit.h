@@ -138,7 +138,7 @@ class TVerifier {
   void CheckFile(Platform::TDirectoryChain* directory, const std::string& path,
                  std::int64_t size, Platform::TAttributes attributes,
                  const Platform::TFileIdentity& found = {});
-  void DropUnlessDroppedAhead(Platform::TReadFile& file, const std::string& path);
+  bool DropUnlessDroppedAhead(Platform::TReadFile& file, const std::string& path);
 
   void AnnounceFile(const std::string& path, std::int64_t size, Platform::TAttributes attributes);
   bool ReplayFinished(const std::string& path, const Platform::TSearchEntry& entry);
@@ -201,6 +201,10 @@ class TVerifier {
   // counted again under each item that reached it.
   std::int64_t SearchFailureBlocks = 0;
   std::unique_ptr<TCountingWalk> Counting;
+  // How long the next file's first read asks for: what the last file's
+  // reads had come to, so that a medium slow to answer is not learned anew
+  // with each file; 0 for one unit. Used by the worker thread only.
+  std::int64_t ReadLength = 0;
   // How long the run's reads took, and its files with slow ranges; used by
   // the worker thread only.
   TReadTimeHistogram ReadTimes;

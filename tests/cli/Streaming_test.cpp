@@ -19,9 +19,10 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-// One quick file, then one of 200 reads of 20 ms: four seconds of run.
+// One quick file, then one of five reads of 900 ms (a unit, then 1 MiB at
+// a time): four seconds of run.
 TTestFs SlowTree() {
-  return TTestFs({{.Path = "a.bin", .Size = 10}, {.Path = "slow.bin", .Size = 200 * 1024, .DelayMs = 20}});
+  return TTestFs({{.Path = "a.bin", .Size = 10}, {.Path = "slow.bin", .Size = 4 << 20, .DelayMs = 900}});
 }
 
 Lines RunArguments(const TTestFs& fs) { return {"-P1024", fs.PathOf("a.bin"), fs.PathOf("slow.bin")}; }

@@ -113,6 +113,19 @@ TEST(HostileFiles, PagesAnotherProcessKeepsInMemoryAreReported) {
   EXPECT_EQ(f.Status.PagesKeptFiles, Lines{mapped});
 }
 
+// A file system that lives in memory keeps every page there: that is no
+// other process's mapping, and the run must not say it is.
+TEST(HostileFiles, FilesInMemoryAreNotReportedAsMapped) {
+  if (access("/dev/shm", W_OK) != 0) GTEST_SKIP() << "no /dev/shm";
+  TVerifierFixture f;
+  const std::string path = "/dev/shm/korvane-test-" + std::to_string(getpid());
+  TestUtil::WriteFile(path, std::string(1 << 20, 's'));
+  RunItems(f, {path});
+  std::remove(path.c_str());
+  EXPECT_EQ(f.Status.FilesOk, 1);
+  EXPECT_TRUE(f.Status.PagesKeptFiles.empty());
+}
+
 // Devices, FIFOs and sockets have no bytes to check and are never opened
 // (a watchdog would start, a serial line toggle): each is a correct file
 // of length 0, alike for all four kinds, and the walk goes on past them.

@@ -53,6 +53,7 @@ struct TFsState {
   // Guards the layout's changes and the counts with --threads.
   std::mutex Mutex;
   std::map<std::string, int> ReadsServed;
+  std::map<std::string, int> FlakyReads;  // reads that touched a flaky stretch
 };
 
 TFsState& State() { return *static_cast<TFsState*>(fuse_get_context()->private_data); }
@@ -174,6 +175,13 @@ int Create(const char* path, mode_t mode, fuse_file_info* fi) {
 }
 
 
+bool TouchesFlaky(const TLayoutNode& node, size_t size, off_t offset) {
+  const auto end = offset + static_cast<off_t>(size);
+  for (const auto& [start, stop] : node.FlakyRanges)
+    if (offset < stop && start < end) return true;
+  return false;
+}
+
 int Read(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info*) {
   const TLayoutNode* node = Lookup(path);
   if (node == nullptr) return -ENOENT;
@@ -185,6 +193,10 @@ int Read(const char* path, char* buffer, size_t size, off_t offset, fuse_file_in
     return State().ReadsServed[path]++;
   }();
   if (node->GoodReads >= 0 && served >= node->GoodReads) return -EIO;
+  if (TouchesFlaky(*node, size, offset)) {
+    std::lock_guard hold(State().Mutex);
+    if (State().FlakyReads[path]++ % 2 == 0) return -EIO;
+  }
   return ReadNode(*node, buffer, size, offset);
 }
 

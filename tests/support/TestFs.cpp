@@ -69,6 +69,8 @@ std::string LayoutText(const std::vector<TTestFile>& files, const std::vector<st
     if (file.DenyOpen) out << " deny_open=1";
     if (file.GoodReads >= 0) out << " good_reads=" << file.GoodReads;
     for (const auto& [start, end] : file.BadRanges) out << " bad=" << start << '-' << end;
+    for (const auto& [start, end] : file.FlakyRanges) out << " flaky=" << start << '-' << end;
+    if (file.Source) out << " source=" << Escape(*file.Source);
     for (const auto& slow : file.SlowRegions)
       out << " slow=" << slow.Start << '-' << slow.End << ':' << slow.DelayMs;
     out << '\n';

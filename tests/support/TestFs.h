@@ -28,6 +28,10 @@ struct TTestFile {
   int GoodReads = -1;             // read requests served before all later ones fail with EIO
   // [start, end) stretches whose reads fail with EIO; reads beside them succeed
   std::vector<std::pair<std::int64_t, std::int64_t>> BadRanges{};
+  // [start, end) stretches whose reads fail with EIO every other time
+  std::vector<std::pair<std::int64_t, std::int64_t>> FlakyRanges{};
+  // A real file whose bytes and size are served (Size is then ignored)
+  std::optional<std::string> Source{};
   // A read touching [Start, End) is answered only after DelayMs: a worn
   // area, or with a long delay a read that hangs in the kernel.
   struct TSlowRegion {
