@@ -226,6 +226,7 @@ void TTestFs::Mount(const std::string& layoutPath, const TTestFsOptions& options
                                 "--record", WorkDir.PathOf("record.txt")};
   if (options.KernelCache) args.emplace_back("--kernel-cache");
   if (options.Threaded) args.emplace_back("--threads");
+  if (options.IgnoreInterrupts) args.emplace_back("--ignore-interrupts");
   args.push_back(MountPoint);
   Child = Spawn(args, WorkDir.PathOf("testfs.log"), watchEnd, error);
   close(watchEnd);
@@ -279,8 +280,19 @@ TTestFs::~TTestFs() {
       StopChild();
     }
   }
+  // A daemon killed by the test leaves its mount behind.
+  if (Child < 0 && IsMounted && ListedAsMount()) Fusermount({"-u", "-z"});
   if (WatchFd >= 0) close(WatchFd);
   if (ListedAsMount()) ADD_FAILURE() << "could not unmount " << MountPoint << LogTail();
+}
+
+void TTestFs::KillDaemon() {
+  if (Child < 0) return;
+  kill(Child, SIGKILL);
+  int status = 0;
+  while (waitpid(Child, &status, 0) < 0 && errno == EINTR) {
+  }
+  Child = -1;
 }
 
 void TTestFs::StopChild() {

@@ -58,6 +58,10 @@ struct TTestFsOptions {
   // does not hold up the rest of the mount; without it, requests are
   // answered one at a time, in order.
   bool Threaded = false;
+  // A held request is answered only when its time is up, even when the
+  // process that made it is interrupted or killed: a device that does not
+  // answer interrupts.
+  bool IgnoreInterrupts = false;
   std::vector<TWritableDir> WritableDirs{};
 };
 
@@ -97,6 +101,11 @@ class TTestFs {
   // The reads asked of a file, in order, as [offset, offset + size).
   std::vector<std::pair<std::int64_t, std::int64_t>> ReadRanges(const std::string& relative) const;
   std::vector<std::string> OpenedFiles() const;
+
+  // Kills the filesystem's process outright, as a drive that is pulled out:
+  // every call on the mount fails from then on (ENOTCONN) until the
+  // destructor unmounts it.
+  void KillDaemon();
 
  private:
   void Mount(const std::string& layoutPath, const TTestFsOptions& options);
