@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <set>
 #include <thread>
 
 #include "BadRangeLines.h"
@@ -15,6 +16,7 @@
 #include "CommandLine.h"
 #include "EventPipe.h"
 #include "Locale.h"
+#include "Mounts.h"
 #include "LogFile.h"
 #include "LogOutput.h"
 #include "LogText.h"
@@ -242,10 +244,19 @@ int FinishExtras(TRunExtras& extras, const TVerifyStatus& status, const TRunTota
 
 // The log shows a directory that could not be searched only as one without
 // matching files; a run that must be trusted says which and why.
+// A drive gone away is said once: each of its directories has its block in
+// the log, and a line for each would only repeat that the drive is gone.
 void ReportSearchFailures(const TVerifyStatus& status) REQUIRES(status.Mutex) {
+  std::set<std::string> goneDrives;
   for (const TSearchFailure& failure : status.SearchFailures) {
-    Complain("不能搜索目录'" + failure.Directory + "': 错误代码=" + std::to_string(failure.Code) +
-             ", " + Platform::SystemErrorText(failure.Code));
+    if (!failure.DriveGone) {
+      Complain("不能搜索目录'" + failure.Directory + "': 错误代码=" + std::to_string(failure.Code) +
+               ", " + Platform::SystemErrorText(failure.Code));
+      continue;
+    }
+    std::string drive = Platform::MountByName(failure.Directory).MountPoint;
+    if (drive.empty()) drive = failure.Directory;
+    if (goneDrives.insert(drive).second) Complain("驱动器已不可用: " + drive);
   }
   for (const TMissingItem& missing : status.MissingItems)
     Complain("'" + missing.Item + "': " + Platform::SystemErrorText(missing.Code));

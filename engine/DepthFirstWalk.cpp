@@ -13,6 +13,7 @@ TSubdirectories ListSubdirectories(const TDirectoryChain& chain, TAttributes fil
     if (entry.Name != "." && entry.Name != "..") found.Names.push_back(entry.Name);
   }
   found.Error = search.Error();
+  found.DriveGone = search.DriveGone();
   return found;
 }
 

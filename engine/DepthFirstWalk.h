@@ -16,6 +16,7 @@
 struct TSubdirectories {
   std::vector<std::string> Names;
   int Error = 0;
+  bool DriveGone = false;
 };
 TSubdirectories ListSubdirectories(const Platform::TDirectoryChain& chain,
                                    Platform::TAttributes fileAttributes);

@@ -75,6 +75,7 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
     check.Failed = true;
     check.Record.Outcome = TFileOutcome::OpenFailure;
     check.Record.ErrorCode = code;
+    if (IsDriveGoneCode(code)) DriveLostCode = code;
   } else {
     DropUnlessDroppedAhead(file, path);
     ReadUnits(file, size, check);

@@ -272,15 +272,17 @@ std::vector<std::string> TVerifier::ScanLevel(const std::string& path, TDirector
   // Tested here too, so that a stopped run does not descend any further.
   if (skipped || ItemIsLiteral || !Setup.AllSubdirectories || Terminated()) return {};
   TSubdirectories subdirectories = Subdirectories.List(chain, FileAttributeSet());
-  NoteSearchFailure(path, subdirectories.Error);
+  NoteSearchFailure(path, subdirectories.Error, subdirectories.DriveGone);
   return std::move(subdirectories.Names);
 }
 
-// The file phase; true when the directory was left on request.
+// The file phase; true when the directory was left on request, or could
+// no longer be searched as its drive has gone.
 bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
                           TDirectoryChain& chain) {
   TDirSearch search(chain, NamePart(path), FileAttributeSet(),
                     ItemIsLiteral ? TDirSearch::ExactName : TDirSearch::Everything);
+  DriveLostCode = 0;
   TSearchEntry entry;
   if (!search.Next(entry)) {
     // A directory that could not be searched is not one without matches.
@@ -296,11 +298,18 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
       }
       if (!ReplayFinished(file, entry))
         CheckFile(&chain, file, entry.Size, entry.Attributes, entry.Identity);
-      if (Status.SkipDirectory || Terminated()) break;
+      // The names the listing gave from the system's memory would each
+      // fail alike: the directory can no longer be searched.
+      if (DriveLostCode != 0 || Status.SkipDirectory || Terminated()) break;
       Status.WaitWhilePaused();
     } while (search.Next(entry));
   }
-  NoteSearchFailure(path, search.Error());
+  if (DriveLostCode != 0) {
+    NoteSearchFailure(path, DriveLostCode, true);
+    return true;
+  }
+  NoteSearchFailure(path, search.Error(), search.DriveGone());
+  if (search.DriveGone()) return true;
   if (!Status.SkipDirectory) return false;
   if (Ahead) Ahead->SkippedDirectory(directory);
   {
@@ -315,7 +324,7 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
 // A directory that could not be searched fails like a file: a block under
 // its scan line, an entry in the error list, the last-error fields. The
 // counts stay the files' own.
-void TVerifier::NoteSearchFailure(const std::string& path, int code) {
+void TVerifier::NoteSearchFailure(const std::string& path, int code, bool driveGone) {
   if (code == 0) return;
   std::string directory = DirectoryPart(path);
   if (directory.empty()) directory = ".";
@@ -325,7 +334,7 @@ void TVerifier::NoteSearchFailure(const std::string& path, int code) {
     // The file and the subdirectory phase of one directory, or two items in
     // one directory, fail alike: the directory is listed once.
     if (!failures.empty() && failures.back().Directory == directory) return;
-    failures.push_back({directory, code});
+    failures.push_back({directory, code, driveGone});
     Status.LastErrorFile = directory;
     Status.LastErrorMessage = LogText::CannotSearch;
   }

@@ -131,7 +131,7 @@ class TVerifier {
   std::vector<std::string> ScanLevel(const std::string& path, Platform::TDirectoryChain& chain);
   bool ScanFiles(const std::string& path, const std::string& directory,
                  Platform::TDirectoryChain& chain);
-  void NoteSearchFailure(const std::string& path, int code);
+  void NoteSearchFailure(const std::string& path, int code, bool driveGone);
   struct TFileCheck;
 
   // VerifyFile, opening the file by its name in directory when one is given.
@@ -195,6 +195,9 @@ class TVerifier {
   std::unique_ptr<Platform::TDirectoryChain> ItemChain;
   bool ItemIsLiteral = false;
   std::unique_ptr<TCountingWalk> Counting;
+  // The code of a file's open that found the drive gone, in the file phase
+  // under way; 0 otherwise. Used by the worker thread only.
+  int DriveLostCode = 0;
   // How long the run's reads took, and its files with slow ranges; used by
   // the worker thread only.
   TReadTimeHistogram ReadTimes;

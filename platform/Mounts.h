@@ -15,6 +15,10 @@ struct TMountInfo {
 // The mount that holds path (a directory or a file); empty fields when
 // path cannot be examined or the table cannot be read.
 TMountInfo MountOf(const std::string& path);
+// The same by the path's text alone, for a path on a file system that can
+// no longer be examined (its drive gone): the mount with the longest mount
+// point above it.
+TMountInfo MountByName(const std::string& path);
 
 // The device number of the file system path lies on; 0 when path cannot
 // be examined.

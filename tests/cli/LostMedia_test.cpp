@@ -1,0 +1,55 @@
+// korvane-cli on media that stop answering: a drive pulled out mid-run, a
+// read or an open held by a device that ignores every interrupt.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "CliProcess.h"
+#include "TestFs.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t found = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+    ++found;
+  return found;
+}
+
+void WaitUntilOpen(const TCliProcess& cli, const std::string& path) {
+  const auto limit = std::chrono::steady_clock::now() + 20s;
+  while (!cli.HasOpen(path) && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(5ms);
+  ASSERT_TRUE(cli.HasOpen(path)) << "korvane-cli never opened " << path;
+}
+
+}  // namespace
+
+// The listing does not say what kind each name is: once the drive is gone,
+// no directory may be taken for a file, and the rest is not tried name by
+// name.
+TEST(CliLostMedia, DrivePulledOutMidRunIsSaidOnceAndNoDirectoryBecomesAFile) {
+  TTestFs fs({{.Path = "top/a.bin", .Size = 5000, .SlowRegions = {{0, 1, 3000}}},
+              {.Path = "top/b.bin", .Size = 100},
+              {.Path = "top/sub/c.bin", .Size = 100},
+              {.Path = "top/sub2/d.bin", .Size = 100}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TCliProcess cli({"--quiet", "-S", fs.PathOf("top/*.*")});
+  WaitUntilOpen(cli, fs.PathOf("top/a.bin"));
+  fs.KillDaemon();
+  const TCliResult r = cli.Finish();
+  EXPECT_EQ(r.ExitCode, 1) << r.Err;
+  EXPECT_EQ(Count(r.Err, "korvane-cli: 驱动器已不可用: " + fs.Root() + "\n"), 1u) << r.Err;
+  for (const char* name : {"'sub'", "'sub2'"})
+    EXPECT_FALSE(Contains(r.Out, std::string("   文件") + name)) << name << "\n" << r.Out;
+  EXPECT_TRUE(Contains(r.Out, "   不能搜索目录.\n     文件错误代码e=107\n")) << r.Out;
+}
