@@ -53,6 +53,9 @@ TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions
     // The thread's own stop request ends the run like Terminate does.
     std::stop_callback forward(token, [this] { Terminate(); });
     Execute(allocate);
+    std::lock_guard hold(EndMutex);
+    BodyEnded = true;
+    EndChanged.notify_all();
   });
 }
 
@@ -74,6 +77,33 @@ void TVerifier::Terminate() {
 
 void TVerifier::WaitFor() {
   if (Thread.joinable()) Thread.join();
+}
+
+bool TVerifier::WaitFor(std::chrono::milliseconds limit) {
+  std::unique_lock lock(EndMutex);
+  return !Thread.joinable() || EndChanged.wait_for(lock, limit, [this] { return BodyEnded; });
+}
+
+bool TVerifier::Abandon() {
+  Terminate();
+  if (!Thread.joinable() || WaitFor(std::chrono::milliseconds(0))) {
+    WaitFor();
+    return false;
+  }
+  // Files held for their verdicts then stay out of the log: waiting for
+  // them could mean waiting for output that nobody takes.
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.Stopped = true;
+  }
+  if (!Observers->CloseStopped(Totals())) return false;
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.Finished = true;
+    Status.Idle = true;
+  }
+  Thread.detach();
+  return true;
 }
 
 

@@ -2,9 +2,11 @@
 // The worker: reads every file of the chosen items and writes what it
 // finds into the shared status.
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <stop_token>
@@ -101,6 +103,18 @@ class TVerifier {
   void Terminate();
   // Returns when the run's thread has ended.
   void WaitFor();
+  // The same within limit; false when the thread still runs then.
+  bool WaitFor(std::chrono::milliseconds limit);
+  // Ends a run whose thread is held in the system and does not come back
+  // (an open, a listing or a read on a device that answers nothing): the
+  // run is stopped, its closing events are sent from the caller's thread,
+  // and the status says it is over. Nothing the thread does afterwards
+  // reaches the observers. The thread is let go still using this object,
+  // the status and the run's options: the caller ends the process without
+  // destroying any of them. False, with nothing let go, when the thread
+  // has ended after all, or is passing an event on (its output may be
+  // waiting to be taken): the caller tries again a moment later.
+  bool Abandon();
   bool Terminated() const { return StopSource.stop_requested(); }
 
   // Reads one file to its listed size in read units and records the
@@ -203,5 +217,9 @@ class TVerifier {
   TReadTimeHistogram ReadTimes;
   std::int64_t FilesSlow = 0;
   std::stop_source StopSource;
+  // Set once the run's thread has done all it does.
+  std::mutex EndMutex;
+  std::condition_variable EndChanged;
+  bool BodyEnded = false;
   std::jthread Thread;
 };
