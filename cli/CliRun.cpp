@@ -15,6 +15,7 @@
 #include "CliOptions.h"
 #include "CommandLine.h"
 #include "EventPipe.h"
+#include "Supervisor.h"
 #include "Locale.h"
 #include "Mounts.h"
 #include "LogFile.h"
@@ -90,31 +91,59 @@ struct TRunExtras {
   std::unique_ptr<TResumeState> State;
 };
 
+// How long a stopped run's thread may take to wind down before the run is
+// ended without it: a thread held in the system by a device that answers
+// nothing (an open, a listing, a read) must not keep the log, the report
+// and the state from being written, nor the program from ending.
+constexpr std::chrono::milliseconds WindDownLimit{400};
+constexpr std::chrono::milliseconds AbandonRetry{50};
+
+struct TRunEnd {
+  int StopSignal = 0;  // the signal that stopped the run; 0 for none
+  bool Abandoned = false;  // its thread was let go, held in the system
+};
+
 // Waits for the end of the run, drawing the progress and passing the first
 // signal on as a stop request; a second one ends the program at once.
-// Returns the signal that stopped the run, 0 for none.
-int MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
-               TProgressDisplay& progress, TLogOutput& log, TBadRangeLines& badRanges) {
+TRunEnd MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
+                   TProgressDisplay& progress, TLogOutput& log, TBadRangeLines& badRanges) {
+  using TClock = std::chrono::steady_clock;
   std::jthread waiter([&] {
-    verifier.WaitFor();
+    while (!verifier.WaitFor(std::chrono::hours(1))) {}
     events.PostRunOver();
   });
   int stopSignal = 0;
+  std::optional<TClock::time_point> windDownBy;
   for (;;) {
     const int progressDue = progress.MillisecondsUntilDue();
     const int logDue = log.MillisecondsUntilDue();
-    for (const int event : events.Wait(progressDue < 0 ? logDue : std::min(progressDue, logDue))) {
+    int due = progressDue < 0 ? logDue : std::min(progressDue, logDue);
+    if (windDownBy) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(*windDownBy - TClock::now());
+      due = std::max<int>(0, due < 0 ? static_cast<int>(left.count())
+                                     : std::min<int>(due, static_cast<int>(left.count())));
+    }
+    for (const int event : events.Wait(due)) {
       if (event == TEventPipe::RunOver) {
         progress.Clear();
-        return stopSignal;
+        return {stopSignal, false};
       }
       if (stopSignal != 0) {
         progress.Clear();
         log.Abandon();
-        TEventPipe::EndBySignal(event);
+        EndBySignal(event);
       }
       stopSignal = event;
       verifier.Terminate();
+      windDownBy = TClock::now() + WindDownLimit;
+    }
+    if (windDownBy && TClock::now() >= *windDownBy) {
+      if (verifier.Abandon()) {
+        progress.Clear();
+        waiter.detach();
+        return {stopSignal, true};
+      }
+      windDownBy = TClock::now() + AbandonRetry;
     }
     if (std::vector<std::string> lines = badRanges.Take(); !lines.empty()) {
       progress.Clear();
@@ -127,10 +156,10 @@ int MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
 
 // The run itself; the signals are caught only while it goes on. The log
 // goes out while the run goes on; only the error list, printed at its end,
-// is kept, compactly. Returns the signal that stopped the run, 0 for none.
-int Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args,
-           TContentCheck* contents, TLogOutput& log, const TRunExtras& extras,
-           TKeptTotals& totals) {
+// is kept, compactly.
+TRunEnd Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args,
+               TContentCheck* contents, TLogOutput& log, const TRunExtras& extras,
+               TKeptTotals& totals) {
   TEventPipe events;
   // A machine that goes to sleep mid-run would break off the reads.
   Platform::TSleepInhibitor awake;
@@ -145,18 +174,21 @@ int Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& 
   if (extras.State) observers.push_back(extras.State.get());
   observers.insert(observers.end(), {&writer, &badRanges, &flushAfterLongFiles, &totals});
   if (extras.Report) observers.push_back(extras.Report.get());
-  TVerifier verifier(status, setup,
-                     TRunOptions{.Cached = args.Cached,
-                                 .Contents = contents,
-                                 .AllErrors = args.AllErrors,
-                                 .SlowRead = std::chrono::milliseconds(args.SlowMs),
-                                 .ReadTimeout = std::chrono::seconds(args.TimeoutSeconds),
-                                 .Observers = std::move(observers),
-                                 .Finished = extras.State.get()});
+  auto verifier = std::make_unique<TVerifier>(
+      status, setup,
+      TRunOptions{.Cached = args.Cached,
+                  .Contents = contents,
+                  .AllErrors = args.AllErrors,
+                  .SlowRead = std::chrono::milliseconds(args.SlowMs),
+                  .ReadTimeout = std::chrono::seconds(args.TimeoutSeconds),
+                  .Observers = std::move(observers),
+                  .Finished = extras.State.get()});
   TProgressDisplay progress(stderr, !args.Quiet && isatty(STDERR_FILENO) == 1);
-  const int stopSignal = MonitorRun(verifier, status, events, progress, log, badRanges);
+  const TRunEnd end = MonitorRun(*verifier, status, events, progress, log, badRanges);
+  // A thread let go still uses its verifier until the process ends.
+  if (end.Abandoned) static_cast<void>(verifier.release());
   for (const std::string& line : badRanges.Take()) Complain(line);
-  return stopSignal;
+  return end;
 }
 
 // Opened before the run, so that a log that cannot be written is refused
@@ -276,7 +308,8 @@ int Run(const TCliArguments& args, const TStringList& arguments) {
   if (!log) return ExitUsage;
   TVerifyStatus status;
   TKeptTotals totals;
-  const int stopSignal = Verify(setup, status, args, sums.Contents(), *log, extras, totals);
+  const TRunEnd end = Verify(setup, status, args, sums.Contents(), *log, extras, totals);
+  const int stopSignal = end.StopSignal;
   const std::optional<std::string> failure = log->Commit();
   if (failure) Complain(*failure);
   const bool written = !failure;
@@ -291,7 +324,11 @@ int Run(const TCliArguments& args, const TStringList& arguments) {
   // A closed terminal stops a run as Ctrl-C does; the status says which.
   if (exitStatus == ExitStopped && stopSignal == SIGHUP) exitStatus = ExitHungUp;
   if (!written || !sumsWritten) exitStatus = ExitUsage;
-  return FinishExtras(extras, status, totals.Kept(), written, exitStatus);
+  exitStatus = FinishExtras(extras, status, totals.Kept(), written, exitStatus);
+  // The run's thread, held in the system, still uses what this function
+  // holds: the process ends here, with everything written.
+  if (end.Abandoned) EndQuickly(exitStatus);
+  return exitStatus;
 }
 
 }  // namespace
