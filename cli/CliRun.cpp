@@ -27,6 +27,7 @@
 #include "ReportWriter.h"
 #include "ResumeState.h"
 #include "ReadTimes.h"
+#include "RecheckRun.h"
 #include "SpilledLines.h"
 #include "SumsRun.h"
 #include "SleepInhibitor.h"
@@ -59,9 +60,10 @@ int PrintText(const std::string& text) {
 
 // The settings file, then the switches and items over it. Returns an exit
 // status when the program must end here (help, or bad usage).
-// With checksum files given, no item is needed: they name the files.
+// With checksum files or a report to recheck given, no item is needed:
+// they name the files.
 std::optional<int> ApplyArguments(const TCliArguments& args, TVerifySetupInfo& setup,
-                                  bool manifestsGiven) {
+                                  bool itemsGivenElsewhere) {
   int errors = 0;
   ParseCommandLine(args.Parameters, setup, [&errors](const std::string& text) {
     Complain(text);
@@ -72,7 +74,7 @@ std::optional<int> ApplyArguments(const TCliArguments& args, TVerifySetupInfo& s
   CheckDirectoriesWhole(setup.VerifyList);
   if (errors > 0) return UsageError();
   if (setup.ShowHelp) return PrintText(UsageText());
-  if (setup.VerifyList.empty() && !manifestsGiven) {
+  if (setup.VerifyList.empty() && !itemsGivenElsewhere) {
     Complain("未选择校验文件.");
     return UsageError();
   }
@@ -159,7 +161,7 @@ TRunEnd MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& event
 // is kept, compactly.
 TRunEnd Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args,
                TContentCheck* contents, TLogOutput& log, const TRunExtras& extras,
-               TKeptTotals& totals) {
+               TKeptTotals& totals, TRecheckRun& recheck) {
   TEventPipe events;
   // A machine that goes to sleep mid-run would break off the reads.
   Platform::TSleepInhibitor awake;
@@ -174,9 +176,12 @@ TRunEnd Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArgumen
   if (extras.State) observers.push_back(extras.State.get());
   observers.insert(observers.end(), {&writer, &badRanges, &flushAfterLongFiles, &totals});
   if (extras.Report) observers.push_back(extras.Report.get());
+  if (recheck.Active()) observers = {recheck.Observe(std::move(observers))};
   auto verifier = std::make_unique<TVerifier>(
       status, setup,
       TRunOptions{.Cached = args.Cached,
+                  // Each try of a recheck reads its file afresh from the medium.
+                  .ReadAhead = !recheck.Active(),
                   .Contents = contents,
                   .AllErrors = args.AllErrors,
                   .SlowRead = std::chrono::milliseconds(args.SlowMs),
@@ -300,27 +305,32 @@ int Run(const TCliArguments& args, const TStringList& arguments) {
   TVerifySetupInfo setup;
   TSumsRun sums;
   if (const auto status = sums.Load(args)) return *status;
-  if (const auto status = ApplyArguments(args, setup, sums.Checking())) return *status;
+  TRecheckRun recheck;
+  if (const auto status = recheck.Load(args)) return *status;
+  if (const auto status = ApplyArguments(args, setup, sums.Checking() || recheck.Active()))
+    return *status;
   sums.ChooseItems(setup);
+  if (recheck.Active()) recheck.ChooseItems(setup);
   TRunExtras extras;
   if (const auto status = OpenExtras(args, arguments, setup, extras)) return *status;
   const std::unique_ptr<TLogOutput> log = OpenLog(args.LogFile);
   if (!log) return ExitUsage;
   TVerifyStatus status;
   TKeptTotals totals;
-  const TRunEnd end = Verify(setup, status, args, sums.Contents(), *log, extras, totals);
+  const TRunEnd end = Verify(setup, status, args, sums.Contents(), *log, extras, totals, recheck);
   const int stopSignal = end.StopSignal;
   const std::optional<std::string> failure = log->Commit();
   if (failure) Complain(*failure);
   const bool written = !failure;
   // The worker has ended; the lock is what says so to the lock analysis.
   TMutexLock hold(status.Mutex);
+  int exitStatus = ExitStatusOf(status);
+  if (recheck.Active()) exitStatus = recheck.Finish(status, exitStatus);
   ReportSearchFailures(status);
-  const bool sumsWritten = sums.Finish(ExitStatusOf(status) == ExitStopped);
+  const bool sumsWritten = sums.Finish(exitStatus == ExitStopped);
   if (args.Verbose) Complain(ReadTimesLine(totals.Kept().ReadTimes));
   std::fputs(Platform::InLocaleCodeset(SummaryLine(status, totals.Kept().FilesSlow) + "\n").c_str(),
              stderr);
-  int exitStatus = ExitStatusOf(status);
   // A closed terminal stops a run as Ctrl-C does; the status says which.
   if (exitStatus == ExitStopped && stopSignal == SIGHUP) exitStatus = ExitHungUp;
   if (!written || !sumsWritten) exitStatus = ExitUsage;

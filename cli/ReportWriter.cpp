@@ -41,6 +41,15 @@ std::string OutcomeName(TFileOutcome outcome) {
   return "skipped";
 }
 
+std::string VerdictName(TRecheck::TVerdict verdict) {
+  switch (verdict) {
+    case TRecheck::TVerdict::Persistent: return "persistent";
+    case TRecheck::TVerdict::Intermittent: return "intermittent";
+    case TRecheck::TVerdict::Recovered: break;
+  }
+  return "recovered";
+}
+
 Json HeaderObject(const TReportRun& run) {
   Json mounts = Json::array();
   // Thousands of files named one by one mostly share a few directories.
@@ -108,6 +117,10 @@ void FillFileObject(Json& file, const TFileRecord& record, std::int64_t unit) {
   file["ino"] = record.Found.Inode;
   file["outcome"] = OutcomeName(record.Outcome);
   if (Failed(record)) file["error"] = ErrorObject(record, unit);
+  if (record.Recheck)
+    file["recheck"] = {{"tries", record.Recheck->Tries},
+                       {"failed", record.Recheck->Failed},
+                       {"verdict", VerdictName(record.Recheck->Verdict)}};
   file["bad_ranges"] = Json::array();
   for (const TBadRange& range : record.BadRanges)
     file["bad_ranges"].push_back(

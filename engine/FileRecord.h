@@ -50,6 +50,19 @@ struct TReadTimeHistogram {
   }
 };
 
+// What reading a failed file again several times showed: whether its
+// fault is in the medium or came and went (a cable, a controller).
+struct TRecheck {
+  enum class TVerdict {
+    Persistent,    // every try failed, at the same place
+    Intermittent,  // some tries failed, or not at the same place
+    Recovered,     // no try failed
+  };
+  int Tries = 0;
+  int Failed = 0;
+  TVerdict Verdict = TVerdict::Recovered;
+};
+
 struct TFileRecord {
   std::string Path;
   std::int64_t Size = 0;
@@ -79,6 +92,8 @@ struct TFileRecord {
   // to there, so that a resumed run can go on from it. -1 for the rest.
   std::int64_t StoppedAt = -1;
   double Seconds = 0;
+  // Set for a file read again to tell a lasting fault from a passing one.
+  std::optional<TRecheck> Recheck{};
 };
 
 // The run's counts when it ends.
