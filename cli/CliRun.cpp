@@ -191,7 +191,7 @@ TRunEnd Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArgumen
   TProgressDisplay progress(stderr, !args.Quiet && isatty(STDERR_FILENO) == 1);
   const TRunEnd end = MonitorRun(*verifier, status, events, progress, log, badRanges);
   // A thread let go still uses its verifier until the process ends.
-  if (end.Abandoned) static_cast<void>(verifier.release());
+  if (end.Abandoned) KeepForever(verifier);
   for (const std::string& line : badRanges.Take()) Complain(line);
   return end;
 }

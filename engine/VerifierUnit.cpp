@@ -13,6 +13,13 @@
 
 using namespace Platform;
 
+namespace {
+
+// Long enough for a helper between two calls to see the stop request.
+constexpr std::chrono::milliseconds HelperEndLimit{200};
+
+}  // namespace
+
 TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread buffer,
                      TRunOptions options)
     : Status(status),
@@ -49,20 +56,17 @@ TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions
   if (Setup.PositionError && !IsValidReadUnit(Setup.ReadUnit))
     throw EVerifyError("读取单位必须在 1 至 1048576 之间.");
   RunReadUnit = ReadUnitOfRun(Setup.PositionError, Setup.ReadUnit);
-  Thread = std::jthread([this, allocate](std::stop_token token) {
+  Thread.Start([this, allocate](std::stop_token token) {
     // The thread's own stop request ends the run like Terminate does.
     std::stop_callback forward(token, [this] { Terminate(); });
     Execute(allocate);
-    std::lock_guard hold(EndMutex);
-    BodyEnded = true;
-    EndChanged.notify_all();
   });
 }
 
 TVerifier::~TVerifier() {
-  if (Thread.joinable()) {
+  if (Thread.Running()) {
     Terminate();
-    Thread.join();
+    Thread.Join();
   }
   // Checks driven from the caller's thread may still have verdicts out,
   // which would otherwise arrive at a queue that is gone.
@@ -75,19 +79,14 @@ void TVerifier::Terminate() {
   Status.SetPaused(false);
 }
 
-void TVerifier::WaitFor() {
-  if (Thread.joinable()) Thread.join();
-}
+void TVerifier::WaitFor() { Thread.Join(); }
 
-bool TVerifier::WaitFor(std::chrono::milliseconds limit) {
-  std::unique_lock lock(EndMutex);
-  return !Thread.joinable() || EndChanged.wait_for(lock, limit, [this] { return BodyEnded; });
-}
+bool TVerifier::WaitFor(std::chrono::milliseconds limit) { return Thread.WaitFor(limit); }
 
 bool TVerifier::Abandon() {
   Terminate();
-  if (!Thread.joinable() || WaitFor(std::chrono::milliseconds(0))) {
-    WaitFor();
+  if (Thread.WaitFor(std::chrono::milliseconds(0))) {
+    Thread.Join();
     return false;
   }
   // Files held for their verdicts then stay out of the log: waiting for
@@ -102,7 +101,7 @@ bool TVerifier::Abandon() {
     Status.Finished = true;
     Status.Idle = true;
   }
-  Thread.detach();
+  Thread.LetGo();
   return true;
 }
 
@@ -129,6 +128,10 @@ void TVerifier::Execute(TBufferAllocator allocate) {
                      FileAttributeSet(), Options.Contents},
           Status, StopSource.get_token());
     VerifyItems();
+    // A helper held in the kernel is let go with its object: the run's end
+    // must not wait for a device that answers nothing.
+    if (Counting && !Counting->Finish(HelperEndLimit)) KeepForever(Counting);
+    if (Ahead && !Ahead->Finish(HelperEndLimit)) KeepForever(Ahead);
     Counting.reset();
     Ahead.reset();
     Reader.reset();

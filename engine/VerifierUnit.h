@@ -2,11 +2,9 @@
 // The worker: reads every file of the chosen items and writes what it
 // finds into the shared status.
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <stop_token>
@@ -21,6 +19,7 @@
 #include "DepthFirstWalk.h"
 #include "DirSearch.h"
 #include "DirectoryChain.h"
+#include "EndingThread.h"
 #include "File.h"
 #include "FinishedFiles.h"
 #include "LogWriter.h"
@@ -153,6 +152,8 @@ class TVerifier {
                  std::int64_t size, Platform::TAttributes attributes,
                  const Platform::TFileIdentity& found = {});
   void DropUnlessDroppedAhead(Platform::TReadFile& file, const std::string& path);
+  int OpenFile(Platform::TReadFile& file, Platform::TDirectoryChain* directory,
+               const std::string& path, TFileCheck& check);
 
   void AnnounceFile(const std::string& path, std::int64_t size, Platform::TAttributes attributes);
   bool ReplayFinished(const std::string& path, const Platform::TSearchEntry& entry);
@@ -217,9 +218,5 @@ class TVerifier {
   TReadTimeHistogram ReadTimes;
   std::int64_t FilesSlow = 0;
   std::stop_source StopSource;
-  // Set once the run's thread has done all it does.
-  std::mutex EndMutex;
-  std::condition_variable EndChanged;
-  bool BodyEnded = false;
-  std::jthread Thread;
+  TEndingThread Thread;
 };
