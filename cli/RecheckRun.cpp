@@ -22,12 +22,6 @@ bool FailedOutcome(const std::string& outcome) {
   return outcome == "open_error" || outcome == "read_error" || outcome == "mismatch";
 }
 
-bool FailedRecord(const TFileRecord& record) {
-  return record.Outcome == TFileOutcome::OpenFailure ||
-         record.Outcome == TFileOutcome::ReadFailure ||
-         record.Outcome == TFileOutcome::ContentMismatch;
-}
-
 // One object of the report; false when it is none.
 bool TakeLine(const std::string& line, std::vector<std::string>& files, std::int64_t& readUnit) {
   const Json object = Json::parse(line, nullptr, false);
@@ -128,7 +122,7 @@ class TRecheckRun::TTries final : public TVerifyObserver {
         record.Outcome == TFileOutcome::DirectorySkipped)
       return;
     ++Done;
-    if (!FailedRecord(record)) return;
+    if (!IsFailure(record.Outcome)) return;
     ++Failed;
     const std::pair at{record.ErrorPosition, record.Outcome};
     if (Failed == 1) FirstFailure = at;
@@ -181,7 +175,7 @@ class TRecheckRun::TTries final : public TVerifyObserver {
     if (record.Outcome == TFileOutcome::Correct) {
       ++Totals.FilesOk;
       Totals.TotalBytes += record.Size;
-    } else if (FailedRecord(record)) {
+    } else if (IsFailure(record.Outcome)) {
       ++Totals.FilesError;
     } else {
       ++Totals.FilesSkipped;

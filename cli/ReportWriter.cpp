@@ -100,11 +100,7 @@ Json ErrorObject(const TFileRecord& record, std::int64_t unit) {
   return error;
 }
 
-bool Failed(const TFileRecord& record) {
-  return record.Outcome == TFileOutcome::OpenFailure ||
-         record.Outcome == TFileOutcome::ReadFailure ||
-         record.Outcome == TFileOutcome::ContentMismatch;
-}
+bool Failed(const TFileRecord& record) { return IsFailure(record.Outcome); }
 
 // Sets the fields of a file object, in their order; an object that holds
 // them already keeps its places.

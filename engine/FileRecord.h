@@ -23,6 +23,13 @@ enum class TFileOutcome {
   ContentMismatch,   // read to its end, but not what its checksum says
 };
 
+// The outcomes that make a file an error: it could not be opened or read,
+// or its contents were not what its checksum says.
+constexpr bool IsFailure(TFileOutcome outcome) {
+  return outcome == TFileOutcome::OpenFailure || outcome == TFileOutcome::ReadFailure ||
+         outcome == TFileOutcome::ContentMismatch;
+}
+
 // A run of failing read units of one file, merged while the code stays the same.
 struct TBadRange {
   std::int64_t Offset = 0;
