@@ -54,27 +54,31 @@ TEST(CliLostMedia, DrivePulledOutMidRunIsSaidOnceAndNoDirectoryBecomesAFile) {
   EXPECT_TRUE(Contains(r.Out, "   不能搜索目录.\n     文件错误代码e=107\n")) << r.Out;
 }
 
-// A read or an open held by a device that ignores interrupts: the program
-// its caller waits for ends within a second of Ctrl-C, with its log; the
-// held call keeps only the process it was made in, which says nothing more.
+// A read, an open or a listing held by a device that ignores interrupts:
+// the program its caller waits for ends within a second of Ctrl-C, with its
+// log; the held call keeps only the process it was made in, which says
+// nothing more.
 TEST(CliLostMedia, SigintEndsTheProgramAtOnceWhileACallIgnoresInterrupts) {
   constexpr std::int64_t MiB = 1 << 20;
   TTestFs fs({{.Path = "read.bin", .Size = 4 * MiB, .SlowRegions = {{MiB, MiB + 1, 20000}}},
               {.Path = "open.bin", .Size = 1000, .OpenDelayMs = 20000},
-              {.Path = "next.bin", .Size = 1000}},
-             {}, {.Threaded = true, .IgnoreInterrupts = true});
+              {.Path = "next.bin", .Size = 1000},
+              {.Path = "listed/a.bin", .Size = 1000}},
+             {}, {.Threaded = true, .IgnoreInterrupts = true, .SlowListings = {{"listed", 20000}}});
   KORVANE_REQUIRE_FUSE(fs);
-  for (const std::string held : {"read.bin", "open.bin"}) {
-    SCOPED_TRACE(held);
-    TCliProcess cli({"-P-", "--quiet", fs.PathOf(held), fs.PathOf("next.bin")});
-    if (held == "read.bin") WaitUntilOpen(cli, fs.PathOf(held));
+  for (const auto& [item, line] : {std::pair{"read.bin", "   文件'read.bin':\n"},
+                                   std::pair{"open.bin", "   文件'open.bin':\n"},
+                                   std::pair{"listed/*.*", "listed/*.*',属性:'"}}) {
+    SCOPED_TRACE(item);
+    TCliProcess cli({"-P-", "--quiet", fs.PathOf(item), fs.PathOf("next.bin")});
+    if (item == std::string("read.bin")) WaitUntilOpen(cli, fs.PathOf(item));
     std::this_thread::sleep_for(500ms);
     kill(cli.Pid(), SIGINT);
     const auto sent = std::chrono::steady_clock::now();
     const TCliResult r = cli.Finish();
     EXPECT_LT(r.Ended - sent, 1s);
     EXPECT_EQ(r.ExitCode, 130) << r.Err;
-    EXPECT_TRUE(Contains(r.Out, "   文件'" + held + "':\n")) << r.Out;
+    EXPECT_TRUE(Contains(r.Out, line)) << r.Out;
     EXPECT_TRUE(Contains(r.Out, "进程被用户中止.\n")) << r.Out;
     EXPECT_TRUE(Contains(r.Out, "总计时间: ")) << r.Out;
     EXPECT_FALSE(Contains(r.Out, "next.bin")) << r.Out;

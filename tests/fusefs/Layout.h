@@ -20,7 +20,8 @@
 // then fails with ENOSPC); writes reaching byte write_error_at of a file
 // fail with EIO. A read touching a slow=START-END:MS stretch is answered
 // only after MS milliseconds, as a worn area or a hanging sector is;
-// open_delay_ms=MS holds each open of the file as long.
+// open_delay_ms=MS holds each open of the file as long; a directory's
+// delay_ms=MS holds each listing of it.
 #include <cstddef>
 #include <cstdint>
 #include <map>

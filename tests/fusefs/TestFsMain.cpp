@@ -127,20 +127,6 @@ int GetAttr(const char* path, struct stat* st, fuse_file_info*) {
   return 0;
 }
 
-int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
-            fuse_readdir_flags) {
-  const TLayoutNode* node = Lookup(path);
-  if (node == nullptr) return -ENOENT;
-  if (!node->Directory) return -ENOTDIR;
-  const auto noFlags = static_cast<fuse_fill_dir_flags>(0);
-  fill(buffer, ".", nullptr, 0, noFlags);
-  fill(buffer, "..", nullptr, 0, noFlags);
-  for (const std::string& name : node->Children) {
-    if (fill(buffer, name.c_str(), nullptr, 0, noFlags) != 0) break;
-  }
-  return 0;
-}
-
 // Waits in short steps, so that an unmount or SIGTERM ends even a request
 // held for minutes at once. True when the caller gave up on it (with
 // --threads, a process that ends while its read hangs): the request is
@@ -154,6 +140,21 @@ bool HoldRequest(int delayMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(std::min(delayMs, 20)));
   }
   return false;
+}
+
+int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
+            fuse_readdir_flags) {
+  const TLayoutNode* node = Lookup(path);
+  if (node == nullptr) return -ENOENT;
+  if (!node->Directory) return -ENOTDIR;
+  if (HoldRequest(node->DelayMs)) return -EINTR;
+  const auto noFlags = static_cast<fuse_fill_dir_flags>(0);
+  fill(buffer, ".", nullptr, 0, noFlags);
+  fill(buffer, "..", nullptr, 0, noFlags);
+  for (const std::string& name : node->Children) {
+    if (fill(buffer, name.c_str(), nullptr, 0, noFlags) != 0) break;
+  }
+  return 0;
 }
 
 int Open(const char* path, fuse_file_info* fi) {

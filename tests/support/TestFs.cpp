@@ -52,7 +52,7 @@ std::string OctalText(unsigned mode) {
 }
 
 std::string LayoutText(const std::vector<TTestFile>& files, const std::vector<std::string>& emptyDirs,
-                       const std::vector<TWritableDir>& writableDirs) {
+                       const TTestFsOptions& options) {
   std::ostringstream out;
   out << "# korvane_testfs layout, written by TTestFs\n";
   for (const TTestFile& file : files) {
@@ -74,7 +74,9 @@ std::string LayoutText(const std::vector<TTestFile>& files, const std::vector<st
     out << '\n';
   }
   for (const std::string& dir : emptyDirs) out << "dir path=" << Escape(dir) << '\n';
-  for (const TWritableDir& dir : writableDirs) {
+  for (const auto& [dir, delayMs] : options.SlowListings)
+    out << "dir path=" << Escape(dir) << " delay_ms=" << delayMs << '\n';
+  for (const TWritableDir& dir : options.WritableDirs) {
     out << "dir path=" << Escape(dir.Path) << " writable=1";
     if (dir.Free >= 0) out << " free=" << dir.Free;
     if (dir.WriteErrorAt >= 0) out << " write_error_at=" << dir.WriteErrorAt;
@@ -189,7 +191,7 @@ TTestFs::TTestFs(std::vector<TTestFile> files, std::vector<std::string> emptyDir
   }
   MountPoint = WorkDir.PathOf("mnt");
   const std::string layoutPath = WorkDir.PathOf("layout.txt");
-  if (!WorkDir.MakeDir("mnt") || !WorkDir.WriteFile("layout.txt", LayoutText(files, emptyDirs, options.WritableDirs))) {
+  if (!WorkDir.MakeDir("mnt") || !WorkDir.WriteFile("layout.txt", LayoutText(files, emptyDirs, options))) {
     Error = "cannot prepare " + WorkDir.Path();
     return;
   }

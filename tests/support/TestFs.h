@@ -62,6 +62,9 @@ struct TTestFsOptions {
   // process that made it is interrupted or killed: a device that does not
   // answer interrupts.
   bool IgnoreInterrupts = false;
+  // Directories (relative paths) whose every listing is answered only
+  // after so many milliseconds.
+  std::vector<std::pair<std::string, int>> SlowListings{};
   std::vector<TWritableDir> WritableDirs{};
 };
 
