@@ -1,6 +1,7 @@
 #include "Supervisor.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -81,6 +82,10 @@ void PassSignalsOn(int eventWriteEnd) {
   unsigned char word[2];
   std::size_t have = 0;
   while (have < sizeof word) {
+    // Waited for in poll: a sanitizer's runtime delivers signals at once
+    // only to a thread waiting there, not to one waiting in read.
+    pollfd ready{statusFd, POLLIN, 0};
+    if (poll(&ready, 1, -1) < 0 && errno == EINTR) continue;
     const ssize_t got = read(statusFd, word + have, sizeof word - have);
     if (got > 0) have += static_cast<std::size_t>(got);
     else if (got < 0 && errno == EINTR) continue;
