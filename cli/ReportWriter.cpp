@@ -42,6 +42,15 @@ std::string OutcomeName(TFileOutcome outcome) {
   return "skipped";
 }
 
+std::string VerdictName(TRecheck::TVerdict verdict) {
+  switch (verdict) {
+    case TRecheck::TVerdict::Persistent: return "persistent";
+    case TRecheck::TVerdict::Intermittent: return "intermittent";
+    case TRecheck::TVerdict::Recovered: break;
+  }
+  return "recovered";
+}
+
 Json HeaderObject(const TReportRun& run) {
   Json mounts = Json::array();
   // Thousands of files named one by one mostly share a few directories.
@@ -93,12 +102,7 @@ Json ErrorObject(const TFileRecord& record, std::int64_t unit) {
   return error;
 }
 
-bool Failed(const TFileRecord& record) {
-  return record.Outcome == TFileOutcome::OpenFailure ||
-         record.Outcome == TFileOutcome::ReadFailure ||
-         record.Outcome == TFileOutcome::ContentMismatch ||
-         record.Outcome == TFileOutcome::NotFromMedium;
-}
+bool Failed(const TFileRecord& record) { return IsFailure(record.Outcome); }
 
 // Sets the fields of a file object, in their order; an object that holds
 // them already keeps its places.
@@ -111,6 +115,10 @@ void FillFileObject(Json& file, const TFileRecord& record, std::int64_t unit) {
   file["ino"] = record.Found.Inode;
   file["outcome"] = OutcomeName(record.Outcome);
   if (Failed(record)) file["error"] = ErrorObject(record, unit);
+  if (record.Recheck)
+    file["recheck"] = {{"tries", record.Recheck->Tries},
+                       {"failed", record.Recheck->Failed},
+                       {"verdict", VerdictName(record.Recheck->Verdict)}};
   file["bad_ranges"] = Json::array();
   for (const TBadRange& range : record.BadRanges) {
     Json bad = {{"offset", range.Offset}, {"length", range.Length}, {"code", range.Code}};

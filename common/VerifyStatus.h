@@ -17,6 +17,7 @@ using TStringList = std::vector<std::string>;
 struct TSearchFailure {
   std::string Directory;
   int Code = 0;
+  bool DriveGone = false;  // its drive went away: unplugged, its server gone
   bool operator==(const TSearchFailure&) const = default;
 };
 

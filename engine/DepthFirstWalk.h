@@ -16,6 +16,7 @@
 struct TSubdirectories {
   std::vector<std::string> Names;
   int Error = 0;
+  bool DriveGone = false;
 };
 TSubdirectories ListSubdirectories(const Platform::TDirectoryChain& chain,
                                    Platform::TAttributes fileAttributes);
@@ -24,8 +25,9 @@ TSubdirectories ListSubdirectories(const Platform::TDirectoryChain& chain,
 // items in one directory (a list of single files, with subdirectories on)
 // list it once, not once each. A list is used again only for the same
 // directory, unchanged since (same inode, size and times), and searched with
-// the same attributes; a directory changed moments before it was listed is
-// listed again each time. Bounded: the oldest lists go first.
+// the same attributes; on a file system with coarse times, a directory
+// changed moments before it was listed is listed again each time. Bounded:
+// the oldest lists go first.
 class TSubdirectoryCache {
  public:
   static constexpr std::size_t MaxDirectories = 256;

@@ -26,6 +26,13 @@ enum class TFileOutcome {
   NotFromMedium,
 };
 
+// The outcomes that make a file an error: it could not be opened or read,
+// its contents were not what its checksum says, or no read reached the medium.
+constexpr bool IsFailure(TFileOutcome outcome) {
+  return outcome == TFileOutcome::OpenFailure || outcome == TFileOutcome::ReadFailure ||
+         outcome == TFileOutcome::ContentMismatch || outcome == TFileOutcome::NotFromMedium;
+}
+
 // A run of failing read units of one file, merged while the code stays the same.
 struct TBadRange {
   std::int64_t Offset = 0;
@@ -55,6 +62,19 @@ struct TReadTimeHistogram {
     for (std::size_t i = 0; i < Counts.size(); ++i) Counts[i] += other.Counts[i];
     return *this;
   }
+};
+
+// What reading a failed file again several times showed: whether its
+// fault is in the medium or came and went (a cable, a controller).
+struct TRecheck {
+  enum class TVerdict {
+    Persistent,    // every try failed, at the same place
+    Intermittent,  // some tries failed, or not at the same place
+    Recovered,     // no try failed
+  };
+  int Tries = 0;
+  int Failed = 0;
+  TVerdict Verdict = TVerdict::Recovered;
 };
 
 struct TFileRecord {
@@ -90,6 +110,8 @@ struct TFileRecord {
   // Handed on from an earlier run's record, nothing read now.
   bool Replayed = false;
   double Seconds = 0;
+  // Set for a file read again to tell a lasting fault from a passing one.
+  std::optional<TRecheck> Recheck{};
 };
 
 // The run's counts when it ends.

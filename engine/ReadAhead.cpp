@@ -30,14 +30,19 @@ bool IsBelow(const std::string& path, const std::string& directory) {
 
 TReadAhead::TReadAhead(TReadAheadPlan plan, const TVerifyStatus& status, std::stop_token stop)
     : Plan(std::move(plan)), Status(status) {
-  Thread = std::jthread([this](std::stop_token own) { Run(own); });
+  Thread.Start([this](std::stop_token own) { Run(own); });
   ForwardStop.emplace(stop, TForwardStop{&Thread});
 }
 
 TReadAhead::~TReadAhead() {
   ForwardStop.reset();
-  Thread.request_stop();
-  Thread.join();
+  Thread.RequestStop();
+  Thread.Join();
+}
+
+bool TReadAhead::Finish(std::chrono::milliseconds limit) {
+  ForwardStop.reset();
+  return Thread.EndWithin(limit);
 }
 
 // ---- the worker's side -----------------------------------------------------
@@ -149,6 +154,9 @@ bool TReadAhead::Offer(std::size_t item, const std::string& directory, const TSe
   // checked or began to read (its start is read already); they still hold
   // a place in the sequence. An earlier run's record is looked up only for
   // a file that would be fetched: it is read again from the state file.
+  // First: a helper let go, held in the kernel until just now, must touch
+  // nothing outside itself.
+  if (stop.stop_requested()) return false;
   const std::string path = directory + entry.Name;
   const bool wanted = fetch && (entry.Attributes & faSysFile) == 0 &&
                       (Plan.Finished == nullptr ||

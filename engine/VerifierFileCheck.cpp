@@ -45,6 +45,24 @@ void TVerifier::VerifyFile(const std::string& path, std::int64_t size, TAttribut
   CheckFile(nullptr, path, size, attributes);
 }
 
+// In a run on its own thread the open goes through the reading thread: an
+// open that hangs (a dying disk's inode, a server gone quiet) must let
+// skip, stop and the time limit act as a read does. ReadLeftBehind when it
+// was left: on the time limit the file failed to open, otherwise the
+// request that left it decides.
+int TVerifier::OpenFile(TReadFile& file, TDirectoryChain* directory, const std::string& path,
+                        TFileCheck& check) {
+  if (!Reader) return directory != nullptr ? file.Open(*directory, NamePart(path)) : file.Open(path);
+  const int code = Reader->Open(file, directory, path);
+  if (code != ReadLeftBehind) return code;
+  if (Reader->TimedOut()) {
+    check.TimedOut = true;
+    return Platform::TimedOutCode();
+  }
+  check.CutShortByStop = Terminated();
+  return code;
+}
+
 void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, std::int64_t size,
                           TAttributes attributes, const TFileIdentity& found) {
   if (!IsValidReadUnit(ReadUnit()) || Buffer == nullptr ||
@@ -72,13 +90,15 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
   }
   AnnounceFile(path, size, attributes);
   TReadFile file;
-  const int code =
-      directory != nullptr ? file.Open(*directory, NamePart(path)) : file.Open(path);
-  if (code != 0) {
+  const int code = OpenFile(file, directory, path, check);
+  if (code == ReadLeftBehind) {
+    if (Ahead) Ahead->Reached(path);
+  } else if (code != 0) {
     if (Ahead) Ahead->Reached(path);
     check.Failed = true;
     check.Record.Outcome = TFileOutcome::OpenFailure;
     check.Record.ErrorCode = code;
+    if (IsDriveGoneCode(code)) DriveLostCode = code;
   } else {
     check.FromMemoryOnly = !DropUnlessDroppedAhead(file, path);
     ReadUnits(file, size, check);

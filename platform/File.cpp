@@ -16,6 +16,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 
 namespace Platform {
 
@@ -131,6 +132,19 @@ int TReadFile::Open(TDirectoryChain& directory, const std::string& name) {
     code = OpenAt(directory.Descriptor(), name.c_str());
   return code;
 }
+
+int TReadFile::OpenIn(int directory, const std::string& name) {
+  return OpenAt(directory, name.c_str());
+}
+
+void TReadFile::Take(TReadFile& other) {
+  Close();
+  Fd = std::exchange(other.Fd, -1);
+  Opened = std::exchange(other.Opened, {});
+  BlockBytes = other.BlockBytes;
+}
+
+int TReadFile::DuplicateDescriptor(int fd) { return fcntl(fd, F_DUPFD_CLOEXEC, 0); }
 
 // The name is first pinned with O_PATH, which opens nothing: a FIFO swapped
 // in since the listing cannot make the open wait for a writer, and a device

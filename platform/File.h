@@ -25,6 +25,12 @@ class TReadFile {
   // length of the file's full path does not matter. Out of descriptors,
   // the chain gives back the ones it can spare and the open is tried again.
   int Open(TDirectoryChain& directory, const std::string& name);
+  // The same relative to a directory descriptor of the caller's own (one
+  // from DuplicateDescriptor), for an open made on another thread that the
+  // chain may not wait for.
+  int OpenIn(int directory, const std::string& name);
+  // Takes over what other has open; other is left closed.
+  void Take(TReadFile& other);
 
   // Reads count bytes into buffer, repeating the system call until the
   // count is met, the file ends, or an error occurs. done receives the
@@ -117,6 +123,8 @@ class TReadFile {
   // Read's loop on a bare descriptor.
   static int ReadDescriptor(int fd, void* buffer, std::int64_t count, std::int64_t& done);
   static void CloseDescriptor(int fd);
+  // A descriptor of the same open directory or file; -1 on failure.
+  static int DuplicateDescriptor(int fd);
 
  private:
   int OpenAt(int dirFd, const char* name);

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <blkid/blkid.h>
 
@@ -38,18 +39,11 @@ bool Holds(const std::string& mountPoint, const std::string& path) {
          (path.size() == mountPoint.size() || path[mountPoint.size()] == '/');
 }
 
-}  // namespace
-
 // /proc/self/mountinfo: "36 35 98:0 /root /mnt rw,noatime - ext3 /dev/sda1 rw".
-// The mount of path is the one of its device with the longest mount point
-// above it: a bind mount shows the same device at several places.
-TMountInfo MountOf(const std::string& path) {
-  struct stat info {};
-  const std::unique_ptr<char, decltype(&free)> real(realpath(path.c_str(), nullptr), &free);
-  if (!real || stat(real.get(), &info) != 0) return {};
-  const std::string where = real.get();
-  const std::string device =
-      std::to_string(major(info.st_dev)) + ":" + std::to_string(minor(info.st_dev));
+// The mount of where is the one with the longest mount point above it, of
+// device when one is given: a bind mount shows the same device at several
+// places.
+TMountInfo MountAbove(const std::string& where, const std::string& device) {
   std::ifstream table("/proc/self/mountinfo");
   TMountInfo best;
   for (std::string line; std::getline(table, line);) {
@@ -60,13 +54,11 @@ TMountInfo MountOf(const std::string& path) {
     TMountInfo found{Unescaped(mountPoint), "", ""};
     fields >> found.FsType >> found.Source;
     found.Source = Unescaped(found.Source);
-    if (numbers != device || !Holds(found.MountPoint, where)) continue;
+    if ((!device.empty() && numbers != device) || !Holds(found.MountPoint, where)) continue;
     if (found.MountPoint.size() >= best.MountPoint.size()) best = found;
   }
   return best;
 }
-
-namespace {
 
 std::string FirstLineOf(const std::filesystem::path& file) {
   std::ifstream in(file);
@@ -138,6 +130,23 @@ TFileSystemId FileSystemIdOf(std::uint64_t device) {
   std::string uuid = UuidOf(directory);
   if (uuid.empty()) uuid = UuidByName(device);
   return {std::move(uuid), SerialAbove(directory)};
+}
+
+TMountInfo MountOf(const std::string& path) {
+  struct stat info {};
+  const std::unique_ptr<char, decltype(&free)> real(realpath(path.c_str(), nullptr), &free);
+  if (!real || stat(real.get(), &info) != 0) return {};
+  return MountAbove(real.get(), std::to_string(major(info.st_dev)) + ":" +
+                                    std::to_string(minor(info.st_dev)));
+}
+
+TMountInfo MountByName(const std::string& path) {
+  std::string where = path;
+  if (!where.starts_with('/')) {
+    const std::unique_ptr<char, decltype(&free)> cwd(getcwd(nullptr, 0), &free);
+    where = std::string(cwd ? cwd.get() : "") + "/" + where;
+  }
+  return MountAbove(where, "");
 }
 
 }  // namespace Platform

@@ -15,6 +15,10 @@ struct TMountInfo {
 // The mount that holds path (a directory or a file); empty fields when
 // path cannot be examined or the table cannot be read.
 TMountInfo MountOf(const std::string& path);
+// The same by the path's text alone, for a path on a file system that can
+// no longer be examined (its drive gone): the mount with the longest mount
+// point above it.
+TMountInfo MountByName(const std::string& path);
 
 // What tells one file system from another whatever device number it is
 // given when mounted: its UUID, and the serial number of the drive that

@@ -7,6 +7,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "CommandLine.h"
 #include "CubicLabel.h"
 #include "DesktopNotice.h"
@@ -181,10 +184,29 @@ void TMainForm::FormClose(QCloseEvent* event) {
     // freeze the window meanwhile.
     FClosing = true;
     StopVerify();
+    QTimer::singleShot(WindDownLimit, this, [this] { EndWithoutWorker(); });
     return;
   }
   event->accept();
   QCoreApplication::exit(0);
+}
+
+// Closing, the worker has not ended: one held in the system by a device
+// that answers nothing is let go, so that the window goes at once. The
+// process then ends without a word more: the objects the worker still uses
+// must not be destroyed under it, and the system keeps a process inside
+// such a call as long as the call lasts, whatever it is asked.
+void TMainForm::EndWithoutWorker() {
+  if (!FRun.Active()) return;
+  if (!FRun.LetGoForExit()) {
+    QTimer::singleShot(WindDownRetry, this, [this] { EndWithoutWorker(); });
+    return;
+  }
+  Tray->Remove();
+  for (QWidget* window : QApplication::topLevelWidgets()) window->hide();
+  QCoreApplication::processEvents();
+  std::fflush(nullptr);
+  std::_Exit(0);
 }
 
 void TMainForm::FormDestroy() {

@@ -93,6 +93,15 @@ void TRunController::Stop() {
   SetState(TRunState::Stopping);
 }
 
+bool TRunController::LetGoForExit() {
+  if (!FVerifier || !FVerifier->Abandon()) return false;
+  KeepForever(FVerifier);
+  FPoll->stop();
+  if (FKeptLog) FKeptLog->Finish();
+  FAwake.Release();
+  return true;
+}
+
 void TRunController::SkipFile() { FStatus.SkipFile = true; }
 
 void TRunController::SkipDirectory() { FStatus.SkipDirectory = true; }

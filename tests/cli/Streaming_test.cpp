@@ -47,14 +47,16 @@ std::vector<std::filesystem::path> Temporaries(const TTempDir& dir) {
 // The new log while it is written: a temporary file beside the old one, or
 // an unnamed file in its directory, which only the program's descriptor
 // reaches.
-std::vector<std::filesystem::path> NewLogs(const TTempDir& dir, pid_t pid) {
+std::vector<std::filesystem::path> NewLogs(const TTempDir& dir, const TCliProcess& cli) {
   std::vector<std::filesystem::path> found = Temporaries(dir);
-  const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
-    const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
-    if (target.starts_with(dir.Path() + "/#") && target.ends_with(" (deleted)"))
-      found.push_back(entry.path());
+  for (const pid_t pid : cli.Pids()) {
+    const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
+      const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+      if (target.starts_with(dir.Path() + "/#") && target.ends_with(" (deleted)"))
+        found.push_back(entry.path());
+    }
   }
   return found;
 }
@@ -104,7 +106,7 @@ TEST(CliStreaming, LogFileGrowsAsTheRunGoesAndAStopStillClosesIt) {
   for (const auto limit = std::chrono::steady_clock::now() + 3s;
        std::chrono::steady_clock::now() < limit && written.size() < 7;
        std::this_thread::sleep_for(20ms)) {
-    const auto newLogs = NewLogs(out, cli.Pid());
+    const auto newLogs = NewLogs(out, cli);
     if (newLogs.size() == 1) written = DecodedLog(newLogs[0]);
   }
   ASSERT_GE(written.size(), 7u);

@@ -196,6 +196,7 @@ std::string TLayout::AddNode(const std::string& relative, const TLayoutNode& nod
       found->second.Writable = node.Writable;
       found->second.Free = node.Free;
       found->second.WriteErrorAt = node.WriteErrorAt;
+      found->second.DelayMs = node.DelayMs;
     }
     parent = path;
   }

@@ -22,7 +22,8 @@
 // then fails with ENOSPC); writes reaching byte write_error_at of a file
 // fail with EIO. A read touching a slow=START-END:MS stretch is answered
 // only after MS milliseconds, as a worn area or a hanging sector is;
-// open_delay_ms=MS holds each open of the file as long. Reads touching a
+// open_delay_ms=MS holds each open of the file as long; a directory's
+// delay_ms=MS holds each listing of it. Reads touching a
 // flaky=START-END stretch fail with EIO every other time, the first time
 // included, as a loose cable or a marginal sector does. source=PATH serves
 // the bytes (and the size) of a real file, for an image a loop device can
