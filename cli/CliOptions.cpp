@@ -51,6 +51,7 @@ bool TakeNumberOption(const TStringList& arguments, std::size_t& i, std::string_
                       std::optional<std::string_view> value, TCliArguments& result) {
   int* target = name == "slow"      ? &result.SlowMs
                 : name == "timeout" ? &result.TimeoutSeconds
+                : name == "tries"   ? &result.Tries
                                     : nullptr;
   if (target == nullptr) return false;
   const auto taken = TakeValue(arguments, i, name, value, result.Errors, "一个正整数");
@@ -80,9 +81,11 @@ void TakeLongOption(const TStringList& arguments, std::size_t& i, TCliArguments&
   else if (name == "all-errors") TakeFlag(name, value, result.AllErrors, result.Errors);
   else if (name == "verbose") TakeFlag(name, value, result.Verbose, result.Errors);
   else if (TakeSumsOption(arguments, i, name, value, result)) {}
-  else if (name == "report" || name == "resume") {
+  else if (name == "report" || name == "resume" || name == "recheck") {
     if (auto file = TakeValue(arguments, i, name, value, result.Errors, "一个文件名"))
-      (name == "report" ? result.ReportFile : result.ResumeFile) = std::move(file);
+      (name == "report" ? result.ReportFile
+       : name == "resume" ? result.ResumeFile
+                          : result.RecheckFile) = std::move(file);
   }
   else if (TakeNumberOption(arguments, i, name, value, result)) {}
   else if (name != "log") result.Errors.push_back("无法识别的选项 '" + arguments[i] + "'");
@@ -117,12 +120,6 @@ void AddOpenedPaths(const TStringList& paths, TVerifySetupInfo& setup) {
     const std::string item = OpenedItem(path);
     if (item == path) setup.LiteralItems.insert(item);
     setup.VerifyList.push_back(item);
-  }
-}
-
-void CheckDirectoriesWhole(TStringList& items) {
-  for (std::string& item : items) {
-    if (Platform::NamePart(item).find_first_of("*?") == std::string::npos) item = OpenedItem(item);
   }
 }
 
@@ -165,8 +162,15 @@ std::string UsageText() {
       "                (记录中仍只写第一个错误)\n"
       "  --slow=毫秒   读取一次用时超过此值 (默认 1000) 的区域在标准错误上列为慢区;\n"
       "                慢区不算错误\n"
-      "  --timeout=秒  一次读取停滞超过此值时, 该文件记为错误 (e=110 读取超时),\n"
+      "  --timeout=秒  一次读取或打开停滞超过此值时, 该文件记为错误 (e=110 读取超时),\n"
       "                继续校验下一个文件 (默认不限时: 慢的介质也许还能读出)\n"
+      "  --recheck=报告\n"
+      "                只重读以前的报告 (--report) 中不能打开, 不能读或内容不符的文件,\n"
+      "                每个读 --tries 次 (默认 3), 每次之间关闭文件并丢弃其缓存;\n"
+      "                在标准错误上为每个文件写出: 持续错误 (每次都在同一位置失败,\n"
+      "                是介质损坏), 间歇性错误 (有时失败: 线缆, 控制器) 或已恢复.\n"
+      "                记录中是第一次读取的结果. 不打开其他文件\n"
+      "  --tries=次数  --recheck 读取每个文件的次数\n"
       "  --verbose     结束时另外列出读取用时的分布\n"
       "  --            其后的参数都是文件名, 即使以 '-' 开头\n"
       "  --open 路径...\n"
@@ -176,12 +180,12 @@ std::string UsageText() {
       "\n不含通配符的文件名: 若是目录, 校验其中的所有文件 (目录/*.*); 若不存在,\n"
       "是错误. 设备文件, 管道和套接字从不打开, 记为长度 0 的正确文件.\n"
       "\n设置文件: " + GetIniFileName() + ", 命令行选项覆盖它.\n"
-      "退出状态: 0 所有文件正确 (或没有匹配文件), 1 有文件不能打开或不能读,\n"
-      "          或内容与校验和不符, 或有目录不能搜索, 或有文件名不存在 (在标准错误上\n"
-      "          列出), 2 用法错误或校验记录、校验和文件不能读写, 或程序的两个文件\n"
-      "          (记录, 报告, 状态, 校验和文件) 是同一个文件, 130 被用户中止,\n"
-      "          129 终端被关闭, 141 读取校验记录的管道被关闭 (如 | head; 报告和\n"
-      "          状态文件仍写完).\n";
+      "退出状态: 0 所有文件正确, 1 有文件不能打开或不能读, 或内容与校验和不符,\n"
+      "          或有目录不能搜索, 或有文件名不存在 (在标准错误上列出), 或 --recheck\n"
+      "          有持续或间歇性错误, 2 用法错误或校验记录、校验和文件不能读写, 或程序的\n"
+      "          两个文件 (记录, 报告, 状态, 校验和文件) 是同一个文件,\n"
+      "          3 没有匹配的文件, 130 被用户中止, 129 终端被关闭,\n"
+      "          141 读取校验记录的管道被关闭 (如 | head; 报告和状态文件仍写完).\n";
   return text;
 }
 

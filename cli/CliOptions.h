@@ -22,6 +22,8 @@ struct TCliArguments {
   std::optional<std::string> LogFile;
   std::optional<std::string> ReportFile;  // the run's records as JSON Lines
   std::optional<std::string> ResumeFile;  // the state an interrupted run goes on from
+  std::optional<std::string> RecheckFile;  // an earlier report whose failed files are read again
+  int Tries = 3;                           // how often --recheck reads each of them
   TStringList CheckSums;                 // --check-sums, in the order given
   std::optional<std::string> MakeSums;
   std::optional<std::string> SumType;
@@ -39,10 +41,6 @@ TCliArguments SplitArguments(const TStringList& arguments);
 // Adds the items of "--open" paths: a directory stands for everything in
 // it, anything else is one file named literally.
 void AddOpenedPaths(const TStringList& paths, TVerifySetupInfo& setup);
-// An item without wildcards that names an existing directory is checked as
-// directory + "/*.*", as "--open" does: naming a directory asks for its
-// files, not for a file of that name in it.
-void CheckDirectoriesWhole(TStringList& items);
 
 std::string UsageText();
 std::string VersionText();

@@ -8,13 +8,16 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <set>
 #include <thread>
 
 #include "BadRangeLines.h"
 #include "CliOptions.h"
 #include "CommandLine.h"
 #include "EventPipe.h"
+#include "Supervisor.h"
 #include "Locale.h"
+#include "Mounts.h"
 #include "LogFile.h"
 #include "LogOutput.h"
 #include "LogText.h"
@@ -25,6 +28,7 @@
 #include "ReportWriter.h"
 #include "ResumeState.h"
 #include "ReadTimes.h"
+#include "RecheckRun.h"
 #include "SpilledLines.h"
 #include "SumsRun.h"
 #include "SleepInhibitor.h"
@@ -57,9 +61,10 @@ int PrintText(const std::string& text) {
 
 // The settings file, then the switches and items over it. Returns an exit
 // status when the program must end here (help, or bad usage).
-// With checksum files given, no item is needed: they name the files.
+// With checksum files or a report to recheck given, no item is needed:
+// they name the files.
 std::optional<int> ApplyArguments(const TCliArguments& args, TVerifySetupInfo& setup,
-                                  bool manifestsGiven) {
+                                  bool itemsGivenElsewhere) {
   int errors = 0;
   ParseCommandLine(args.Parameters, setup, [&errors](const std::string& text) {
     Complain(text);
@@ -70,7 +75,7 @@ std::optional<int> ApplyArguments(const TCliArguments& args, TVerifySetupInfo& s
   CheckDirectoriesWhole(setup.VerifyList);
   if (errors > 0) return UsageError();
   if (setup.ShowHelp) return PrintText(UsageText());
-  if (setup.VerifyList.empty() && !manifestsGiven) {
+  if (setup.VerifyList.empty() && !itemsGivenElsewhere) {
     Complain("未选择校验文件.");
     return UsageError();
   }
@@ -89,32 +94,60 @@ struct TRunExtras {
   std::unique_ptr<TResumeState> State;
 };
 
+// How long a stopped run's thread may take to wind down before the run is
+// ended without it: a thread held in the system by a device that answers
+// nothing (an open, a listing, a read) must not keep the log, the report
+// and the state from being written, nor the program from ending.
+constexpr std::chrono::milliseconds WindDownLimit{400};
+constexpr std::chrono::milliseconds AbandonRetry{50};
+
+struct TRunEnd {
+  int StopSignal = 0;  // the signal that stopped the run; 0 for none
+  bool Abandoned = false;  // its thread was let go, held in the system
+};
+
 // Waits for the end of the run, drawing the progress and passing the first
 // signal on as a stop request; a second one ends the program at once.
-// Returns the signal that stopped the run, 0 for none (SIGPIPE: the log's
-// reader went away).
-int MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
-               TProgressDisplay& progress, TLogOutput& log, TBadRangeLines& badRanges) {
+// Returns how it ended (SIGPIPE for a stop: the log's reader went away).
+TRunEnd MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
+                   TProgressDisplay& progress, TLogOutput& log, TBadRangeLines& badRanges) {
+  using TClock = std::chrono::steady_clock;
   std::jthread waiter([&] {
-    verifier.WaitFor();
+    while (!verifier.WaitFor(std::chrono::hours(1))) {}
     events.PostRunOver();
   });
   int stopSignal = 0;
+  std::optional<TClock::time_point> windDownBy;
   for (;;) {
     const int progressDue = progress.MillisecondsUntilDue();
     const int logDue = log.MillisecondsUntilDue();
-    for (const int event : events.Wait(progressDue < 0 ? logDue : std::min(progressDue, logDue))) {
+    int due = progressDue < 0 ? logDue : std::min(progressDue, logDue);
+    if (windDownBy) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(*windDownBy - TClock::now());
+      due = std::max<int>(0, due < 0 ? static_cast<int>(left.count())
+                                     : std::min<int>(due, static_cast<int>(left.count())));
+    }
+    for (const int event : events.Wait(due)) {
       if (event == TEventPipe::RunOver) {
         progress.Clear();
-        return stopSignal;
+        return {stopSignal, false};
       }
       if (stopSignal != 0) {
         progress.Clear();
         log.Abandon();
-        TEventPipe::EndBySignal(event);
+        EndBySignal(event);
       }
       stopSignal = event;
       verifier.Terminate();
+      windDownBy = TClock::now() + WindDownLimit;
+    }
+    if (windDownBy && TClock::now() >= *windDownBy) {
+      if (verifier.Abandon()) {
+        progress.Clear();
+        waiter.detach();
+        return {stopSignal, true};
+      }
+      windDownBy = TClock::now() + AbandonRetry;
     }
     if (std::vector<std::string> lines = badRanges.Take(); !lines.empty()) {
       progress.Clear();
@@ -127,16 +160,17 @@ int MonitorRun(TVerifier& verifier, TVerifyStatus& status, TEventPipe& events,
     if (stopSignal == 0 && log.ReaderGone()) {
       stopSignal = SIGPIPE;
       verifier.Terminate();
+      windDownBy = TClock::now() + WindDownLimit;
     }
   }
 }
 
 // The run itself; the signals are caught only while it goes on. The log
 // goes out while the run goes on; only the error list, printed at its end,
-// is kept, compactly. Returns the signal that stopped the run, 0 for none.
-int Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args,
-           TContentCheck* contents, TLogOutput& log, const TRunExtras& extras,
-           TKeptTotals& totals) {
+// is kept, compactly.
+TRunEnd Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& args,
+               TContentCheck* contents, TLogOutput& log, const TRunExtras& extras,
+               TKeptTotals& totals, TRecheckRun& recheck) {
   TEventPipe events;
   // A machine that goes to sleep mid-run would break off the reads.
   Platform::TSleepInhibitor awake;
@@ -151,18 +185,24 @@ int Verify(TVerifySetupInfo& setup, TVerifyStatus& status, const TCliArguments& 
   if (extras.State) observers.push_back(extras.State.get());
   observers.insert(observers.end(), {&writer, &badRanges, &flushAfterLongFiles, &totals});
   if (extras.Report) observers.push_back(extras.Report.get());
-  TVerifier verifier(status, setup,
-                     TRunOptions{.Cached = args.Cached,
-                                 .Contents = contents,
-                                 .AllErrors = args.AllErrors,
-                                 .SlowRead = std::chrono::milliseconds(args.SlowMs),
-                                 .ReadTimeout = std::chrono::seconds(args.TimeoutSeconds),
-                                 .Observers = std::move(observers),
-                                 .Finished = extras.State.get()});
+  if (recheck.Active()) observers = {recheck.Observe(std::move(observers))};
+  auto verifier = std::make_unique<TVerifier>(
+      status, setup,
+      TRunOptions{.Cached = args.Cached,
+                  // Each try of a recheck reads its file afresh from the medium.
+                  .ReadAhead = !recheck.Active(),
+                  .Contents = contents,
+                  .AllErrors = args.AllErrors,
+                  .SlowRead = std::chrono::milliseconds(args.SlowMs),
+                  .ReadTimeout = std::chrono::seconds(args.TimeoutSeconds),
+                  .Observers = std::move(observers),
+                  .Finished = extras.State.get()});
   TProgressDisplay progress(stderr, !args.Quiet && isatty(STDERR_FILENO) == 1);
-  const int stopSignal = MonitorRun(verifier, status, events, progress, log, badRanges);
+  const TRunEnd end = MonitorRun(*verifier, status, events, progress, log, badRanges);
+  // A thread let go still uses its verifier until the process ends.
+  if (end.Abandoned) KeepForever(verifier);
   for (const std::string& line : badRanges.Take()) Complain(line);
-  return stopSignal;
+  return end;
 }
 
 // Opened before the run, so that a log that cannot be written is refused
@@ -174,6 +214,18 @@ std::unique_ptr<TLogOutput> OpenLog(const std::optional<std::string>& logFile) {
   auto log = LogFileOutput(*logFile, failure);
   if (!log) Complain(failure);
   return log;
+}
+
+void ReportStateRead(const std::string& fileName, const TResumeState& state) {
+  const auto count = [](std::size_t n) { return Platform::FormatCount(static_cast<std::int64_t>(n)); };
+  if (state.TooLongLines() > 0)
+    Complain("状态文件'" + fileName + "'中有 " + count(state.TooLongLines()) + " 行超过 1 MiB, 已略过.");
+  if (state.Unidentified() > 0)
+    Complain("状态文件'" + fileName + "'由旧版本写成, 没有记下文件所在的文件系统: 其中 " +
+             count(state.Unidentified()) + " 个文件将重新校验 (不能分辨原盘和它的副本).");
+  if (state.Resumed() > 0)
+    Complain("继续上次中断的校验: 状态文件记有 " + count(state.Resumed()) +
+             " 个已校验的文件, 其中未改动的不再读取.");
 }
 
 // The report: its file is emptied only when the run writes to it.
@@ -208,10 +260,7 @@ std::unique_ptr<TResumeState> OpenState(const TCliArguments& args, const TVerify
     Complain(failure);
     return nullptr;
   }
-  if (state->Resumed() > 0)
-    Complain("继续上次中断的校验: 状态文件记有 " +
-             Platform::FormatCount(static_cast<std::int64_t>(state->Resumed())) +
-             " 个已校验的文件, 其中未改动的不再读取.");
+  ReportStateRead(*args.ResumeFile, *state);
   return state;
 }
 
@@ -261,10 +310,19 @@ int FinishExtras(TRunExtras& extras, const TVerifyStatus& status, const TRunTota
 
 // The log shows a directory that could not be searched only as one without
 // matching files; a run that must be trusted says which and why.
+// A drive gone away is said once: each of its directories has its block in
+// the log, and a line for each would only repeat that the drive is gone.
 void ReportSearchFailures(const TVerifyStatus& status) REQUIRES(status.Mutex) {
+  std::set<std::string> goneDrives;
   for (const TSearchFailure& failure : status.SearchFailures) {
-    Complain("不能搜索目录'" + failure.Directory + "': 错误代码=" + std::to_string(failure.Code) +
-             ", " + Platform::SystemErrorText(failure.Code));
+    if (!failure.DriveGone) {
+      Complain("不能搜索目录'" + failure.Directory + "': 错误代码=" + std::to_string(failure.Code) +
+               ", " + Platform::SystemErrorText(failure.Code));
+      continue;
+    }
+    std::string drive = Platform::MountByName(failure.Directory).MountPoint;
+    if (drive.empty()) drive = failure.Directory;
+    if (goneDrives.insert(drive).second) Complain("驱动器已不可用: " + drive);
   }
   for (const TMissingItem& missing : status.MissingItems)
     Complain("'" + missing.Item + "': " + Platform::SystemErrorText(missing.Code));
@@ -280,8 +338,12 @@ int Run(const TCliArguments& args, const TStringList& arguments) {
   TVerifySetupInfo setup;
   TSumsRun sums;
   if (const auto status = sums.Load(args)) return *status;
-  if (const auto status = ApplyArguments(args, setup, sums.Checking())) return *status;
+  TRecheckRun recheck;
+  if (const auto status = recheck.Load(args)) return *status;
+  if (const auto status = ApplyArguments(args, setup, sums.Checking() || recheck.Active()))
+    return *status;
   sums.ChooseItems(setup);
+  if (recheck.Active()) recheck.ChooseItems(setup);
   // The log before the others: it stays out of sight until committed.
   const std::unique_ptr<TLogOutput> log = OpenLog(args.LogFile);
   if (!log) return ExitUsage;
@@ -289,18 +351,20 @@ int Run(const TCliArguments& args, const TStringList& arguments) {
   if (const auto status = OpenExtras(args, arguments, setup, extras)) return *status;
   TVerifyStatus status;
   TKeptTotals totals;
-  const int stopSignal = Verify(setup, status, args, sums.Contents(), *log, extras, totals);
+  const TRunEnd end = Verify(setup, status, args, sums.Contents(), *log, extras, totals, recheck);
+  const int stopSignal = end.StopSignal;
   const std::optional<std::string> failure = log->Commit();
   if (failure) Complain(*failure);
   const bool written = !failure;
   // The worker has ended; the lock is what says so to the lock analysis.
   TMutexLock hold(status.Mutex);
+  int exitStatus = ExitStatusOf(status);
+  if (recheck.Active()) exitStatus = recheck.Finish(status, exitStatus);
   ReportSearchFailures(status);
-  const bool sumsWritten = sums.Finish(ExitStatusOf(status) == ExitStopped);
+  const bool sumsWritten = sums.Finish(exitStatus == ExitStopped);
   if (args.Verbose) Complain(ReadTimesLine(totals.Kept().ReadTimes));
   std::fputs(Platform::InLocaleCodeset(SummaryLine(status, totals.Kept().FilesSlow) + "\n").c_str(),
              stderr);
-  int exitStatus = ExitStatusOf(status);
   // A closed terminal stops a run as Ctrl-C does; the status says which.
   if (exitStatus == ExitStopped && stopSignal == SIGHUP) exitStatus = ExitHungUp;
   if (!written || !sumsWritten) exitStatus = ExitUsage;
@@ -308,7 +372,11 @@ int Run(const TCliArguments& args, const TStringList& arguments) {
     Complain("校验记录的读取方已关闭管道, 校验提前结束.");
     exitStatus = ExitPipeClosed;
   }
-  return FinishExtras(extras, status, totals.Kept(), written, exitStatus);
+  exitStatus = FinishExtras(extras, status, totals.Kept(), written, exitStatus);
+  // The run's thread, held in the system, still uses what this function
+  // holds: the process ends here, with everything written.
+  if (end.Abandoned) EndQuickly(exitStatus);
+  return exitStatus;
 }
 
 }  // namespace
@@ -326,7 +394,9 @@ int ExitStatusOf(const TVerifyStatus& status) {
   if (status.Stopped) return ExitStopped;
   const bool failed =
       status.FilesError > 0 || !status.SearchFailures.empty() || !status.MissingItems.empty();
-  return failed ? ExitFileErrors : ExitAllCorrect;
+  if (failed) return ExitFileErrors;
+  const bool nothingChecked = status.FilesOk == 0 && status.FilesSkipped == 0;
+  return nothingChecked ? ExitNothingMatched : ExitAllCorrect;
 }
 
 std::string SummaryLine(const TVerifyStatus& status, std::int64_t filesSlow) {
@@ -336,7 +406,7 @@ std::string SummaryLine(const TVerifyStatus& status, std::int64_t filesSlow) {
                      FormatCount(status.FilesSkipped) + " 个文件; ";
   if (filesSlow > 0) line += "有慢区 " + FormatCount(filesSlow) + " 个文件; ";
   line += "总计 " + FormatCount(status.TotalBytes) + " 字节; 用时 " +
-          Platform::FormatTimeOfDay(status.EndTime - status.StartTime, Platform::LongTimeFormat());
+          Platform::FormatDuration(status.EndTime - status.StartTime);
   if (ExitStatusOf(status) == ExitStopped) line += "; " + std::string(LogText::Stopped);
   return line;
 }

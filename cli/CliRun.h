@@ -11,6 +11,8 @@ inline constexpr int ExitAllCorrect = 0;
 // a file could not be opened or read, or a directory could not be searched
 inline constexpr int ExitFileErrors = 1;
 inline constexpr int ExitUsage = 2;       // also: the log could not be written
+// the items matched no file: nothing was checked, which proves nothing
+inline constexpr int ExitNothingMatched = 3;
 inline constexpr int ExitStopped = 130;   // 128 + SIGINT, as shells report it
 inline constexpr int ExitHungUp = 129;    // 128 + SIGHUP: stopped by a closed terminal
 // 128 + SIGPIPE, as a pipeline's shell reports a reader gone: the log's
@@ -22,7 +24,8 @@ inline constexpr int ExitPipeClosed = 141;
 int RunCli(const TStringList& arguments);
 
 // After a run: 130 when the log says the user stopped it, 1 when a file or
-// a directory search failed or an item named nothing, otherwise 0.
+// a directory search failed or an item named nothing, 3 when no file
+// matched, otherwise 0.
 int ExitStatusOf(const TVerifyStatus& status) REQUIRES(status.Mutex);
 
 // One message on standard error, after the program's name.

@@ -77,6 +77,12 @@ TEventPipe::~TEventPipe() {
 
 void TEventPipe::PostRunOver() { Post(RunOver); }
 
+int TEventPipe::KeepOnlyWriteEnd() {
+  close(ReadEnd);
+  ReadEnd = -1;
+  return WriteEnd.load();
+}
+
 std::vector<int> TEventPipe::Wait(int timeoutMs) {
   pollfd watch{ReadEnd, POLLIN, 0};
   // A signal that interrupts poll has already written its byte; the next

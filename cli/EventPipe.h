@@ -36,6 +36,10 @@ class TEventPipe {
   // (-1: no limit) and returns nothing when the time is up.
   std::vector<int> Wait(int timeoutMs);
 
+  // For a process that only passes the signals on to another that reads
+  // the pipe: closes the reading end here and returns the writing end.
+  static int KeepOnlyWriteEnd();
+
   // Ends the process at once by the signal's default action, so that the
   // parent sees that it died of that signal.
   [[noreturn]] static void EndBySignal(int signal);

@@ -36,6 +36,7 @@ std::optional<std::string> OutputClash(const TCliArguments& args) {
   }
   std::vector<TNamedFile> read;
   for (const std::string& manifest : args.CheckSums) Add(read, "--check-sums", manifest);
+  Add(read, "--recheck", args.RecheckFile);
   for (const TNamedFile& output : written) {
     for (const TNamedFile& input : read)
       if (Platform::SamePlace(output.Place, input.Place)) return Clash(output, input);

@@ -33,12 +33,22 @@ std::string OutcomeName(TFileOutcome outcome) {
     case TFileOutcome::OpenFailure: return "open_error";
     case TFileOutcome::ReadFailure: return "read_error";
     case TFileOutcome::ContentMismatch: return "mismatch";
+    case TFileOutcome::NotFromMedium: return "not_from_medium";
     case TFileOutcome::Stopped: return "stopped";
     case TFileOutcome::SearchFailure: return "search_error";
     case TFileOutcome::Skipped:
     case TFileOutcome::DirectorySkipped: break;
   }
   return "skipped";
+}
+
+std::string VerdictName(TRecheck::TVerdict verdict) {
+  switch (verdict) {
+    case TRecheck::TVerdict::Persistent: return "persistent";
+    case TRecheck::TVerdict::Intermittent: return "intermittent";
+    case TRecheck::TVerdict::Recovered: break;
+  }
+  return "recovered";
 }
 
 Json HeaderObject(const TReportRun& run) {
@@ -83,6 +93,7 @@ Json ErrorObject(const TFileRecord& record, std::int64_t unit) {
                 {"unit", unit},
                 {"code", record.ErrorCode},
                 {"text", record.ErrorText}};
+  if (record.ErrorIntermittent) error["intermittent"] = true;
   if (record.Content) {
     error["text"] = record.Content->Message;
     error["expected"] = record.Content->Expected;
@@ -91,11 +102,7 @@ Json ErrorObject(const TFileRecord& record, std::int64_t unit) {
   return error;
 }
 
-bool Failed(const TFileRecord& record) {
-  return record.Outcome == TFileOutcome::OpenFailure ||
-         record.Outcome == TFileOutcome::ReadFailure ||
-         record.Outcome == TFileOutcome::ContentMismatch;
-}
+bool Failed(const TFileRecord& record) { return IsFailure(record.Outcome); }
 
 // Sets the fields of a file object, in their order; an object that holds
 // them already keeps its places.
@@ -108,10 +115,16 @@ void FillFileObject(Json& file, const TFileRecord& record, std::int64_t unit) {
   file["ino"] = record.Found.Inode;
   file["outcome"] = OutcomeName(record.Outcome);
   if (Failed(record)) file["error"] = ErrorObject(record, unit);
+  if (record.Recheck)
+    file["recheck"] = {{"tries", record.Recheck->Tries},
+                       {"failed", record.Recheck->Failed},
+                       {"verdict", VerdictName(record.Recheck->Verdict)}};
   file["bad_ranges"] = Json::array();
-  for (const TBadRange& range : record.BadRanges)
-    file["bad_ranges"].push_back(
-        {{"offset", range.Offset}, {"length", range.Length}, {"code", range.Code}});
+  for (const TBadRange& range : record.BadRanges) {
+    Json bad = {{"offset", range.Offset}, {"length", range.Length}, {"code", range.Code}};
+    if (range.Intermittent) bad["intermittent"] = true;
+    file["bad_ranges"].push_back(std::move(bad));
+  }
   file["slow_ranges"] = Json::array();
   for (const TSlowRange& range : record.SlowRanges)
     file["slow_ranges"].push_back(

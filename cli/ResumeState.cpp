@@ -1,11 +1,13 @@
 #include "ResumeState.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <stdexcept>
 
 #include <nlohmann/json.hpp>
 
 #include "Base64.h"
-#include "Mounts.h"
 #include "Path.h"
 #include "Periodic.h"
 #include "SystemError.h"
@@ -53,8 +55,10 @@ bool Resumable(const TFileRecord& record) {
 
 Json LineOf(const TFileRecord& record) {
   Json bad = Json::array(), slow = Json::array();
-  for (const TBadRange& range : record.BadRanges)
+  for (const TBadRange& range : record.BadRanges) {
     bad.push_back({range.Offset, range.Length, range.Code});
+    if (range.Intermittent) bad.back().push_back(true);
+  }
   for (const TSlowRange& range : record.SlowRanges)
     slow.push_back({range.Offset, range.Length, range.Milliseconds});
   Json line = {{"path_b64", ToBase64(record.Path)},
@@ -74,6 +78,7 @@ Json LineOf(const TFileRecord& record) {
                {"bytes_read", record.BytesRead},
                {"seconds", record.Seconds}};
   if (record.StoppedAt >= 0) line["stopped_at"] = record.StoppedAt;
+  if (record.ErrorIntermittent) line["intermittent"] = true;
   return line;
 }
 
@@ -93,8 +98,9 @@ TFileRecord RecordOf(const Json& line) {
   record.ErrorPosition = line.at("error_at");
   record.ErrorCode = line.at("code");
   record.ErrorText = line.at("text");
+  record.ErrorIntermittent = line.value("intermittent", false);
   for (const Json& range : line.at("bad"))
-    record.BadRanges.push_back({range.at(0), range.at(1), range.at(2)});
+    record.BadRanges.push_back({range.at(0), range.at(1), range.at(2), range.size() > 3});
   for (const Json& range : line.at("slow"))
     record.SlowRanges.push_back({range.at(0), range.at(1), range.at(2)});
   line.at("times").get_to(record.ReadTimes.Counts);
@@ -103,23 +109,19 @@ TFileRecord RecordOf(const Json& line) {
   return record;
 }
 
-}  // namespace
+// Throws nlohmann's exceptions for a line that is not a record.
+TFileRecord RecordOfLine(std::string_view text) { return RecordOf(Json::parse(text)); }
 
-namespace {
-
-std::vector<std::uint64_t> ItemDevices(const TVerifySetupInfo& setup) {
-  std::vector<std::uint64_t> devices;
-  for (const std::string& item : setup.VerifyList) {
-    const std::string directory = Platform::DirectoryPart(item);
-    devices.push_back(Platform::DeviceOf(directory.empty() ? "." : directory));
-  }
-  return devices;
+Json FileSystemLine(std::uint64_t device, const Platform::TFileSystemId& id) {
+  return {{"file_system", {{"dev", device}, {"uuid", id.Uuid}, {"serial", id.Serial}}}};
 }
 
 }  // namespace
 
-TResumeState::TResumeState(std::string fileName, const TVerifySetupInfo& setup)
-    : FileName(std::move(fileName)), Devices(ItemDevices(setup)) {}
+TResumeState::TResumeState(std::string fileName) : FileName(std::move(fileName)) {
+  // Index 0: a run that noted no file system (an older program's).
+  FileSystems.emplace_back();
+}
 
 TResumeState::~TResumeState() = default;
 
@@ -127,26 +129,29 @@ std::unique_ptr<TResumeState> TResumeState::Open(const std::string& fileName,
                                                  const TVerifySetupInfo& setup,
                                                  const TResumeChoices& choices,
                                                  std::string& failure) {
-  std::unique_ptr<TResumeState> state(new TResumeState(fileName, setup));
+  std::unique_ptr<TResumeState> state(new TResumeState(fileName));
   const std::string key = Dump(KeyOf(setup, choices));
-  int error = 0;
-  const std::optional<std::string> content = Platform::ReadWholeFile(fileName, error);
-  const bool fresh = !content || content->empty();
-  if (!content && error != 0) {
-    failure = "不能读状态文件'" + fileName + "': " + Platform::SystemErrorText(error);
+  const int error = state->Reader.Open(fileName);
+  if (error != 0 && error != ENOENT) {
+    failure = "不能读状态文件'" + fileName + "': " + Platform::InputFileErrorText(error);
     return nullptr;
   }
-  if (!fresh && !state->Load(*content, key, failure)) return nullptr;
+  bool fresh = error == ENOENT;
+  if (!fresh && !state->Load(key, failure)) {
+    if (failure.empty()) fresh = true;  // an empty file
+    else return nullptr;
+  }
   if (const int code = state->Journal.Open(fileName)) {
     failure = Platform::TJournalFile::InUse(code)
                   ? "状态文件'" + fileName + "'正由另一次校验使用, 未使用."
                   : WriteFailure(fileName, code);
     return nullptr;
   }
-  // The header once, then for each run the devices its records lie on.
+  // The header once, then a line that begins each run: the devices its
+  // records lie on are named anew, as the system numbers them this time.
   std::string start;
-  if (fresh) start = Dump({{"format", Format}, {"version", 1}, {"key", Json::parse(key)}}) + "\n";
-  start += Dump({{"devices", state->Devices}}) + "\n";
+  if (fresh) start = Dump({{"format", Format}, {"version", 2}, {"key", Json::parse(key)}}) + "\n";
+  start += Dump({{"run", 2}}) + "\n";
   int code = state->Journal.Append(start);
   if (code == 0) code = state->Journal.Sync();
   if (code != 0) {
@@ -157,91 +162,152 @@ std::unique_ptr<TResumeState> TResumeState::Open(const std::string& fileName,
   return state;
 }
 
-// The header must name this run; of the records, every whole line counts
-// (a torn last one, or one the reader cannot take, is passed over).
-bool TResumeState::Load(const std::string& content, const std::string& key, std::string& failure) {
-  std::size_t start = 0;
-  bool header = true;
-  std::vector<std::uint64_t> devices;  // of the run that wrote the lines that follow
-  for (std::size_t end; (end = content.find('\n', start)) != std::string::npos; start = end + 1) {
-    const Json line = Json::parse(content.substr(start, end - start), nullptr, false);
-    if (header) {
-      const bool ours = line.is_object() && line.contains("format") && line["format"].is_string() &&
-                        line["format"] == Format && line.contains("key");
-      if (!ours) {
-        failure = "'" + FileName + "' 不是 korvane-cli 的状态文件, 未使用.";
-        return false;
-      }
-      if (Dump(line["key"]) != key) {
-        failure = "状态文件'" + FileName +
-                  "'属于另一次校验 (文件名或选项不同), 未使用也未改动; 请用原来的文件名和选项,"
-                  " 或换一个状态文件.";
-        return false;
-      }
-      header = false;
-      continue;
-    }
-    try {
-      if (line.contains("devices")) devices = line["devices"].get<std::vector<std::uint64_t>>();
-      else Keep(RecordOf(line), devices);
-    } catch (const std::exception&) {
-      // Not a record this program wrote whole: checked again.
-    }
+// The header must name this run. False with failure empty for an empty file.
+bool TResumeState::Load(const std::string& key, std::string& failure) {
+  Platform::TInputLine line;
+  if (!Reader.Next(line)) {
+    if (Reader.Error() == 0) return false;
+    failure = "不能读状态文件'" + FileName + "': " + Platform::InputFileErrorText(Reader.Error());
+    return false;
   }
-  if (header) {
+  const Json header = line.TooLong ? Json() : Json::parse(line.Text, nullptr, false);
+  const bool ours = line.Ended && header.is_object() && header.contains("format") &&
+                    header["format"].is_string() && header["format"] == Format && header.contains("key");
+  if (!ours) {
     failure = "'" + FileName + "' 不是 korvane-cli 的状态文件, 未使用.";
     return false;
+  }
+  if (Dump(header["key"]) != key) {
+    failure = "状态文件'" + FileName +
+              "'属于另一次校验 (文件名或选项不同), 未使用也未改动; 请用原来的文件名和选项,"
+              " 或换一个状态文件.";
+    return false;
+  }
+  return LoadRecords(failure);
+}
+
+// Every whole line counts; a torn last one, or one the reader cannot
+// take, is passed over. Of several lines of one path, the last stands.
+bool TResumeState::LoadRecords(std::string& failure) {
+  std::map<std::uint64_t, std::uint16_t> runFileSystems;  // of the run the lines belong to
+  for (Platform::TInputLine line; Reader.Next(line);) {
+    if (line.TooLong) ++LongLines;
+    if (line.TooLong || !line.Ended) continue;
+    try {
+      const Json parsed = Json::parse(line.Text);
+      if (parsed.contains("run") || parsed.contains("devices")) {
+        runFileSystems.clear();
+      } else if (parsed.contains("file_system")) {
+        const Json& fs = parsed["file_system"];
+        runFileSystems[fs.at("dev").get<std::uint64_t>()] =
+            FileSystemIndex({fs.at("uuid").get<std::string>(), fs.at("serial").get<std::string>()});
+      } else {
+        Index(line, RecordOf(parsed), runFileSystems);
+      }
+    } catch (const std::exception&) {
+      // Not a line this program wrote whole: what it held is checked again.
+    }
+  }
+  if (Reader.Error() != 0) {
+    failure = "不能读状态文件'" + FileName + "': " + Platform::InputFileErrorText(Reader.Error());
+    return false;
+  }
+  std::ranges::stable_sort(Records, {}, &TIndexed::PathHash);
+  // The last of each run of equal hashes: the latest line of the path.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < Records.size(); ++i) {
+    if (i + 1 == Records.size() || Records[i + 1].PathHash != Records[i].PathHash)
+      Records[kept++] = Records[i];
+  }
+  Records.resize(kept);
+  Records.shrink_to_fit();
+  for (const TIndexed& indexed : Records) {
+    if (indexed.FileSystem == 0) ++UnidentifiedRecords;
+    else if (!indexed.PartRead) ++ResumedFiles;
   }
   return true;
 }
 
-void TResumeState::Keep(TFileRecord record, const std::vector<std::uint64_t>& devices) {
-  TKept kept{std::move(record), -1};
-  for (std::size_t i = 0; i < devices.size() && i < Devices.size(); ++i)
-    if (devices[i] == kept.Record.Found.Device) kept.Item = static_cast<int>(i);
-  Records.insert_or_assign(kept.Record.Path, std::move(kept));
+void TResumeState::Index(const Platform::TInputLine& line, const TFileRecord& record,
+                         const std::map<std::uint64_t, std::uint16_t>& runFileSystems) {
+  const auto fs = runFileSystems.find(record.Found.Device);
+  Records.push_back({std::hash<std::string_view>{}(record.Path), line.Offset,
+                     static_cast<std::uint32_t>(line.Text.size()),
+                     fs == runFileSystems.end() ? std::uint16_t{0} : fs->second, record.StoppedAt >= 0});
 }
 
-std::size_t TResumeState::Resumed() const {
-  return static_cast<std::size_t>(std::count_if(Records.begin(), Records.end(), [](const auto& kept) {
-    return kept.second.Record.StoppedAt < 0;
-  }));
+std::uint16_t TResumeState::FileSystemIndex(const Platform::TFileSystemId& id) {
+  const auto known = std::find(FileSystems.begin() + 1, FileSystems.end(), id);
+  if (known != FileSystems.end())
+    return static_cast<std::uint16_t>(known - FileSystems.begin());
+  if (FileSystems.size() > 0xFFFF) throw std::length_error("file systems");
+  FileSystems.push_back(id);
+  return static_cast<std::uint16_t>(FileSystems.size() - 1);
 }
 
-const TFileRecord* TResumeState::Find(const std::string& path,
-                                      const Platform::TFileIdentity& found) const {
-  const TFileRecord* record = Match(path, found);
-  return record != nullptr && record->StoppedAt < 0 ? record : nullptr;
+std::optional<TFileRecord> TResumeState::Find(const std::string& path,
+                                              const Platform::TFileIdentity& found) const {
+  std::optional<TFileRecord> record = Match(path, found);
+  if (record && record->StoppedAt >= 0) record.reset();
+  if (record) record->Replayed = true;
+  return record;
 }
 
-const TFileRecord* TResumeState::PartRead(const std::string& path,
-                                          const Platform::TFileIdentity& found) const {
-  const TFileRecord* record = Match(path, found);
-  return record != nullptr && record->StoppedAt >= 0 ? record : nullptr;
+std::optional<TFileRecord> TResumeState::PartRead(const std::string& path,
+                                                  const Platform::TFileIdentity& found) const {
+  std::optional<TFileRecord> record = Match(path, found);
+  if (record && record->StoppedAt < 0) record.reset();
+  return record;
 }
 
 // The record kept of the file at path, when it is the same file still.
-const TFileRecord* TResumeState::Match(const std::string& path,
-                                       const Platform::TFileIdentity& found) const {
-  const auto kept = Records.find(path);
-  if (kept == Records.end() || found.Inode == 0) return nullptr;
-  const Platform::TFileIdentity& then = kept->second.Record.Found;
-  const std::uint64_t device =
-      kept->second.Item >= 0 ? Devices[static_cast<std::size_t>(kept->second.Item)] : then.Device;
+std::optional<TFileRecord> TResumeState::Match(const std::string& path,
+                                               const Platform::TFileIdentity& found) const {
+  if (found.Inode == 0) return std::nullopt;
+  const std::uint64_t hash = std::hash<std::string_view>{}(path);
+  const auto indexed = std::ranges::lower_bound(Records, hash, {}, &TIndexed::PathHash);
+  if (indexed == Records.end() || indexed->PathHash != hash || indexed->FileSystem == 0)
+    return std::nullopt;
+  std::string text;
+  if (Reader.ReadAt(indexed->Offset, indexed->Length, text) != 0) return std::nullopt;
+  TFileRecord record;
+  try {
+    record = RecordOfLine(text);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  const Platform::TFileIdentity& then = record.Found;
   // The change time too: a file rewritten in place with its old size and
   // modification time (rsync --inplace -t, touch -r) has new blocks.
-  const bool same = device == found.Device && then.Inode == found.Inode &&
-                    then.Size == found.Size && then.ModifiedNs == found.ModifiedNs &&
-                    then.ChangedNs == found.ChangedNs;
-  return same ? &kept->second.Record : nullptr;
+  const bool same = record.Path == path && SameFileSystem(*indexed, record, found.Device) &&
+                    then.Inode == found.Inode && then.Size == found.Size &&
+                    then.ModifiedNs == found.ModifiedNs && then.ChangedNs == found.ChangedNs;
+  if (!same) return std::nullopt;
+  return record;
+}
+
+// A disk plugged in again may come back under another device number: a
+// file system known by its identity is the same one under any number. One
+// without (tmpfs, a network share) must be on the very same device.
+bool TResumeState::SameFileSystem(const TIndexed& indexed, const TFileRecord& then,
+                                  std::uint64_t now) const {
+  const Platform::TFileSystemId& recorded = FileSystems[indexed.FileSystem];
+  const Platform::TFileSystemId current = IdOf(now);
+  if (recorded.Known()) return current == recorded;
+  return !current.Known() && then.Found.Device == now;
+}
+
+Platform::TFileSystemId TResumeState::IdOf(std::uint64_t device) const {
+  std::lock_guard hold(IdsMutex);
+  const auto known = Ids.find(device);
+  if (known != Ids.end()) return known->second;
+  return Ids[device] = Platform::FileSystemIdOf(device);
 }
 
 void TResumeState::FileFinished(const TFileRecord& record) {
   if (record.Outcome == TFileOutcome::SearchFailure) return;
   // A record handed on from this state is in the file already.
-  const auto kept = Records.find(record.Path);
-  if (kept != Records.end() && &kept->second.Record == &record) return;
-  if (!Resumable(record)) return;
+  if (record.Replayed || !Resumable(record)) return;
   if (record.Outcome != TFileOutcome::Correct && Platform::MediumGone(record.ErrorCode)) {
     ++MediumGone;
     return;
@@ -255,7 +321,12 @@ void TResumeState::FileProgress(const TFileRecord& soFar) { Write(soFar); }
 
 void TResumeState::Write(const TFileRecord& record) {
   if (record.Found.Inode == 0) return;
-  if (const int code = Journal.Append(Dump(LineOf(record)) + "\n")) WriteError = code;
+  std::string lines;
+  // Before the first record on a device, in each run, what file system it is.
+  if (DevicesNoted.insert(record.Found.Device).second)
+    lines = Dump(FileSystemLine(record.Found.Device, IdOf(record.Found.Device))) + "\n";
+  lines += Dump(LineOf(record)) + "\n";
+  if (const int code = Journal.Append(lines)) WriteError = code;
   if (++Unsynced >= SyncFiles) {
     Unsynced = 0;
     if (const int code = Journal.Sync()) WriteError = code;

@@ -30,9 +30,14 @@ class TSumsRun {
   bool Finish(bool stopped);
 
  private:
+  bool LoadManifest(const std::string& path);
+  void WriteMadeLines();
   bool WriteMadeManifest(bool stopped);
 
   std::unique_ptr<TSumsCheck> Check;
   std::optional<std::string> MakePath;
-  Platform::TOutputFile MadeFile;
+  static constexpr std::size_t MadeBatch = std::size_t{1} << 16;
+  std::unique_ptr<Platform::TOutputFile> Made;
+  std::string MadeLines;  // not written yet
+  int MadeError = 0;      // of the first batch that could not be written
 };

@@ -33,3 +33,9 @@ void AddOpenedItems(const TStringList& paths, TStringList& verifyList) {
     if (!path.empty()) verifyList.push_back(OpenedItem(path));
   }
 }
+
+void CheckDirectoriesWhole(TStringList& items) {
+  for (std::string& item : items) {
+    if (Platform::NamePart(item).find_first_of("*?") == std::string::npos) item = OpenedItem(item);
+  }
+}

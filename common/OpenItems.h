@@ -25,5 +25,10 @@ TOpenArguments SplitOpenArguments(const TStringList& arguments);
 // exist, stays as it is, and the run reports what it finds there.
 std::string OpenedItem(std::string_view path);
 
+// An item without wildcards that names an existing directory is checked as
+// directory + "/*.*", as "--open" does, in both programs: naming a directory asks for its
+// files, not for a file of that name in it.
+void CheckDirectoriesWhole(TStringList& items);
+
 // Appends the item of each path, in order; empty paths are skipped.
 void AddOpenedItems(const TStringList& paths, TStringList& verifyList);

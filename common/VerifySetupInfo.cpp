@@ -1,10 +1,12 @@
 #include "VerifySetupInfo.h"
 
+#include <cerrno>
 #include <string_view>
 
 #include "IntegerText.h"
-#include "ProfileFile.h"
 #include "Path.h"
+#include "ProfileFile.h"
+#include "SystemError.h"
 #include "UserDirectories.h"
 #include "VersionInfo.h"
 
@@ -28,8 +30,10 @@ bool ReadBool(const Platform::TProfileFile& file, std::string_view key, bool def
 
 void WriteKey(Platform::TProfileFile& file, std::string_view section, std::string_view key,
               std::string_view value) {
-  if (!file.WriteString(section, key, value))
-    throw ESettingsWriteError("Unable to write to " + file.GetFileName());
+  if (file.WriteString(section, key, value)) return;
+  const int code = errno;
+  throw ESettingsWriteError("Unable to write to " + file.GetFileName(),
+                            code != 0 ? Platform::SystemErrorText(code) : std::string());
 }
 
 void WriteBool(Platform::TProfileFile& file, std::string_view key, bool value) {

@@ -25,7 +25,13 @@ constexpr std::int32_t ReadUnitOfRun(bool positionError, std::int32_t readUnit) 
 // Raised when the settings file cannot be written; the windows show it.
 class ESettingsWriteError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  // reason: the system's text for why, empty when none is known.
+  explicit ESettingsWriteError(const std::string& text, std::string reason = {})
+      : std::runtime_error(text), FReason(std::move(reason)) {}
+  const std::string& Reason() const { return FReason; }
+
+ private:
+  std::string FReason;
 };
 
 // The settings file of the running program (rule in SettingsLocation.h).

@@ -8,6 +8,7 @@ void TVerifyStatus::Reset() {
   TMutexLock hold(Mutex);
   CurrentDirectory.clear();
   CurrentFile.clear();
+  CurrentFileDirectory.clear();
   CurrentFileSize = 0;
   CurrentFilePosition = 0;
   TotalBytes = 0;
@@ -19,6 +20,7 @@ void TVerifyStatus::Reset() {
   LastErrorFile.clear();
   LastErrorMessage.clear();
   BytesDone = 0;
+  BytesUnread = 0;
   CountedFiles = 0;
   CountedBytes = 0;
   CountComplete = false;
@@ -68,7 +70,7 @@ TStatusSnapshot TakeSnapshot(TVerifyStatus& status) {
           status.CountedFiles.load(), status.CountedBytes.load(), status.CountComplete.load(),
           StalledSeconds(status.ReadStartedAt.load()),
           status.LastOkFile,        status.LastErrorFile,       status.LastErrorMessage,
-          status.Finished.load()};
+          status.Finished.load(),   status.CurrentFileDirectory, status.BytesUnread};
 }
 
 std::string StalledReadText(std::int64_t seconds) {

@@ -17,6 +17,7 @@ using TStringList = std::vector<std::string>;
 struct TSearchFailure {
   std::string Directory;
   int Code = 0;
+  bool DriveGone = false;  // its drive went away: unplugged, its server gone
   bool operator==(const TSearchFailure&) const = default;
 };
 
@@ -46,6 +47,10 @@ class TVerifyStatus {
   // Guarded by Mutex.
   std::string CurrentDirectory GUARDED_BY(Mutex);
   std::string CurrentFile GUARDED_BY(Mutex);
+  // The directory of CurrentFile. CurrentDirectory is the walk's, which
+  // runs ahead of the file (a new directory before its first file) and
+  // behind it (back at the parent after a subdirectory).
+  std::string CurrentFileDirectory GUARDED_BY(Mutex);
   std::int64_t CurrentFileSize GUARDED_BY(Mutex) = 0;
   std::int64_t CurrentFilePosition GUARDED_BY(Mutex) = 0;
   std::int64_t TotalBytes GUARDED_BY(Mutex) = 0;
@@ -59,6 +64,10 @@ class TVerifyStatus {
   // The listed sizes of the files before the current one, whatever their
   // outcome: with CurrentFilePosition, how far the run has come.
   std::int64_t BytesDone GUARDED_BY(Mutex) = 0;
+  // Of those, the bytes no read gave: the rest of a file that failed or was
+  // skipped, a file an earlier run checked. The speed shown is that of the
+  // bytes read.
+  std::int64_t BytesUnread GUARDED_BY(Mutex) = 0;
 
   TLogStore Log GUARDED_BY(Mutex);
   // The failures the log repeats at its end: during a run the worker's
@@ -119,6 +128,8 @@ struct TStatusSnapshot {
   // Read under the same hold: once it is seen, the worker's closing section
   // (summary lines, Idle) is over.
   bool Finished = false;
+  std::string CurrentFileDirectory{};
+  std::int64_t BytesUnread = 0;
 
   bool operator==(const TStatusSnapshot&) const = default;
 };

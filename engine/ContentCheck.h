@@ -53,14 +53,17 @@ class TContentCheck {
 
   // For counting a run ahead of it, from another thread (what a check
   // expects does not change while a run goes on): whether the walk checks
-  // a file it finds, and which of AfterWalks() it is, if any.
+  // a file it finds, and which place of AfterWalk() it is, if any.
   struct TCountChoice {
     bool Checked = true;
     std::optional<std::size_t> AfterWalk;
   };
   virtual TCountChoice CountChoice(const std::string& /*path*/) const { return {}; }
-  // The files FilesNotMet() names after the walks unless a walk meets them.
-  virtual std::vector<std::string> AfterWalks() const { return {}; }
+  // The files FilesNotMet() names after the walks unless a walk meets them,
+  // asked one at a time (there may be a million): how many places there
+  // are, and the file at each (none for a place that stands for no file).
+  virtual std::size_t AfterWalkPlaces() const { return 0; }
+  virtual std::optional<std::string> AfterWalk(std::size_t /*place*/) const { return std::nullopt; }
   // Whether a directory that cannot be searched fails the run: not when
   // none of the files the check expects can lie in it.
   virtual bool SearchMatters(const std::string& /*directory*/) const { return true; }

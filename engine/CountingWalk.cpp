@@ -11,13 +11,15 @@ using namespace Platform;
 
 TCountingWalk::TCountingWalk(TCountPlan plan, TVerifyStatus& status, std::stop_token stop)
     : Plan(std::move(plan)), Status(status), RunStop(std::move(stop)) {
-  Thread = std::jthread([this](std::stop_token own) { Run(std::move(own)); });
+  Thread.Start([this](std::stop_token own) { Run(std::move(own)); });
 }
 
 TCountingWalk::~TCountingWalk() {
-  Thread.request_stop();
-  Thread.join();
+  Thread.RequestStop();
+  Thread.Join();
 }
+
+bool TCountingWalk::Finish(std::chrono::milliseconds limit) { return Thread.EndWithin(limit); }
 
 bool TCountingWalk::Stopping() const { return RunStop.stop_requested() || OwnStop.stop_requested(); }
 
@@ -40,11 +42,14 @@ void TCountingWalk::Run(std::stop_token own) {
 std::vector<std::string> TCountingWalk::CountLevel(const std::string& path, bool literal,
                                                    const TDirectoryChain& chain) {
   // A paused run should leave the disk alone too.
-  while (Status.Paused && !Stopping()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  while (!Stopping() && Status.Paused) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   const std::string directory = CurrentDirectoryOf(path);
   TDirSearch search(chain, NamePart(path), Plan.FileAttributeSet,
                     literal ? TDirSearch::ExactName : TDirSearch::Everything);
-  for (TSearchEntry entry; !Stopping() && search.Next(entry);) CountFile(directory + entry.Name, entry);
+  // Stopping tested after each name: a walk let go, held in the kernel
+  // until just now, must touch nothing outside itself.
+  for (TSearchEntry entry; !Stopping() && search.Next(entry) && !Stopping();)
+    CountFile(directory + entry.Name, entry);
   if (literal || !Plan.AllSubdirectories || Stopping()) return {};
   return ListSubdirectories(chain, Plan.FileAttributeSet).Names;
 }
@@ -68,11 +73,13 @@ void TCountingWalk::CountFile(const std::string& path, const TSearchEntry& entry
 // of them after the walks.
 void TCountingWalk::CountFilesAfterWalks() {
   if (Plan.Contents == nullptr) return;
-  const std::vector<std::string> paths = Plan.Contents->AfterWalks();
-  for (std::size_t i = 0; i < paths.size() && !Stopping(); ++i) {
+  const std::size_t places = Plan.Contents->AfterWalkPlaces();
+  for (std::size_t i = 0; i < places && !Stopping(); ++i) {
     if (i < MetAfterWalk.size() && MetAfterWalk[i]) continue;
+    const std::optional<std::string> path = Plan.Contents->AfterWalk(i);
+    if (!path) continue;
     Status.CountedFiles.fetch_add(1, std::memory_order_relaxed);
-    if (const auto entry = FileByPath(paths[i]); entry && (entry->Attributes & faSysFile) == 0)
+    if (const auto entry = FileByPath(*path); entry && (entry->Attributes & faSysFile) == 0)
       Status.CountedBytes.fetch_add(entry->Size, std::memory_order_relaxed);
   }
 }

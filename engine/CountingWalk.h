@@ -5,6 +5,7 @@
 // attributes, subdirectories) but never opens a file, and its disk
 // requests go at the lowest priority: counting must not slow the run.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -17,6 +18,7 @@
 #include "ContentCheck.h"
 #include "DirSearch.h"
 #include "DirectoryChain.h"
+#include "EndingThread.h"
 #include "VerifyStatus.h"
 
 struct TCountPlan {
@@ -38,6 +40,9 @@ class TCountingWalk {
   // when done, when stop is requested, or when this object goes.
   TCountingWalk(TCountPlan plan, TVerifyStatus& status, std::stop_token stop);
   ~TCountingWalk();
+  // Stops the walk; false when it has not ended within limit, held in the
+  // kernel: it is let go then, and this object must never be destroyed.
+  bool Finish(std::chrono::milliseconds limit);
   TCountingWalk(const TCountingWalk&) = delete;
   TCountingWalk& operator=(const TCountingWalk&) = delete;
 
@@ -53,6 +58,6 @@ class TCountingWalk {
   TVerifyStatus& Status;
   std::stop_token RunStop;
   std::stop_token OwnStop;
-  std::vector<bool> MetAfterWalk;  // by the content check's AfterWalks() index
-  std::jthread Thread;
+  std::vector<bool> MetAfterWalk;  // by the content check's AfterWalk() place
+  TEndingThread Thread;
 };

@@ -31,16 +31,6 @@ constexpr std::array<TKindInfo, DigestKindCount> Kinds{{
 
 const TKindInfo& InfoOf(TDigestKind kind) { return Kinds[static_cast<std::size_t>(kind)]; }
 
-std::string Hex(const unsigned char* bytes, std::size_t size) {
-  static constexpr char Digits[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(size * 2);
-  for (std::size_t i = 0; i < size; ++i) {
-    text += Digits[bytes[i] >> 4];
-    text += Digits[bytes[i] & 0xF];
-  }
-  return text;
-}
 
 // A whole zero block, so that a hole is hashed in few large calls.
 constexpr std::size_t ZeroBlockSize = 64 * 1024;
@@ -52,6 +42,25 @@ const std::byte* ZeroBlock() {
 }  // namespace
 
 std::string_view DigestName(TDigestKind kind) { return InfoOf(kind).Name; }
+
+std::string Hex(const unsigned char* bytes, std::size_t size) {
+  static constexpr char Digits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(size * 2);
+  for (std::size_t i = 0; i < size; ++i) {
+    text += Digits[bytes[i] >> 4];
+    text += Digits[bytes[i] & 0xF];
+  }
+  return text;
+}
+
+std::string BytesOfHex(std::string_view hex) {
+  const auto value = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+  std::string bytes(hex.size() / 2, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<char>(value(hex[2 * i]) << 4 | value(hex[2 * i + 1]));
+  return bytes;
+}
 
 std::size_t DigestHexLength(TDigestKind kind) { return InfoOf(kind).HexLength; }
 

@@ -20,6 +20,9 @@ inline constexpr std::size_t DigestKindCount = 9;
 std::string_view DigestName(TDigestKind kind);
 // The kind of a tag, whatever its letter case; none for a tag not known here.
 std::optional<TDigestKind> DigestKindOfName(std::string_view name);
+// Lower-case hex of bytes, and back (hex must be valid).
+std::string Hex(const unsigned char* bytes, std::size_t size);
+std::string BytesOfHex(std::string_view hex);
 // Hex digits of the kind's digest.
 std::size_t DigestHexLength(TDigestKind kind);
 

@@ -21,13 +21,27 @@ enum class TFileOutcome {
   Stopped,           // the run was stopped before the file was read through
   SearchFailure,     // Path is a directory that could not be searched
   ContentMismatch,   // read to its end, but not what its checksum says
+  // Read to its end from memory only: its pages could not be dropped
+  // (another process maps them) nor read past.
+  NotFromMedium,
 };
+
+// The outcomes that make a file an error: it could not be opened or read,
+// its contents were not what its checksum says, or no read reached the medium.
+constexpr bool IsFailure(TFileOutcome outcome) {
+  return outcome == TFileOutcome::OpenFailure || outcome == TFileOutcome::ReadFailure ||
+         outcome == TFileOutcome::ContentMismatch || outcome == TFileOutcome::NotFromMedium;
+}
 
 // A run of failing read units of one file, merged while the code stays the same.
 struct TBadRange {
   std::int64_t Offset = 0;
   std::int64_t Length = 0;
   int Code = 0;
+  // A stretch whose read failed though each of its units read again gave
+  // its data: a fault that comes and goes (cable, controller, a marginal
+  // sector).
+  bool Intermittent = false;
   bool operator==(const TBadRange&) const = default;
 };
 
@@ -50,6 +64,19 @@ struct TReadTimeHistogram {
   }
 };
 
+// What reading a failed file again several times showed: whether its
+// fault is in the medium or came and went (a cable, a controller).
+struct TRecheck {
+  enum class TVerdict {
+    Persistent,    // every try failed, at the same place
+    Intermittent,  // some tries failed, or not at the same place
+    Recovered,     // no try failed
+  };
+  int Tries = 0;
+  int Failed = 0;
+  TVerdict Verdict = TVerdict::Recovered;
+};
+
 struct TFileRecord {
   std::string Path;
   std::int64_t Size = 0;
@@ -64,6 +91,8 @@ struct TFileRecord {
   std::int64_t ErrorPosition = 0;
   int ErrorCode = 0;
   std::string ErrorText;
+  // The failed read's data came on a second try (TBadRange::Intermittent).
+  bool ErrorIntermittent = false;
   // For ContentMismatch: the expected and the actual digest.
   std::optional<TContentFailure> Content{};
   // Every bad range, when the run goes on past a read error; the first
@@ -78,7 +107,11 @@ struct TFileRecord {
   // to, a whole number of read units, with everything above as found up
   // to there, so that a resumed run can go on from it. -1 for the rest.
   std::int64_t StoppedAt = -1;
+  // Handed on from an earlier run's record, nothing read now.
+  bool Replayed = false;
   double Seconds = 0;
+  // Set for a file read again to tell a lasting fault from a passing one.
+  std::optional<TRecheck> Recheck{};
 };
 
 // The run's counts when it ends.

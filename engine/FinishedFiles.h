@@ -1,8 +1,9 @@
 #pragma once
 // Files an earlier, interrupted run of the same items has already checked.
 // A run given these does not read such a file again: it hands on the
-// record kept from then, as if it had just made it, so that its log and
+// record kept from then (marked Replayed), as if it had just made it, so that its log and
 // its totals come out as those of a run that was never interrupted.
+#include <optional>
 #include <string>
 
 #include "DirectoryChain.h"
@@ -15,12 +16,12 @@ class TFinishedFiles {
   // same file still (device, inode, size and modification time as then);
   // otherwise null. Called by the worker and by the read-ahead helper, at
   // the same time: it must not change anything.
-  virtual const TFileRecord* Find(const std::string& path,
-                                  const Platform::TFileIdentity& found) const = 0;
+  virtual std::optional<TFileRecord> Find(const std::string& path,
+                                          const Platform::TFileIdentity& found) const = 0;
   // The record of a file the earlier run had read part of, the same file
   // still: its reads go on from record->StoppedAt. Null otherwise.
-  virtual const TFileRecord* PartRead(const std::string& /*path*/,
-                                      const Platform::TFileIdentity& /*found*/) const {
-    return nullptr;
+  virtual std::optional<TFileRecord> PartRead(const std::string& /*path*/,
+                                              const Platform::TFileIdentity& /*found*/) const {
+    return std::nullopt;
   }
 };

@@ -42,6 +42,7 @@ std::string ReadErrorMessage(std::int64_t position) {
 std::string FailureMessage(const TFileRecord& record) {
   if (record.Outcome == TFileOutcome::OpenFailure) return std::string(CannotOpen);
   if (record.Outcome == TFileOutcome::SearchFailure) return std::string(CannotSearch);
+  if (record.Outcome == TFileOutcome::NotFromMedium) return std::string(NotFromMedium);
   if (record.Content) return record.Content->Message;
   return ReadErrorMessage(record.ErrorPosition);
 }

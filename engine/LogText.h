@@ -16,6 +16,8 @@ namespace LogText {
 inline constexpr std::string_view CannotOpen = "不能打开文件.";
 inline constexpr std::string_view ReadErrorStart = "不能读文件,错误位置在";
 inline constexpr std::string_view ContentMismatch = "文件内容与校验和不符.";
+// A file read only from memory: its pages could not be dropped nor read past.
+inline constexpr std::string_view NotFromMedium = "数据在内存中, 未能从介质读出.";
 inline constexpr std::string_view FileCorrect = "     文件正确.";
 inline constexpr std::string_view FileSkipped = "     文件被跳过.";
 inline constexpr std::string_view NoMatch = "   没有匹配文件.";

@@ -3,6 +3,7 @@
 #include "Locale.h"
 #include "LogText.h"
 #include "Path.h"
+#include "SystemError.h"
 #include "VersionInfo.h"
 
 using namespace LogText;
@@ -48,6 +49,7 @@ void TLogWriter::FileFinished(const TFileRecord& record) {
     case TFileOutcome::SearchFailure:
     case TFileOutcome::OpenFailure:
     case TFileOutcome::ReadFailure:
+    case TFileOutcome::NotFromMedium:
       break;
   }
   const std::string message = FailureMessage(record);
@@ -56,12 +58,22 @@ void TLogWriter::FileFinished(const TFileRecord& record) {
                                                            : LogFailureLine(message));
   Log.Append(LogErrorCodeLine(record.ErrorCode));
   Log.Append(LogSystemTextLine(record.ErrorText));
-  ErrorList.Append(ErrorListEntry(message, record.Path));
-  ErrorList.Append(ErrorListCodeLine(record.ErrorCode));
-  ErrorList.Append(ErrorListSystemTextLine(record.ErrorText));
+  ListError(message, record.Path, record.ErrorCode, record.ErrorText);
+}
+
+void TLogWriter::ListError(std::string_view message, std::string_view path, int code,
+                           std::string_view text) {
+  ErrorList.Append(ErrorListEntry(message, path));
+  ErrorList.Append(ErrorListCodeLine(code));
+  ErrorList.Append(ErrorListSystemTextLine(text));
 }
 
 void TLogWriter::DirectorySkipped() { Log.Append(LogText::DirectorySkipped); }
+
+// Listed as the file it names would be had it failed to open.
+void TLogWriter::ItemMissing(std::string_view item, int code) {
+  ListError(CannotOpen, item, code, Platform::SystemErrorText(code));
+}
 
 void TLogWriter::RunStopped() { Log.Append(Stopped); }
 
@@ -74,7 +86,7 @@ void TLogWriter::RunFinished(const TRunTotals& totals) {
   Log.Append(Rule);
   Log.Append(SubtotalHeading);
   for (const std::string& line : CountLines(totals)) Log.Append(line);
-  Log.Append(TimeLine(Platform::FormatTimeOfDay(totals.Elapsed, Platform::LongTimeFormat())));
+  Log.Append(TimeLine(Platform::FormatDuration(totals.Elapsed)));
 }
 
 void TStatusLines::Append(std::string_view line) {

@@ -21,10 +21,13 @@ class TLogWriter : public TVerifyObserver {
                    Platform::TAttributes attributes) override;
   void FileFinished(const TFileRecord& record) override;
   void DirectorySkipped() override;
+  void ItemMissing(std::string_view item, int code) override;
   void RunStopped() override;
   void RunFinished(const TRunTotals& totals) override;
 
  private:
+  void ListError(std::string_view message, std::string_view path, int code, std::string_view text);
+
   TLineSink& Log;
   TLineList& ErrorList;
 };

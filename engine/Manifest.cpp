@@ -128,6 +128,8 @@ TParsed ParseSfv(std::string_view line) {
   return Entry(std::string(name), TDigestKind::Crc32, line.substr(space + 1));
 }
 
+}  // namespace
+
 // hashdeep: the header "%%%% size,md5,sha256,filename" names the columns;
 // the file name is the last and may itself hold commas.
 class THashdeepColumns {
@@ -173,6 +175,8 @@ class THashdeepColumns {
   std::vector<std::string> Columns;
 };
 
+namespace {
+
 bool IsBlank(std::string_view line) {
   return std::ranges::all_of(line, [](char c) { return c == ' ' || c == '\t'; });
 }
@@ -191,27 +195,33 @@ bool ParseLine(std::string_view line, const THashdeepColumns& hashdeep,
 
 }  // namespace
 
+TManifestLines::TManifestLines() : Hashdeep(std::make_unique<THashdeepColumns>()) {}
+
+TManifestLines::~TManifestLines() = default;
+
+bool TManifestLines::Take(std::string_view line, std::size_t number,
+                          std::vector<TManifestEntry>& entries) {
+  if (number == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  if (IsBlank(line) || line.starts_with('#') || line.starts_with(';')) return true;
+  if (line.starts_with("%%%%")) {
+    Hashdeep->TakeHeader(line);
+    return true;
+  }
+  const std::size_t before = entries.size();
+  if (!ParseLine(line, *Hashdeep, entries)) return false;
+  for (std::size_t i = before; i < entries.size(); ++i) entries[i].Line = number;
+  return true;
+}
+
 TManifest ParseManifest(std::string_view text) {
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   TManifest manifest;
-  THashdeepColumns hashdeep;
-  std::size_t number = 0;
-  while (!text.empty()) {
+  TManifestLines lines;
+  for (std::size_t number = 1; !text.empty(); ++number) {
     const auto end = std::min(text.find('\n'), text.size());
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(std::min(end + 1, text.size()));
-    ++number;
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    if (IsBlank(line) || line.starts_with('#') || line.starts_with(';')) continue;
-    if (line.starts_with("%%%%")) {
-      hashdeep.TakeHeader(line);
-      continue;
-    }
-    const std::size_t before = manifest.Entries.size();
-    if (!ParseLine(line, hashdeep, manifest.Entries))
+    if (!lines.Take(text.substr(0, end), number, manifest.Entries))
       manifest.Problems.push_back({number, "不能识别的行"});
-    for (std::size_t i = before; i < manifest.Entries.size(); ++i)
-      manifest.Entries[i].Line = number;
+    text.remove_prefix(std::min(end + 1, text.size()));
   }
   return manifest;
 }

@@ -4,6 +4,7 @@
 // ("name CRC32") and hashdeep lists. The format is told line by line, so
 // that a file put together from several tools still reads.
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,8 +33,24 @@ struct TManifest {
   std::vector<TManifestProblem> Problems;
 };
 
-// Takes CR LF or LF line ends, a UTF-8 byte-order mark, blank lines and
-// comment lines ('#', and ';' as .sfv files have them).
+// A manifest read one line at a time, so that a file of any length takes
+// no more memory than its longest line. Takes CR LF or LF line ends, a
+// UTF-8 byte-order mark, blank lines and comment lines ('#', and ';' as
+// .sfv files have them).
+class THashdeepColumns;
+class TManifestLines {
+ public:
+  TManifestLines();
+  ~TManifestLines();
+  // The line numbered number (from 1), without its line feed: its entries
+  // go to entries; false when it is in no known format.
+  bool Take(std::string_view line, std::size_t number, std::vector<TManifestEntry>& entries);
+
+ private:
+  std::unique_ptr<THashdeepColumns> Hashdeep;
+};
+
+// A whole manifest's text, line by line.
 TManifest ParseManifest(std::string_view text);
 
 // How a manifest that Korvane writes lists a file.

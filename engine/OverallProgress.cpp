@@ -16,14 +16,20 @@ TOverallProgress OverallProgress(const TStatusSnapshot& s, double seconds) {
   // what is done is never more than the whole.
   p.FilesTotal = std::max(s.CountedFiles, p.FilesDone);
   p.BytesTotal = std::max(s.CountedBytes, p.BytesDone);
-  if (seconds > 0) p.BytesPerSecond = static_cast<double>(p.BytesDone) / seconds;
+  const std::int64_t read = std::max<std::int64_t>(p.BytesDone - s.BytesUnread, 0);
+  if (seconds > 0) p.BytesPerSecond = static_cast<double>(read) / seconds;
   if (!p.TotalsFinal) return p;
   if (p.BytesTotal > 0)
     p.Fraction = static_cast<double>(p.BytesDone) / static_cast<double>(p.BytesTotal);
   else
     p.Fraction = p.FilesTotal > 0 ? static_cast<double>(p.FilesDone) / static_cast<double>(p.FilesTotal) : 1.0;
-  if (seconds >= MinSecondsForEstimate && *p.Fraction > 0)
+  if (seconds < MinSecondsForEstimate || *p.Fraction <= 0) return p;
+  // What is left goes at the speed of the bytes read: files that failed
+  // early or were passed over took no time for their size.
+  if (p.BytesTotal == 0)
     p.SecondsLeft = seconds * (1 - *p.Fraction) / *p.Fraction;
+  else if (p.BytesPerSecond > 0)
+    p.SecondsLeft = static_cast<double>(p.BytesTotal - p.BytesDone) / p.BytesPerSecond;
   return p;
 }
 
@@ -76,12 +82,18 @@ std::string TimeLeftText(double seconds) {
   return std::to_string(rest) + " 秒";
 }
 
+std::string PercentText(const TOverallProgress& p) {
+  if (!p.Fraction) return {};
+  return std::to_string(static_cast<int>(std::floor(std::clamp(*p.Fraction, 0.0, 1.0) * 100))) + "% ";
+}
+
+std::string OverallCountsText(const TOverallProgress& p) {
+  return PercentText(p) + BytesPair(p) + " " + Platform::FormatCount(p.FilesDone) + "/" +
+         (p.TotalsFinal ? "" : "≥") + Platform::FormatCount(p.FilesTotal) + " 个文件";
+}
+
 std::string OverallText(const TOverallProgress& p) {
-  std::string text;
-  if (p.Fraction)
-    text = std::to_string(static_cast<int>(std::floor(std::clamp(*p.Fraction, 0.0, 1.0) * 100))) + "% ";
-  text += BytesPair(p) + " " + Platform::FormatCount(p.FilesDone) + "/" + (p.TotalsFinal ? "" : "≥") +
-          Platform::FormatCount(p.FilesTotal) + " 个文件 " + RateText(p.BytesPerSecond);
+  std::string text = OverallCountsText(p) + " " + RateText(p.BytesPerSecond);
   if (p.SecondsLeft) text += " 剩余 " + TimeLeftText(*p.SecondsLeft);
   return text;
 }

@@ -37,5 +37,9 @@ TByteUnit ByteUnitOf(std::int64_t bytes);
 // "37% 1.2/3.4 GiB 12,345/40,000 个文件 85 MB/s 剩余 2 分 10 秒"; totals that
 // may still grow are written "≥3.4 GiB", without a percentage or time left.
 std::string OverallText(const TOverallProgress& progress);
+// Its first part, without the rate and the time left: "37% 1.2/3.4 GiB 12,345/40,000 个文件".
+std::string OverallCountsText(const TOverallProgress& progress);
+// "37% " with final totals, else nothing.
+std::string PercentText(const TOverallProgress& progress);
 // "2 分 10 秒", "1 小时 5 分", "45 秒".
 std::string TimeLeftText(double seconds);

@@ -30,14 +30,19 @@ bool IsBelow(const std::string& path, const std::string& directory) {
 
 TReadAhead::TReadAhead(TReadAheadPlan plan, const TVerifyStatus& status, std::stop_token stop)
     : Plan(std::move(plan)), Status(status) {
-  Thread = std::jthread([this](std::stop_token own) { Run(own); });
+  Thread.Start([this](std::stop_token own) { Run(own); });
   ForwardStop.emplace(stop, TForwardStop{&Thread});
 }
 
 TReadAhead::~TReadAhead() {
   ForwardStop.reset();
-  Thread.request_stop();
-  Thread.join();
+  Thread.RequestStop();
+  Thread.Join();
+}
+
+bool TReadAhead::Finish(std::chrono::milliseconds limit) {
+  ForwardStop.reset();
+  return Thread.EndWithin(limit);
 }
 
 // ---- the worker's side -----------------------------------------------------
@@ -147,13 +152,17 @@ bool TReadAhead::Offer(std::size_t item, const std::string& directory, const TSe
                        bool fetch, TDirectoryChain& chain, std::stop_token stop) {
   // Devices and pipes have nothing to read ahead, nor files an earlier run
   // checked or began to read (its start is read already); they still hold
-  // a place in the sequence.
+  // a place in the sequence. An earlier run's record is looked up only for
+  // a file that would be fetched: it is read again from the state file.
+  // First: a helper let go, held in the kernel until just now, must touch
+  // nothing outside itself.
+  if (stop.stop_requested()) return false;
   const std::string path = directory + entry.Name;
-  const bool regular = (entry.Attributes & faSysFile) == 0 &&
-                       (Plan.Finished == nullptr ||
-                        (Plan.Finished->Find(path, entry.Identity) == nullptr &&
-                         Plan.Finished->PartRead(path, entry.Identity) == nullptr));
-  const std::int64_t bytes = regular && fetch ? std::min(entry.Size, Plan.Window.BytesPerFile) : 0;
+  const bool wanted = fetch && (entry.Attributes & faSysFile) == 0 &&
+                      (Plan.Finished == nullptr ||
+                       (!Plan.Finished->Find(path, entry.Identity) &&
+                        !Plan.Finished->PartRead(path, entry.Identity)));
+  const std::int64_t bytes = wanted ? std::min(entry.Size, Plan.Window.BytesPerFile) : 0;
   std::unique_lock lock(Mutex);
   if (!WaitForTurn(lock, bytes, stop) || Leaving(item, directory)) return false;
   const std::int64_t index = PlanIndex++;
@@ -206,7 +215,7 @@ void TReadAhead::Fetch(const TPlanned& planned, TDirectoryChain& chain, const st
   } else if (!SetState(planned.Serial, TState::Listed)) {
     return;
   }
-  file.ReadAhead(planned.Bytes);
+  if (!file.ReadsPassCacheBy()) file.ReadAhead(planned.Bytes);
 }
 
 // False when the file is no longer waiting for the worker.

@@ -24,6 +24,7 @@
 #include "DepthFirstWalk.h"
 #include "DirSearch.h"
 #include "DirectoryChain.h"
+#include "EndingThread.h"
 #include "FinishedFiles.h"
 #include "VerifyStatus.h"
 
@@ -64,6 +65,9 @@ class TReadAhead {
   // the pause flag.
   TReadAhead(TReadAheadPlan plan, const TVerifyStatus& status, std::stop_token stop);
   ~TReadAhead();
+  // Stops the helper; false when it has not ended within limit, held in
+  // the kernel: it is let go then, and this object must never be destroyed.
+  bool Finish(std::chrono::milliseconds limit);
   TReadAhead(const TReadAhead&) = delete;
   TReadAhead& operator=(const TReadAhead&) = delete;
 
@@ -138,9 +142,9 @@ class TReadAhead {
 
   // The run's stop request reaches the helper's own.
   struct TForwardStop {
-    std::jthread* Thread;
-    void operator()() const { Thread->request_stop(); }
+    TEndingThread* Thread;
+    void operator()() const { Thread->RequestStop(); }
   };
-  std::jthread Thread;
+  TEndingThread Thread;
   std::optional<std::stop_callback<TForwardStop>> ForwardStop;
 };

@@ -1,11 +1,16 @@
 #include "ReaderThread.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "Path.h"
 
 using namespace Platform;
 using TClock = std::chrono::steady_clock;
@@ -27,6 +32,16 @@ constexpr std::chrono::microseconds Spin{200};
 // check short that a moment's wait completes. With Poll, skip and stop
 // still act within the tenth of a second.
 constexpr std::chrono::milliseconds Grace{50};
+
+// The start of the call under way, for the fronts to show one that has
+// stalled; 0 again once it is over.
+struct TShownAsRead {
+  std::atomic<std::int64_t>& At;
+  TShownAsRead(std::atomic<std::int64_t>& at, std::chrono::steady_clock::time_point start) : At(at) {
+    At.store(start.time_since_epoch().count());
+  }
+  ~TShownAsRead() { At.store(0); }
+};
 
 template <class TCondition>
 void SpinUntil(TCondition condition) {
@@ -66,11 +81,15 @@ struct TReaderThread::TJob {
   std::atomic<bool> Done = false;
   int Code = 0;
   std::int64_t Bytes = 0;
+  // Instead of a read: a call of another kind (an open), which owns what
+  // it works on.
+  std::function<int()> Call;
   // Once the worker has left the read, the thread owns these and frees
   // them when the read returns.
   bool LeftBehind = false;
   TReadBuffer OwnedBuffer;
-  TFileIdentity File;
+  TFileIdentity File;  // in Left's list when Tracked
+  bool Tracked = false;
   std::shared_ptr<TLeftReads> Left;
 };
 
@@ -114,7 +133,8 @@ void TReaderThread::Serve(std::shared_ptr<TJob> job) {
     const std::int64_t count = job->Count;
     lock.unlock();
     std::int64_t bytes = 0;
-    const int code = TReadFile::ReadDescriptor(fd, buffer, count, bytes);
+    const int code =
+        job->Call ? job->Call() : TReadFile::ReadDescriptor(fd, buffer, count, bytes);
     lock.lock();
     if (job->LeftBehind) break;
     job->Code = code;
@@ -126,7 +146,9 @@ void TReaderThread::Serve(std::shared_ptr<TJob> job) {
   // so that nothing of this read is open when another may begin.
   TReadFile::CloseDescriptor(job->Fd);
   job->OwnedBuffer.reset();
+  job->Call = nullptr;
   lock.unlock();
+  if (!job->Tracked) return;
   TLeftReads& left = *job->Left;
   std::lock_guard hold(left.Mutex);
   const auto found = std::find(left.Files.begin(), left.Files.end(), job->File);
@@ -184,11 +206,7 @@ int TReaderThread::Read(TReadFile& file, std::byte* buffer, std::int64_t count,
   done = 0;
   LastTimedOut = false;
   const auto start = TClock::now();
-  ReadStartedAt.store(start.time_since_epoch().count());
-  struct TClearStart {
-    std::atomic<std::int64_t>& At;
-    ~TClearStart() { At.store(0); }
-  } clear{ReadStartedAt};
+  TShownAsRead shown(ReadStartedAt, start);
   if (!WaitForSlot(start, file.Identity().Device)) return ReadLeftBehind;
   std::int64_t ready = 0;
   if (ReadIfReady(file, buffer, count, ready)) {
@@ -200,6 +218,51 @@ int TReaderThread::Read(TReadFile& file, std::byte* buffer, std::int64_t count,
   Job->Fd = file.Descriptor();
   Job->Buffer = buffer + ready;
   Job->Count = count - ready;
+  Job->Call = nullptr;
+  const int code = Answer(lock, start, &file);
+  if (code != ReadLeftBehind) done = ready + Job->Bytes;
+  return code;
+}
+
+int TReaderThread::Open(TReadFile& file, TDirectoryChain* directory, const std::string& path) {
+  LastTimedOut = false;
+  if (directory != nullptr && directory->Error() != 0) return file.Open(*directory, NamePart(path));
+  // The thread opens relative to a descriptor of its own: one it is left
+  // with may outlive the chain's.
+  const int within =
+      directory != nullptr ? TReadFile::DuplicateDescriptor(directory->Descriptor()) : AT_FDCWD;
+  if (within == -1) return file.Open(*directory, NamePart(path));
+  struct TOpen {
+    TOpen(int within, std::string name) : Within(within), Name(std::move(name)) {}
+    TReadFile File;
+    int Within;
+    std::string Name;
+    ~TOpen() {
+      if (Within != AT_FDCWD) TReadFile::CloseDescriptor(Within);
+    }
+  };
+  auto open = std::make_shared<TOpen>(within, directory != nullptr ? NamePart(path) : path);
+  const auto start = TClock::now();
+  TShownAsRead shown(ReadStartedAt, start);
+  if (!Thread.joinable()) StartThread();
+  std::unique_lock lock(Job->Mutex);
+  Job->Fd = -1;
+  Job->Call = [open] { return open->File.OpenIn(open->Within, open->Name); };
+  int code = Answer(lock, start, nullptr);
+  if (code == ReadLeftBehind) return code;
+  Job->Call = nullptr;
+  lock.unlock();
+  file.Take(open->File);
+  // Out of descriptors: the chain gives back what it can spare, here.
+  if ((code == EMFILE || code == ENFILE) && directory != nullptr)
+    code = file.Open(*directory, NamePart(path));
+  return code;
+}
+
+// Hands the job, set up under lock, to the thread and waits for its answer
+// or leaves it on a skip, a stop or the time limit.
+int TReaderThread::Answer(std::unique_lock<std::mutex>& lock, TClock::time_point start,
+                          TReadFile* file) {
   Job->Done = false;
   Job->Posted = true;
   Job->Changed.notify_all();
@@ -218,7 +281,6 @@ int TReaderThread::Read(TReadFile& file, std::byte* buffer, std::int64_t count,
   // Reads from a medium take longer than the spin: looking for their answer
   // would only take the processors from the threads that hash meanwhile.
   AnswersCameQuickly = TClock::now() - handed < Spin;
-  done = ready + Job->Bytes;
   return Job->Code;
 }
 
@@ -236,20 +298,22 @@ bool TReaderThread::ReadIfReady(TReadFile& file, std::byte* buffer, std::int64_t
 }
 
 // Hands the read under way, with the file's descriptor and the buffer, to
-// its thread and lets that thread go. The caller holds the job's lock.
-// False when no fresh buffer can be had: the worker then waits on.
-bool TReaderThread::Leave(TReadFile& file) {
-  TReadBuffer fresh = Allocate(BufferSize);
-  if (!fresh) return false;
-  Job->LeftBehind = true;
-  Job->OwnedBuffer = std::exchange(Current, std::move(fresh));
-  Job->File = file.Identity();
-  Job->Fd = file.Release();
+// its thread and lets that thread go; an open (no file) takes only what
+// its call owns. The caller holds the job's lock. False when no fresh
+// buffer can be had: the worker then waits on.
+bool TReaderThread::Leave(TReadFile* file) {
   Job->Left = Left;
-  {
+  if (file != nullptr) {
+    TReadBuffer fresh = Allocate(BufferSize);
+    if (!fresh) return false;
+    Job->OwnedBuffer = std::exchange(Current, std::move(fresh));
+    Job->File = file->Identity();
+    Job->Fd = file->Release();
+    Job->Tracked = true;
     std::lock_guard hold(Left->Mutex);
     Left->Files.push_back(Job->File);
   }
+  Job->LeftBehind = true;
   Thread.detach();
   return true;
 }

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <new>
 #include <thread>
 
@@ -64,6 +66,13 @@ class TReaderThread : public TReadCaller {
            std::int64_t& done) override;
   bool TimedOut() const { return LastTimedOut; }
 
+  // Opens path into file, by its name in directory when one is given, on
+  // the reading thread, so that skip, stop and the time limit act on an
+  // open that hangs as on a read. ReadLeftBehind when the worker left it:
+  // file stays closed, and what the open returns is closed by its thread.
+  int Open(Platform::TReadFile& file, Platform::TDirectoryChain* directory,
+           const std::string& path);
+
   // Waits until no read left behind is reading file, so that a file is
   // never read twice at the same time; false when interrupted first.
   bool WaitUntilFree(const Platform::TFileIdentity& file);
@@ -73,7 +82,9 @@ class TReaderThread : public TReadCaller {
   struct TLeftReads;
   static void Serve(std::shared_ptr<TJob> job);
   bool WaitForSlot(std::chrono::steady_clock::time_point start, std::uint64_t device);
-  bool Leave(Platform::TReadFile& file);
+  bool Leave(Platform::TReadFile* file);
+  int Answer(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point start,
+             Platform::TReadFile* file);
   bool Expired(std::chrono::steady_clock::time_point start) const;
   void StartThread();
   bool ReadIfReady(Platform::TReadFile& file, std::byte* buffer, std::int64_t count,

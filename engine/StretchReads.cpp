@@ -28,21 +28,17 @@ void TStretchReads::Deliver(std::int64_t at, std::int64_t done) {
 
 namespace {
 
-// Slow for its length: longer than a few milliseconds plus what a medium of
-// 10 MiB/s takes for the bytes. Memory, disks and sticks in good health are
-// faster; a failing or throttled medium is not.
-bool SlowRead(std::chrono::steady_clock::duration took, std::int64_t bytes) {
-  using namespace std::chrono;
-  return took > milliseconds(2) + microseconds(bytes / 10);
-}
+// Longer than a disk's seek and a busy controller's queue: a medium that
+// takes this long is slow to answer, whatever the length asked for.
+constexpr std::chrono::milliseconds SlowAnswer{50};
 
 }  // namespace
 
 TStretchRead TStretchReads::Read(std::int64_t at, std::int64_t count) {
   const auto start = std::chrono::steady_clock::now();
   TStretchRead result = ReadStretch(at, count);
-  const bool slow = SlowRead(std::chrono::steady_clock::now() - start, count);
-  Next = slow || !result.Ok ? UnitBytes : std::min(Next * 2, StretchBytes);
+  const bool slow = std::chrono::steady_clock::now() - start >= SlowAnswer;
+  Next = !result.Ok ? UnitBytes : slow ? StretchBytes : std::min(Next * 2, StretchBytes);
   return result;
 }
 
@@ -85,39 +81,54 @@ TStretchRead TStretchReads::ReadStretch(std::int64_t at, std::int64_t count) {
     NoteBad(unitStart, at + count - unitStart, code);
     return {.Ok = false, .FailedAt = unitStart, .Code = code};
   }
-  // A fresh open first: some drivers recover only then.
-  File.ReopenAt(unitStart);
-  return ReadInUnits(unitStart, at + count);
+  return ReadAgainInUnits(unitStart, at + count, code);
 }
 
-// All units from one that failed in a stretch to the stretch's end; the
-// first that fails again is the failure. Where none does, the medium gave
-// its data on the second try, and the stretch counts as read.
-TStretchRead TStretchReads::ReadInUnits(std::int64_t from, std::int64_t end) {
+// On a fresh open (some drivers recover only then), and from the medium:
+// what the failed read left in the cache would fail good units or pass bad
+// ones.
+TStretchRead TStretchReads::ReadAgainInUnits(std::int64_t from, std::int64_t end, int code) {
+  File.ReopenAt(from);
+  File.ReadAgainFromMedium(from, end - from);
+  TStretchRead again = ReadInUnits(from, end, code);
+  File.ReadAsUsual();
+  return again;
+}
+
+// All units from one that failed in a stretch (with code) to the stretch's
+// end; the first that fails again is the failure, at its very unit. Where
+// none does, the medium gave its data on the second try: the file fails
+// all the same, where the failed call began, as reading in units
+// throughout might have met the fault at any of them.
+TStretchRead TStretchReads::ReadInUnits(std::int64_t from, std::int64_t end, int code) {
   TStretchRead first;
   for (std::int64_t at = from; at < end; at += UnitBytes) {
     const std::int64_t count = std::min(UnitBytes, end - at);
     std::int64_t done = 0;
-    const int code = TimedRead(at, count, done);
-    if (code == ReadLeftBehind) return {.Ok = false, .FailedAt = at, .LeftBehind = true};
+    const int unitCode = TimedRead(at, count, done);
+    if (unitCode == ReadLeftBehind) return {.Ok = false, .FailedAt = at, .LeftBehind = true};
     Deliver(at, done);
-    if (code == 0 && done < count) return {.Ok = false, .FailedAt = at, .Code = 0, .EndedAt = at + done};
-    if (code == 0) continue;
-    NoteBad(at, count, code);
-    if (first.Ok) first = {.Ok = false, .FailedAt = at, .Code = code};
+    if (unitCode == 0 && done < count)
+      return {.Ok = false, .FailedAt = at, .Code = 0, .EndedAt = at + done};
+    if (unitCode == 0) continue;
+    NoteBad(at, count, unitCode);
+    if (first.Ok) first = {.Ok = false, .FailedAt = at, .Code = unitCode};
     if (!KeepGoing) break;
   }
-  return first;
+  if (!first.Ok) return first;
+  NoteBad(from, end - from, code, true);
+  return {.Ok = false, .FailedAt = from, .Code = code, .Intermittent = true};
 }
 
 // The next read starts after the failing unit, on a fresh open: some
 // drivers recover only then.
-void TStretchReads::NoteBad(std::int64_t at, std::int64_t count, int code) {
+void TStretchReads::NoteBad(std::int64_t at, std::int64_t count, int code, bool intermittent) {
   if (!KeepGoing) return;
-  if (!Bad.empty() && Bad.back().Offset + Bad.back().Length == at && Bad.back().Code == code)
+  if (!Bad.empty() && Bad.back().Offset + Bad.back().Length == at && Bad.back().Code == code &&
+      Bad.back().Intermittent == intermittent)
     Bad.back().Length += count;
   else
-    Bad.push_back({at, count, code});
+    Bad.push_back({at, count, code, intermittent});
   File.ReopenAt(at + count);
 }
 

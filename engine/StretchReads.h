@@ -4,6 +4,7 @@
 // that reading in that unit throughout would find on a medium whose errors
 // are stable, while a sound file costs a few large reads instead of
 // millions of small ones.
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -36,6 +37,10 @@ struct TStretchRead {
   // The read was left, not failed (ReadLeftBehind): FailedAt is where it
   // began.
   bool LeftBehind = false;
+  // A stretch read failed, yet every unit of it read again gave its data:
+  // FailedAt is the start of what the failed call was asked for, Code its
+  // code.
+  bool Intermittent = false;
 };
 
 class TStretchReads {
@@ -61,12 +66,19 @@ class TStretchReads {
   void CallReadsThrough(TReadCaller& caller) { Caller = &caller; }
   std::int64_t Unit() const { return UnitBytes; }
 
-  // How much the next read should ask for. Reads grow from one unit to a
-  // full stretch while the medium answers them quickly; a read slow for its
-  // length sends them back to one unit, so that on a slow or failing
-  // medium skip, pause and stop act between reads as soon as they did with
-  // unit reads.
+  // How much the next read should ask for. Reads grow from one unit, twice
+  // as much after each good read, so that skip, pause and stop act between
+  // reads early in a file; one unit right after a failure. A read slow to
+  // answer takes the next ones to a full stretch at once: a medium whose
+  // every answer takes that long (a network mount, an optical disc, a worn
+  // stick) answers a large read about as fast as a small one. A slow read
+  // is never a reason to ask for less: a read that hangs is left by the
+  // caller (skip, stop, time limit) whatever its length.
   std::int64_t NextLength() const { return Next; }
+  // The first read asks for length (in whole units, at most a stretch).
+  void StartWith(std::int64_t length) {
+    Next = std::clamp(length / UnitBytes * UnitBytes, UnitBytes, StretchBytes);
+  }
   // Reads count bytes (at most a stretch) from the read position, at.
   TStretchRead Read(std::int64_t at, std::int64_t count);
   // Counts bytes of a hole as read, all zeros; the code of the failing
@@ -88,8 +100,9 @@ class TStretchReads {
   int TimedRead(std::int64_t at, std::int64_t count, std::int64_t& done);
   void NoteTime(std::int64_t at, std::int64_t count, std::chrono::steady_clock::duration took);
   void Deliver(std::int64_t at, std::int64_t done);
-  void NoteBad(std::int64_t at, std::int64_t count, int code);
-  TStretchRead ReadInUnits(std::int64_t from, std::int64_t end);
+  void NoteBad(std::int64_t at, std::int64_t count, int code, bool intermittent = false);
+  TStretchRead ReadAgainInUnits(std::int64_t from, std::int64_t end, int code);
+  TStretchRead ReadInUnits(std::int64_t from, std::int64_t end, int code);
   TStretchRead ReadStretch(std::int64_t at, std::int64_t count);
 
   Platform::TReadFile& File;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <stdexcept>
 
 #include "DirSearch.h"
 #include "Path.h"
@@ -64,31 +66,93 @@ std::string TSumsCheck::KeyOf(const std::string& path) const {
 }
 
 std::size_t TSumsCheck::AddManifest(const std::string& manifestPath, const TManifest& manifest) {
-  const std::string directory = Platform::CurrentDirectoryOf(manifestPath);
-  ManifestDirectories.push_back(directory);
-  ManifestKeys.insert(KeyOf(manifestPath));
-  const bool blake2b = NamesBlake2b(manifestPath);
+  BeginManifest(manifestPath);
   std::size_t assumed = 0;
-  for (const TManifestEntry& entry : manifest.Entries) {
-    const std::string shown = entry.Name.starts_with('/') ? entry.Name : directory + entry.Name;
-    const auto [it, added] = ListedByKey.try_emplace(KeyOf(shown), Listed.size());
-    if (added) Listed.push_back({shown, {}, false});
-    TExpected expected{entry.Kind, entry.Digest, std::nullopt};
-    if (entry.KindFromLength && entry.Kind == TDigestKind::Sha512) {
-      if (blake2b) {
-        expected.Kind = TDigestKind::Blake2b;
-      } else {
-        expected.Otherwise = TDigestKind::Blake2b;
-        ++assumed;
-      }
-    }
-    Listed[it->second].Digests.push_back(std::move(expected));
-  }
+  for (const TManifestEntry& entry : manifest.Entries) assumed += AddEntry(entry) ? 1 : 0;
+  EndManifest();
   return assumed;
 }
 
-void TSumsCheck::MakeManifest(const std::string& manifestPath, const TManifestStyle& style) {
+void TSumsCheck::BeginManifest(const std::string& manifestPath) {
+  if (ManifestDirectories.size() > 0xFFFF) throw std::length_error("manifests");
+  ManifestDirectories.push_back(Platform::CurrentDirectoryOf(manifestPath));
+  ManifestKeys.insert(KeyOf(manifestPath));
+  ManifestNamesBlake2b = NamesBlake2b(manifestPath);
+}
+
+// 128 digits with no tag are SHA-512 or BLAKE2b: the manifest's name may
+// say which, and otherwise either one matches.
+bool TSumsCheck::AddEntry(const TManifestEntry& entry) {
+  const std::uint64_t at = Texts.Add(entry.Name + BytesOfHex(entry.Digest));
+  TRow row{at, static_cast<std::uint32_t>(entry.Name.size()),
+           static_cast<std::uint16_t>(ManifestDirectories.size() - 1), entry.Kind};
+  const bool undecided = entry.KindFromLength && entry.Kind == TDigestKind::Sha512;
+  if (undecided && ManifestNamesBlake2b) row.Kind = TDigestKind::Blake2b;
+  row.OrBlake2b = undecided && !ManifestNamesBlake2b;
+  Rows.push_back(row);
+  return row.OrBlake2b;
+}
+
+// The rows added since are indexed by their keys' hashes; of rows with one
+// key, the first stands for the file.
+void TSumsCheck::EndManifest() {
+  RowsByKey.reserve(Rows.size());
+  for (std::size_t row = RowsIndexed; row < Rows.size(); ++row)
+    RowsByKey.emplace_back(std::hash<std::string>{}(KeyOf(ShownOf(Rows[row]))), row);
+  RowsIndexed = Rows.size();
+  std::ranges::sort(RowsByKey);
+  // Rarely two rows of one hash: the same file listed again, or two keys
+  // that share a hash.
+  for (std::size_t i = 1; i < RowsByKey.size(); ++i) {
+    const std::uint64_t hash = RowsByKey[i].first;
+    if (RowsByKey[i - 1].first != hash) continue;
+    TRow& row = Rows[RowsByKey[i].second];
+    const std::string key = KeyOf(ShownOf(row));
+    for (std::size_t earlier = i; earlier-- > 0 && RowsByKey[earlier].first == hash;)
+      if (KeyOf(ShownOf(Rows[RowsByKey[earlier].second])) == key) row.First = false;
+  }
+}
+
+std::string TSumsCheck::ShownOf(const TRow& row) const {
+  const std::string_view name = Texts.View(row.At, row.NameLength);
+  if (name.starts_with('/')) return std::string(name);
+  return ManifestDirectories[row.Manifest] + std::string(name);
+}
+
+std::string TSumsCheck::HexDigestOf(const TRow& row) const {
+  const std::string_view bytes = Texts.View(row.At + row.NameLength, DigestHexLength(row.Kind) / 2);
+  return Hex(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+// The row that stands for the file of key.
+std::optional<std::size_t> TSumsCheck::RowOf(const std::string& key) const {
+  const std::uint64_t hash = std::hash<std::string>{}(key);
+  auto at = std::ranges::lower_bound(RowsByKey, std::pair<std::uint64_t, std::uint32_t>{hash, 0});
+  for (; at != RowsByKey.end() && at->first == hash; ++at) {
+    const TRow& row = Rows[at->second];
+    if (row.First && KeyOf(ShownOf(row)) == key) return at->second;
+  }
+  return std::nullopt;
+}
+
+// Every digest listed for the file of key.
+std::vector<TSumsCheck::TExpected> TSumsCheck::DigestsOf(const std::string& key) const {
+  std::vector<TExpected> digests;
+  const std::uint64_t hash = std::hash<std::string>{}(key);
+  auto at = std::ranges::lower_bound(RowsByKey, std::pair<std::uint64_t, std::uint32_t>{hash, 0});
+  for (; at != RowsByKey.end() && at->first == hash; ++at) {
+    const TRow& row = Rows[at->second];
+    if (KeyOf(ShownOf(row)) != key) continue;
+    digests.push_back({row.Kind, HexDigestOf(row),
+                       row.OrBlake2b ? std::optional(TDigestKind::Blake2b) : std::nullopt});
+  }
+  return digests;
+}
+
+void TSumsCheck::MakeManifest(const std::string& manifestPath, const TManifestStyle& style,
+                              TLineWriter write) {
   MakeStyle = style;
+  WriteMade = std::move(write);
   const std::string key = KeyOf(manifestPath);
   ManifestKeys.insert(key);
   MakeDirectoryKey = LexicalPath(key + "/..");
@@ -120,16 +184,19 @@ bool TSumsCheck::WalkWouldMeet(const std::string& path) const {
   return false;
 }
 
-bool TSumsCheck::Owed(const TListedFile& file) const {
-  return ListedOnly || (Absent(file.Shown) && WalkWouldMeet(file.Shown));
+bool TSumsCheck::Owed(const TRow& row) const {
+  if (ListedOnly) return true;
+  if (ItemWalks.empty()) return false;
+  const std::string shown = ShownOf(row);
+  return WalkWouldMeet(shown) && Absent(shown);
 }
 
 bool TSumsCheck::SearchMatters(const std::string& directory) const {
   if (!ListedOnly) return true;
   const std::string key = KeyOf(directory);
   const std::string inside = key == "/" ? key : key + "/";
-  return std::ranges::any_of(Listed, [&](const TListedFile& file) {
-    return KeyOf(file.Shown).starts_with(inside);
+  return std::ranges::any_of(Rows, [&](const TRow& row) {
+    return row.First && KeyOf(ShownOf(row)).starts_with(inside);
   });
 }
 
@@ -159,20 +226,18 @@ void TSumsCheck::NoteUnlisted(const std::string& path, const std::string& key) {
 bool TSumsCheck::Wanted(const std::string& path) {
   if (!ListedOnly) return true;
   const std::string key = KeyOf(path);
-  if (ListedByKey.contains(key)) return true;
+  if (RowOf(key)) return true;
   NoteUnlisted(path, key);
   return false;
 }
 
 TDataSink* TSumsCheck::BeginFile(const std::string& path) {
   CurrentKey = KeyOf(path);
-  Current.reset();
+  Current = RowOf(CurrentKey);
   TDigestKinds kinds = 0;
-  if (const auto it = ListedByKey.find(CurrentKey); it != ListedByKey.end()) {
-    Current = it->second;
-    TListedFile& file = Listed[it->second];
-    file.Met = true;
-    for (const TExpected& expected : file.Digests) {
+  if (Current) {
+    Rows[*Current].Met = true;
+    for (const TExpected& expected : DigestsOf(CurrentKey)) {
       kinds |= KindBit(expected.Kind);
       if (expected.Otherwise) kinds |= KindBit(*expected.Otherwise);
     }
@@ -199,11 +264,11 @@ void TSumsCheck::FileRead(const std::string&, TContentVerdict verdict) {
   Hashing = false;
   // Copied: the digests are compared on a hashing thread.
   std::vector<TExpected> expected;
-  if (Current) expected = Listed[*Current].Digests;
+  if (Current) expected = DigestsOf(CurrentKey);
   std::optional<std::size_t> made;
   if (MakeStyle && !ManifestKeys.contains(CurrentKey)) {
     std::lock_guard hold(MadeMutex);
-    made = Made.size();
+    made = MadeWritten + Made.size();
     Made.push_back({RelativeName(MakeDirectoryKey, CurrentKey), {}});
   }
   Hashes.End([this, expected = std::move(expected), made,
@@ -213,23 +278,40 @@ void TSumsCheck::FileRead(const std::string&, TContentVerdict verdict) {
       const bool matches =
           actualOf(e.Kind) == e.Digest || (e.Otherwise && actualOf(*e.Otherwise) == e.Digest);
       if (!matches) {
+        if (made) MadeDone(*made, {});
         verdict(TContentFailure{LogText::ContentMismatchMessage(DigestName(e.Kind)), e.Digest,
                                 actualOf(e.Kind)});
         return;
       }
     }
-    if (made) {
-      std::lock_guard hold(MadeMutex);
-      Made[*made].Digest = actualOf(MakeStyle->Kind);
-    }
+    if (made) MadeDone(*made, actualOf(MakeStyle->Kind));
     verdict(std::nullopt);
   });
 }
 
+// A file's line is written once the lines of every file read before it are:
+// the manifest is in walk order, and only the files still being hashed are
+// held.
+void TSumsCheck::MadeDone(std::size_t made, std::string digest) {
+  std::lock_guard hold(MadeMutex);
+  TMadeEntry& entry = Made[made - MadeWritten];
+  entry.Digest = std::move(digest);
+  entry.Done = true;
+  for (; !Made.empty() && Made.front().Done; Made.pop_front(), ++MadeWritten) {
+    const TMadeEntry& first = Made.front();
+    if (first.Digest.empty()) continue;
+    if (const auto line = ManifestLine(*MakeStyle, first.Name, first.Digest))
+      WriteMade(*line);
+    else
+      Omitted.push_back(first.Name);
+  }
+}
+
 std::vector<std::string> TSumsCheck::FilesNotMet() {
   std::vector<std::string> paths;
-  for (const TListedFile& file : Listed)
-    if (!file.Met && Owed(file)) paths.push_back(file.Shown);
+  if (!ListedOnly && ItemWalks.empty()) return paths;
+  for (const TRow& row : Rows)
+    if (row.First && !row.Met && Owed(row)) paths.push_back(ShownOf(row));
   for (const std::string& path : paths)
     if (Absent(path)) Missing.push_back(path);
   return paths;
@@ -237,28 +319,21 @@ std::vector<std::string> TSumsCheck::FilesNotMet() {
 
 TContentCheck::TCountChoice TSumsCheck::CountChoice(const std::string& path) const {
   if (!ListedOnly) return {};
-  const auto it = ListedByKey.find(KeyOf(path));
-  if (it == ListedByKey.end()) return {.Checked = false, .AfterWalk = std::nullopt};
-  return {.Checked = true, .AfterWalk = it->second};
+  const std::optional<std::size_t> row = RowOf(KeyOf(path));
+  if (!row) return {.Checked = false, .AfterWalk = std::nullopt};
+  return {.Checked = true, .AfterWalk = *row};
 }
 
-std::vector<std::string> TSumsCheck::AfterWalks() const {
-  std::vector<std::string> paths;
-  for (const TListedFile& file : Listed)
-    if (Owed(file)) paths.push_back(file.Shown);
-  return paths;
+std::size_t TSumsCheck::AfterWalkPlaces() const {
+  return ListedOnly || !ItemWalks.empty() ? Rows.size() : 0;
 }
 
-std::string TSumsCheck::MadeManifest(std::vector<std::string>& omitted) const {
-  std::string text;
-  if (!MakeStyle) return text;
+std::optional<std::string> TSumsCheck::AfterWalk(std::size_t place) const {
+  if (!Rows[place].First || !Owed(Rows[place])) return std::nullopt;
+  return ShownOf(Rows[place]);
+}
+
+std::vector<std::string> TSumsCheck::OmittedFromMade() const {
   std::lock_guard hold(MadeMutex);
-  for (const TMadeEntry& entry : Made) {
-    if (entry.Digest.empty()) continue;
-    if (const auto line = ManifestLine(*MakeStyle, entry.Name, entry.Digest))
-      text += *line;
-    else
-      omitted.push_back(entry.Name);
-  }
-  return text;
+  return Omitted;
 }

@@ -80,6 +80,9 @@ void TVerdictQueue::FileProgress(const TFileRecord& soFar) {
 void TVerdictQueue::DirectorySkipped() {
   Pass([](TVerifyObserver& o) { o.DirectorySkipped(); });
 }
+void TVerdictQueue::ItemMissing(std::string_view item, int code) {
+  Pass([item = std::string(item), code](TVerifyObserver& o) { o.ItemMissing(item, code); });
+}
 void TVerdictQueue::RunStopped() {
   Pass([](TVerifyObserver& o) { o.RunStopped(); });
 }

@@ -46,6 +46,7 @@ class TVerdictQueue final : public TVerifyObserver {
   void FileFinished(const TFileRecord& record) override;
   void FileProgress(const TFileRecord& soFar) override;
   void DirectorySkipped() override;
+  void ItemMissing(std::string_view item, int code) override;
   void RunStopped() override;
   void RunFinished(const TRunTotals& totals) override;
 

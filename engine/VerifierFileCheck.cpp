@@ -1,5 +1,6 @@
 #include "VerifierUnit.h"
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
@@ -19,9 +20,12 @@ struct TVerifier::TFileCheck {
   bool CutShortByStop = false;
   bool TimedOut = false;  // a read was left on the run's time limit
   bool Failed = false;    // could not be opened or read
+  // Pages of the file stay in memory and no read could get past them.
+  bool FromMemoryOnly = false;
   TDataSink* Sink = nullptr;  // where the bytes read go besides the buffer
   // What an interrupted run found of the file, when the reads go on from it.
-  const TFileRecord* PartRead = nullptr;
+  std::optional<TFileRecord> PartRead;
+  std::int64_t ReadHere = 0;  // bytes this run's reads gave
   std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
   // When and where the reads so far were last handed on as progress.
   std::chrono::steady_clock::time_point NotedAt = Start;
@@ -39,6 +43,24 @@ constexpr std::int64_t ProgressBytes = std::int64_t{64} << 20;
 
 void TVerifier::VerifyFile(const std::string& path, std::int64_t size, TAttributes attributes) {
   CheckFile(nullptr, path, size, attributes);
+}
+
+// In a run on its own thread the open goes through the reading thread: an
+// open that hangs (a dying disk's inode, a server gone quiet) must let
+// skip, stop and the time limit act as a read does. ReadLeftBehind when it
+// was left: on the time limit the file failed to open, otherwise the
+// request that left it decides.
+int TVerifier::OpenFile(TReadFile& file, TDirectoryChain* directory, const std::string& path,
+                        TFileCheck& check) {
+  if (!Reader) return directory != nullptr ? file.Open(*directory, NamePart(path)) : file.Open(path);
+  const int code = Reader->Open(file, directory, path);
+  if (code != ReadLeftBehind) return code;
+  if (Reader->TimedOut()) {
+    check.TimedOut = true;
+    return Platform::TimedOutCode();
+  }
+  check.CutShortByStop = Terminated();
+  return code;
 }
 
 void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, std::int64_t size,
@@ -68,15 +90,17 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
   }
   AnnounceFile(path, size, attributes);
   TReadFile file;
-  const int code =
-      directory != nullptr ? file.Open(*directory, NamePart(path)) : file.Open(path);
-  if (code != 0) {
+  const int code = OpenFile(file, directory, path, check);
+  if (code == ReadLeftBehind) {
+    if (Ahead) Ahead->Reached(path);
+  } else if (code != 0) {
     if (Ahead) Ahead->Reached(path);
     check.Failed = true;
     check.Record.Outcome = TFileOutcome::OpenFailure;
     check.Record.ErrorCode = code;
+    if (IsDriveGoneCode(code)) DriveLostCode = code;
   } else {
-    DropUnlessDroppedAhead(file, path);
+    check.FromMemoryOnly = !DropUnlessDroppedAhead(file, path);
     ReadUnits(file, size, check);
     file.Close();
     // A read left blocked took the buffer with it.
@@ -89,10 +113,12 @@ void TVerifier::CheckFile(TDirectoryChain* directory, const std::string& path, s
 // nothing about the medium. The helper's drop counts only for the very file
 // the worker has opened, unchanged since: a file rewritten or replaced in
 // between holds new pages in memory. Dropping a file again that was read
-// ahead would only throw away what came from the medium.
-void TVerifier::DropUnlessDroppedAhead(TReadFile& file, const std::string& path) {
+// ahead would only throw away what came from the medium. Pages that stay
+// (another process maps the file) are read past where the file system
+// allows it; false where the reads can reach nothing but memory.
+bool TVerifier::DropUnlessDroppedAhead(TReadFile& file, const std::string& path) {
   const auto dropped = Ahead ? Ahead->Reached(path) : std::nullopt;
-  if (Options.Cached) return;
+  if (Options.Cached) return true;
   bool pagesKept = false;
   if (dropped && dropped->File == file.Identity()) {
     pagesKept = dropped->PagesKept;
@@ -100,9 +126,12 @@ void TVerifier::DropUnlessDroppedAhead(TReadFile& file, const std::string& path)
     file.DropCachedPages();
     pagesKept = file.PagesStillCached();
   }
-  if (!pagesKept) return;
-  TMutexLock hold(Status.Mutex);
-  Status.PagesKeptFiles.push_back(path);
+  if (!pagesKept) return true;
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.PagesKeptFiles.push_back(path);
+  }
+  return file.ReadPastCache();
 }
 
 void TVerifier::AnnounceFile(const std::string& path, std::int64_t size, TAttributes attributes) {
@@ -110,6 +139,7 @@ void TVerifier::AnnounceFile(const std::string& path, std::int64_t size, TAttrib
     TMutexLock hold(Status.Mutex);
     Status.BytesDone += Status.CurrentFileSize;
     Status.CurrentFile = Platform::NamePart(path);
+    Status.CurrentFileDirectory = Platform::CurrentDirectoryOf(path);
     Status.CurrentFileSize = size;
     Status.CurrentFilePosition = 0;
   }
@@ -119,13 +149,14 @@ void TVerifier::AnnounceFile(const std::string& path, std::int64_t size, TAttrib
 // A file an interrupted run checked already, unchanged since: counted and
 // reported from its record, without a byte read. False for any other file.
 bool TVerifier::ReplayFinished(const std::string& path, const TSearchEntry& entry) {
-  const TFileRecord* done =
-      Options.Finished != nullptr ? Options.Finished->Find(path, entry.Identity) : nullptr;
-  if (done == nullptr) return false;
+  const std::optional<TFileRecord> done =
+      Options.Finished != nullptr ? Options.Finished->Find(path, entry.Identity) : std::nullopt;
+  if (!done) return false;
   AnnounceFile(path, done->Size, done->Attributes);
   if (Ahead) Ahead->Reached(path);
   {
     TMutexLock hold(Status.Mutex);
+    Status.BytesUnread += done->Size;
     if (done->Outcome == TFileOutcome::Correct)
       CountCorrect(path, done->Size);
     else
@@ -167,9 +198,11 @@ void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& ch
   if (Options.AllErrors) reads.ReadPastErrors();
   reads.TimeReads(Options.SlowRead, check.Record.ReadTimes);
   if (Reader) reads.CallReadsThrough(*Reader);
+  reads.StartWith(ReadLength);
   const std::int64_t unit = reads.Unit();
   TStretchRead failure, first;
   std::int64_t remaining = size - GoOnFromPartRead(file, reads, check, first);
+  const std::int64_t readBefore = reads.BytesRead();
   // Holes hold nothing on the medium: whole units inside one are passed
   // over, so an 8 TiB file with little data takes as long as its data. A
   // unit that touches data is read as always, so an error is reported at
@@ -212,6 +245,8 @@ void TVerifier::ReadStretches(TReadFile& file, std::int64_t size, TFileCheck& ch
     }
     if (remaining > 0) NoteProgress(reads, first, size - remaining, check);
   }
+  ReadLength = reads.NextLength();
+  check.ReadHere = reads.BytesRead() - readBefore;
   EndReads(reads, first, failure.Ok ? size - remaining : -1, remaining > 0, check);
 }
 
@@ -233,14 +268,17 @@ void TVerifier::EndReads(const TStretchReads& reads, const TStretchRead& first,
 // what it had found taken on, or at 0.
 std::int64_t TVerifier::GoOnFromPartRead(TReadFile& file, TStretchReads& reads, TFileCheck& check,
                                          TStretchRead& first) {
-  const TFileRecord* soFar = check.PartRead;
+  const TFileRecord* soFar = check.PartRead ? &*check.PartRead : nullptr;
   if (soFar == nullptr || soFar->StoppedAt % reads.Unit() != 0 ||
       soFar->StoppedAt >= check.Record.Size || file.SeekTo(soFar->StoppedAt) != 0)
     return 0;
   reads.GoOnFrom(*soFar);
   check.Record.ReadTimes = soFar->ReadTimes;
   if (soFar->Outcome == TFileOutcome::ReadFailure)
-    first = {.Ok = false, .FailedAt = soFar->ErrorPosition, .Code = soFar->ErrorCode};
+    first = {.Ok = false,
+             .FailedAt = soFar->ErrorPosition,
+             .Code = soFar->ErrorCode,
+             .Intermittent = soFar->ErrorIntermittent};
   check.NotedPosition = soFar->StoppedAt;
   TMutexLock hold(Status.Mutex);
   Status.CurrentFilePosition = soFar->StoppedAt;
@@ -261,6 +299,7 @@ void TVerifier::NoteProgress(const TStretchReads& reads, const TStretchRead& fir
     soFar.ErrorPosition = first.FailedAt;
     soFar.ErrorCode = first.Code;
     soFar.ErrorText = Platform::SystemErrorText(first.Code);
+    soFar.ErrorIntermittent = first.Intermittent;
   }
   soFar.BadRanges = reads.BadRanges();
   soFar.SlowRanges = reads.SlowRanges();
@@ -276,6 +315,7 @@ void TVerifier::NoteReadFailure(const TStretchRead& failure, TFileCheck& check) 
   check.Record.Outcome = TFileOutcome::ReadFailure;
   check.Record.ErrorPosition = failure.FailedAt;
   check.Record.ErrorCode = failure.Code;
+  check.Record.ErrorIntermittent = failure.Intermittent;
   check.EndedAt = failure.EndedAt;
   // Only a read left on the time limit comes here as left behind.
   check.TimedOut = failure.LeftBehind;
@@ -299,6 +339,10 @@ void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - check.Start).count();
   bool judged = false;
   CountReadTimes(record);
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.BytesUnread += std::max<std::int64_t>(record.Size - check.ReadHere, 0);
+  }
   if (check.Failed) {
     RecordError(path, check);
   } else {
@@ -313,6 +357,10 @@ void TVerifier::RecordOutcome(const std::string& path, TFileCheck& check) {
       record.Outcome = check.CutShortByStop && !Status.SkipDirectory
                            ? TFileOutcome::Stopped
                            : TFileOutcome::DirectorySkipped;
+    } else if (check.FromMemoryOnly) {
+      record.Outcome = TFileOutcome::NotFromMedium;
+      record.ErrorText = LogText::NotFromMedium;
+      CountFailed(path, record.ErrorText);
     } else if (check.Sink == nullptr) {
       CountFinished(record, std::nullopt);
     } else {

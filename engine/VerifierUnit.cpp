@@ -13,6 +13,13 @@
 
 using namespace Platform;
 
+namespace {
+
+// Long enough for a helper between two calls to see the stop request.
+constexpr std::chrono::milliseconds HelperEndLimit{200};
+
+}  // namespace
+
 TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TNoThread buffer,
                      TRunOptions options)
     : Status(status),
@@ -49,7 +56,7 @@ TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions
   if (Setup.PositionError && !IsValidReadUnit(Setup.ReadUnit))
     throw EVerifyError("读取单位必须在 1 至 1048576 之间.");
   RunReadUnit = ReadUnitOfRun(Setup.PositionError, Setup.ReadUnit);
-  Thread = std::jthread([this, allocate](std::stop_token token) {
+  Thread.Start([this, allocate](std::stop_token token) {
     // The thread's own stop request ends the run like Terminate does.
     std::stop_callback forward(token, [this] { Terminate(); });
     Execute(allocate);
@@ -57,9 +64,9 @@ TVerifier::TVerifier(TVerifyStatus& status, TVerifySetupInfo& setup, TRunOptions
 }
 
 TVerifier::~TVerifier() {
-  if (Thread.joinable()) {
+  if (Thread.Running()) {
     Terminate();
-    Thread.join();
+    Thread.Join();
   }
   // Checks driven from the caller's thread may still have verdicts out,
   // which would otherwise arrive at a queue that is gone.
@@ -72,8 +79,30 @@ void TVerifier::Terminate() {
   Status.SetPaused(false);
 }
 
-void TVerifier::WaitFor() {
-  if (Thread.joinable()) Thread.join();
+void TVerifier::WaitFor() { Thread.Join(); }
+
+bool TVerifier::WaitFor(std::chrono::milliseconds limit) { return Thread.WaitFor(limit); }
+
+bool TVerifier::Abandon() {
+  Terminate();
+  if (Thread.WaitFor(std::chrono::milliseconds(0))) {
+    Thread.Join();
+    return false;
+  }
+  // Files held for their verdicts then stay out of the log: waiting for
+  // them could mean waiting for output that nobody takes.
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.Stopped = true;
+  }
+  if (!Observers->CloseStopped(Totals())) return false;
+  {
+    TMutexLock hold(Status.Mutex);
+    Status.Finished = true;
+    Status.Idle = true;
+  }
+  Thread.LetGo();
+  return true;
 }
 
 
@@ -99,6 +128,10 @@ void TVerifier::Execute(TBufferAllocator allocate) {
                      FileAttributeSet(), Options.Contents},
           Status, StopSource.get_token());
     VerifyItems();
+    // A helper held in the kernel is let go with its object: the run's end
+    // must not wait for a device that answers nothing.
+    if (Counting && !Counting->Finish(HelperEndLimit)) KeepForever(Counting);
+    if (Ahead && !Ahead->Finish(HelperEndLimit)) KeepForever(Ahead);
     Counting.reset();
     Ahead.reset();
     Reader.reset();
@@ -186,8 +219,7 @@ void TVerifier::VerifyItem(const std::string& item) {
   // searched is reported as that already.
   const auto outcomesSoFar = [this] {
     TMutexLock hold(Status.Mutex);
-    return std::int64_t{Status.FilesOk} + Status.FilesError + Status.FilesSkipped +
-           static_cast<std::int64_t>(Status.SearchFailures.size());
+    return std::int64_t{Status.FilesOk} + Status.FilesError + Status.FilesSkipped + SearchFailureBlocks;
   };
   const std::int64_t before = outcomesSoFar();
   ScanDirectory(item);
@@ -197,8 +229,11 @@ void TVerifier::VerifyItem(const std::string& item) {
   if (namesOneFile && Verdicts) Verdicts->Drain();
   if (!namesOneFile || outcomesSoFar() != before || Terminated()) return;
   if (const int code = NameError(item)) {
-    TMutexLock hold(Status.Mutex);
-    Status.MissingItems.push_back({item, code});
+    {
+      TMutexLock hold(Status.Mutex);
+      Status.MissingItems.push_back({item, code});
+    }
+    Notify([&](TVerifyObserver& o) { o.ItemMissing(item, code); });
   }
 }
 
@@ -268,19 +303,22 @@ std::vector<std::string> TVerifier::ScanLevel(const std::string& path, TDirector
     Status.CurrentDirectory = directory;
   }
   Notify([&](TVerifyObserver& o) { o.DirectoryStarted(path, FileAttributeSet()); });
+  ScanLineFailed = false;
   const bool skipped = ScanFiles(path, directory, chain);
   // Tested here too, so that a stopped run does not descend any further.
   if (skipped || ItemIsLiteral || !Setup.AllSubdirectories || Terminated()) return {};
   TSubdirectories subdirectories = Subdirectories.List(chain, FileAttributeSet());
-  NoteSearchFailure(path, subdirectories.Error);
+  NoteSearchFailure(path, subdirectories.Error, subdirectories.DriveGone);
   return std::move(subdirectories.Names);
 }
 
-// The file phase; true when the directory was left on request.
+// The file phase; true when the directory was left on request, or could
+// no longer be searched as its drive has gone.
 bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
                           TDirectoryChain& chain) {
   TDirSearch search(chain, NamePart(path), FileAttributeSet(),
                     ItemIsLiteral ? TDirSearch::ExactName : TDirSearch::Everything);
+  DriveLostCode = 0;
   TSearchEntry entry;
   if (!search.Next(entry)) {
     // A directory that could not be searched is not one without matches.
@@ -296,11 +334,18 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
       }
       if (!ReplayFinished(file, entry))
         CheckFile(&chain, file, entry.Size, entry.Attributes, entry.Identity);
-      if (Status.SkipDirectory || Terminated()) break;
+      // The names the listing gave from the system's memory would each
+      // fail alike: the directory can no longer be searched.
+      if (DriveLostCode != 0 || Status.SkipDirectory || Terminated()) break;
       Status.WaitWhilePaused();
     } while (search.Next(entry));
   }
-  NoteSearchFailure(path, search.Error());
+  if (DriveLostCode != 0) {
+    NoteSearchFailure(path, DriveLostCode, true);
+    return true;
+  }
+  NoteSearchFailure(path, search.Error(), search.DriveGone());
+  if (search.DriveGone()) return true;
   if (!Status.SkipDirectory) return false;
   if (Ahead) Ahead->SkippedDirectory(directory);
   {
@@ -315,18 +360,22 @@ bool TVerifier::ScanFiles(const std::string& path, const std::string& directory,
 // A directory that could not be searched fails like a file: a block under
 // its scan line, an entry in the error list, the last-error fields. The
 // counts stay the files' own.
-void TVerifier::NoteSearchFailure(const std::string& path, int code) {
+void TVerifier::NoteSearchFailure(const std::string& path, int code, bool driveGone) {
   if (code == 0) return;
   std::string directory = DirectoryPart(path);
   if (directory.empty()) directory = ".";
   if (Options.Contents != nullptr && !Options.Contents->SearchMatters(directory)) return;
   {
     TMutexLock hold(Status.Mutex);
+    // The file and the subdirectory phase of one scan fail alike: one
+    // block. A later item in the directory gets its own under its own scan
+    // line, but the directory is counted once.
+    if (ScanLineFailed) return;
+    ScanLineFailed = true;
+    ++SearchFailureBlocks;
     auto& failures = Status.SearchFailures;
-    // The file and the subdirectory phase of one directory, or two items in
-    // one directory, fail alike: the directory is listed once.
-    if (!failures.empty() && failures.back().Directory == directory) return;
-    failures.push_back({directory, code});
+    if (std::ranges::none_of(failures, [&](const TSearchFailure& f) { return f.Directory == directory; }))
+      failures.push_back({directory, code, driveGone});
     Status.LastErrorFile = directory;
     Status.LastErrorMessage = LogText::CannotSearch;
   }

@@ -19,6 +19,7 @@
 #include "DepthFirstWalk.h"
 #include "DirSearch.h"
 #include "DirectoryChain.h"
+#include "EndingThread.h"
 #include "File.h"
 #include "FinishedFiles.h"
 #include "LogWriter.h"
@@ -101,6 +102,18 @@ class TVerifier {
   void Terminate();
   // Returns when the run's thread has ended.
   void WaitFor();
+  // The same within limit; false when the thread still runs then.
+  bool WaitFor(std::chrono::milliseconds limit);
+  // Ends a run whose thread is held in the system and does not come back
+  // (an open, a listing or a read on a device that answers nothing): the
+  // run is stopped, its closing events are sent from the caller's thread,
+  // and the status says it is over. Nothing the thread does afterwards
+  // reaches the observers. The thread is let go still using this object,
+  // the status and the run's options: the caller ends the process without
+  // destroying any of them. False, with nothing let go, when the thread
+  // has ended after all, or is passing an event on (its output may be
+  // waiting to be taken): the caller tries again a moment later.
+  bool Abandon();
   bool Terminated() const { return StopSource.stop_requested(); }
 
   // Reads one file to its listed size in read units and records the
@@ -131,14 +144,16 @@ class TVerifier {
   std::vector<std::string> ScanLevel(const std::string& path, Platform::TDirectoryChain& chain);
   bool ScanFiles(const std::string& path, const std::string& directory,
                  Platform::TDirectoryChain& chain);
-  void NoteSearchFailure(const std::string& path, int code);
+  void NoteSearchFailure(const std::string& path, int code, bool driveGone);
   struct TFileCheck;
 
   // VerifyFile, opening the file by its name in directory when one is given.
   void CheckFile(Platform::TDirectoryChain* directory, const std::string& path,
                  std::int64_t size, Platform::TAttributes attributes,
                  const Platform::TFileIdentity& found = {});
-  void DropUnlessDroppedAhead(Platform::TReadFile& file, const std::string& path);
+  bool DropUnlessDroppedAhead(Platform::TReadFile& file, const std::string& path);
+  int OpenFile(Platform::TReadFile& file, Platform::TDirectoryChain* directory,
+               const std::string& path, TFileCheck& check);
 
   void AnnounceFile(const std::string& path, std::int64_t size, Platform::TAttributes attributes);
   bool ReplayFinished(const std::string& path, const Platform::TSearchEntry& entry);
@@ -194,11 +209,24 @@ class TVerifier {
   TSubdirectoryCache Subdirectories;
   std::unique_ptr<Platform::TDirectoryChain> ItemChain;
   bool ItemIsLiteral = false;
+  // The directory of the last scan line could not be searched: its block
+  // is written.
+  bool ScanLineFailed = false;
+  // Blocks written for directories that could not be searched, a directory
+  // counted again under each item that reached it.
+  std::int64_t SearchFailureBlocks = 0;
   std::unique_ptr<TCountingWalk> Counting;
+  // How long the next file's first read asks for: what the last file's
+  // reads had come to, so that a medium slow to answer is not learned anew
+  // with each file; 0 for one unit. Used by the worker thread only.
+  std::int64_t ReadLength = 0;
+  // The code of a file's open that found the drive gone, in the file phase
+  // under way; 0 otherwise. Used by the worker thread only.
+  int DriveLostCode = 0;
   // How long the run's reads took, and its files with slow ranges; used by
   // the worker thread only.
   TReadTimeHistogram ReadTimes;
   std::int64_t FilesSlow = 0;
   std::stop_source StopSource;
-  std::jthread Thread;
+  TEndingThread Thread;
 };

@@ -28,6 +28,8 @@ class TVerifyObserver {
   // from there.
   virtual void FileProgress(const TFileRecord& /*soFar*/) {}
   virtual void DirectorySkipped() {}
+  // An item without wildcards named nothing: no file was checked for it.
+  virtual void ItemMissing(std::string_view /*item*/, int /*code*/) {}
   virtual void RunStopped() {}
   virtual void RunFinished(const TRunTotals& /*totals*/) {}
 };

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -109,6 +110,7 @@ struct TDirSearch::TState {
   bool LookedUp = false;
   bool OnlyDirectories = false;
   int Error = 0;
+  bool DriveGone = false;
   // The matching names of the listing, read whole and sorted before the
   // first is yielded: one buffer of names, each ended by a NUL, so that a
   // directory of 100,000 names costs a few megabytes, not a string each.
@@ -128,6 +130,7 @@ struct TDirSearch::TState {
   bool NextListed(TSearchEntry& entry);
   bool LookUpName(TSearchEntry& entry);
   bool Describe(const char* name, struct stat info, TSearchEntry& entry) const;
+  bool DriveLost(int code);
   bool Admits(const TSearchEntry& entry) const {
     return (entry.Attributes & FilterBits & ~AttributeSet) == 0;
   }
@@ -228,6 +231,9 @@ bool TDirSearch::TState::NextListed(TSearchEntry& entry) {
     if (fstatat(DirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
       // Gone since readdir listed it: nothing left to verify.
       if (errno == ENOENT) continue;
+      // The whole drive gone: every name left would fail alike, each
+      // perhaps only after the device's own time limits.
+      if (DriveLost(errno)) return false;
       // Listed but not examinable (a directory readable without search
       // permission): report it by its type so that the open of a file fails
       // with the system's code instead of the file silently vanishing.
@@ -237,6 +243,16 @@ bool TDirSearch::TState::NextListed(TSearchEntry& entry) {
     if (!Describe(name, info, entry) || !Admits(entry)) continue;
     if (!OnlyDirectories || (entry.Attributes & faDirectory) != 0) return true;
   }
+}
+
+// An I/O error of one name may be one damaged inode; the file system
+// that cannot even say what it holds any more is gone as a whole.
+bool TDirSearch::TState::DriveLost(int code) {
+  struct statfs info {};
+  if (!IsDriveGoneCode(code) && (code != EIO || fstatfs(DirFd, &info) == 0)) return false;
+  Error = code;
+  DriveGone = true;
+  return true;
 }
 
 bool TDirSearch::TState::LookUpName(TSearchEntry& entry) {
@@ -276,6 +292,10 @@ bool TDirSearch::Next(TSearchEntry& entry) {
 }
 
 int TDirSearch::Error() const { return State->Error; }
+
+bool TDirSearch::DriveGone() const { return State->DriveGone || IsDriveGoneCode(State->Error); }
+
+bool IsDriveGoneCode(int code) { return code == ENOTCONN || code == ENODEV || code == ESHUTDOWN; }
 
 int NameError(const std::string& path) {
   struct stat info {};

@@ -56,6 +56,10 @@ class TDirSearch {
   bool Next(TSearchEntry& entry);
   // 0, or the system's code when the directory could not be searched.
   int Error() const;
+  // The directory's drive has gone away (unplugged, its server or daemon
+  // gone): the search stopped at the first name it could not examine for
+  // that, rather than try each of the rest.
+  bool DriveGone() const;
 
  private:
   struct TState;
@@ -65,5 +69,9 @@ class TDirSearch {
 // 0 when path names something (a dangling link too), otherwise the
 // system's code for why it does not.
 int NameError(const std::string& path);
+
+// Whether code says that the file system a call went to is no longer there
+// at all, rather than that one name or one block of it failed.
+bool IsDriveGoneCode(int code);
 
 }  // namespace Platform

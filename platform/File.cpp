@@ -1,14 +1,22 @@
 #include "File.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <sys/uio.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <memory>
+#include <new>
 #include <string>
+#include <utility>
 
 namespace Platform {
 
@@ -47,6 +55,67 @@ int OpenAgainForReading(int fd) {
   return fresh;
 }
 
+bool PastCacheSet(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  return flags >= 0 && (flags & O_DIRECT) != 0;
+}
+
+bool SetPastCache(int fd, bool on) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0) return false;
+  return fcntl(fd, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
+}
+
+// What reads past the cache must be aligned to, in offset and length; the
+// file system's own figure where it gives one.
+std::int64_t PastCacheAlignment(int fd) {
+  struct statx info {};
+  if (statx(fd, "", AT_EMPTY_PATH, STATX_DIOALIGN, &info) == 0 &&
+      (info.stx_mask & STATX_DIOALIGN) != 0 && info.stx_dio_offset_align > 0)
+    return std::max<std::int64_t>(info.stx_dio_offset_align, info.stx_dio_mem_align);
+  return 4096;
+}
+
+// A read past the cache that the file system refused for its alignment:
+// the aligned blocks around the bytes wanted are read into a buffer of
+// their own, and the bytes copied out. The read position moves as for a
+// plain read.
+int ReadAlignedPastCache(int fd, unsigned char* buffer, std::int64_t count, std::int64_t& done) {
+  constexpr std::int64_t Piece = std::int64_t{1} << 20;
+  const std::int64_t align = PastCacheAlignment(fd);
+  const off_t position = lseek(fd, 0, SEEK_CUR);
+  if (position < 0) return errno;
+  const std::int64_t base = position - done;  // where this read began
+  struct TAlignedFree {
+    std::align_val_t Align;
+    void operator()(unsigned char* block) const { ::operator delete[](block, Align); }
+  };
+  const std::align_val_t memory{static_cast<std::size_t>(align)};
+  const std::int64_t room = std::min(count - done, Piece) + 2 * align;
+  const std::unique_ptr<unsigned char[], TAlignedFree> block(
+      static_cast<unsigned char*>(::operator new[](static_cast<std::size_t>(room), memory)),
+      TAlignedFree{memory});
+  int code = 0;
+  while (done < count) {
+    const std::int64_t at = base + done;
+    const std::int64_t start = at / align * align;
+    const std::int64_t wanted = std::min(count - done, Piece);
+    const std::int64_t length = (at + wanted - start + align - 1) / align * align;
+    ssize_t got = 0;
+    do {
+      got = pread(fd, block.get(), static_cast<std::size_t>(length), start);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) code = errno;
+    if (got <= at - start) break;
+    const std::int64_t useful = std::min<std::int64_t>(got - (at - start), wanted);
+    std::memcpy(buffer + done, block.get() + (at - start), static_cast<std::size_t>(useful));
+    done += useful;
+    if (got < length) break;  // the file ends here
+  }
+  lseek(fd, base + done, SEEK_SET);
+  return code;
+}
+
 }  // namespace
 
 TReadFile::~TReadFile() { Close(); }
@@ -63,6 +132,19 @@ int TReadFile::Open(TDirectoryChain& directory, const std::string& name) {
     code = OpenAt(directory.Descriptor(), name.c_str());
   return code;
 }
+
+int TReadFile::OpenIn(int directory, const std::string& name) {
+  return OpenAt(directory, name.c_str());
+}
+
+void TReadFile::Take(TReadFile& other) {
+  Close();
+  Fd = std::exchange(other.Fd, -1);
+  Opened = std::exchange(other.Opened, {});
+  BlockBytes = other.BlockBytes;
+}
+
+int TReadFile::DuplicateDescriptor(int fd) { return fcntl(fd, F_DUPFD_CLOEXEC, 0); }
 
 // The name is first pinned with O_PATH, which opens nothing: a FIFO swapped
 // in since the listing cannot make the open wait for a writer, and a device
@@ -111,6 +193,8 @@ int TReadFile::ReadDescriptor(int fd, void* buffer, std::int64_t count, std::int
     const ssize_t got = read(fd, bytes + done, chunk);
     if (got < 0) {
       if (errno == EINTR) continue;
+      if (errno == EINVAL && PastCacheSet(fd))
+        return ReadAlignedPastCache(fd, bytes, count, done);
       return errno;
     }
     if (got == 0) break;
@@ -176,10 +260,41 @@ void TReadFile::ReopenAt(std::int64_t offset) {
       info.st_ino == Opened.Inode) {
     close(Fd);
     Fd = fresh;
+    PastCacheNow = false;
+    ApplyReadMode();
   } else if (fresh >= 0) {
     close(fresh);
   }
   SeekTo(offset);
+}
+
+// A fresh descriptor reads as the file's reads have been asked to.
+void TReadFile::ApplyReadMode() const {
+  if (ReadingAgain) posix_fadvise(Fd, 0, 0, POSIX_FADV_RANDOM);
+  if (PastCacheNow) SetPastCache(Fd, true);
+}
+
+bool TReadFile::ReadPastCache() {
+  if (Fd < 0 || !SetPastCache(Fd, true)) return false;
+  PastCache = PastCacheNow = true;
+  return true;
+}
+
+void TReadFile::ReadAgainFromMedium(std::int64_t offset, std::int64_t length) {
+  if (Fd < 0) return;
+  ReadingAgain = true;
+  // The whole file: a large cached block reaching into the stretch from
+  // before it is not dropped by a drop of the stretch alone.
+  posix_fadvise(Fd, 0, 0, POSIX_FADV_DONTNEED);
+  posix_fadvise(Fd, 0, 0, POSIX_FADV_RANDOM);
+  if (!PastCacheNow && PagesStillCached(offset, length)) PastCacheNow = SetPastCache(Fd, true);
+}
+
+void TReadFile::ReadAsUsual() {
+  if (Fd < 0 || !ReadingAgain) return;
+  ReadingAgain = false;
+  posix_fadvise(Fd, 0, 0, POSIX_FADV_NORMAL);
+  if (PastCacheNow && !PastCache) PastCacheNow = !SetPastCache(Fd, false);
 }
 
 void TReadFile::DropCachedPages() {
@@ -193,9 +308,9 @@ void TReadFile::DropCachedPages() {
   posix_fadvise(Fd, 0, 0, POSIX_FADV_DONTNEED);
 }
 
-bool TReadFile::PagesStillCached() const {
-  if (Fd < 0) return false;
-  TCacheStatRange range{0, 0};  // length 0: to the end of the file
+bool TReadFile::PagesStillCached(std::int64_t offset, std::int64_t length) const {
+  if (Fd < 0 || OnMemoryFileSystem(Fd)) return false;
+  TCacheStatRange range{static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(length)};
   TCacheStat stat{};
   // A kernel without the call cannot tell; the drop was made all the same.
   if (syscall(__NR_cachestat, Fd, &range, &stat, 0) != 0) return false;
@@ -206,17 +321,33 @@ void TReadFile::ReadAhead(std::int64_t bytes) {
   if (Fd >= 0 && bytes > 0) posix_fadvise(Fd, 0, bytes, POSIX_FADV_WILLNEED);
 }
 
+// A FUSE file opened for direct I/O refuses a shared mapping (unless its
+// server allows one, and then it is read through the cache as well); the
+// mapping is never touched, so nothing is read. A file system on a block
+// device is no FUSE one: most files are told without a call.
+bool TReadFile::ReadsPassCacheBy() const {
+  if (Fd < 0 || major(static_cast<dev_t>(Opened.Device)) != 0) return false;
+  struct statfs info {};
+  if (fstatfs(Fd, &info) != 0 || info.f_type != FUSE_SUPER_MAGIC) return false;
+  void* const mapped = mmap(nullptr, 1, PROT_READ, MAP_SHARED, Fd, 0);
+  if (mapped == MAP_FAILED) return errno == ENODEV;
+  munmap(mapped, 1);
+  return false;
+}
+
 void TReadFile::Close() {
   if (Fd < 0) return;
   CloseDescriptor(Fd);
   Fd = -1;
   Opened = {};
+  PastCache = ReadingAgain = PastCacheNow = false;
 }
 
 int TReadFile::Release() {
   const int fd = Fd;
   Fd = -1;
   Opened = {};
+  PastCache = ReadingAgain = PastCacheNow = false;
   return fd;
 }
 

@@ -25,6 +25,12 @@ class TReadFile {
   // length of the file's full path does not matter. Out of descriptors,
   // the chain gives back the ones it can spare and the open is tried again.
   int Open(TDirectoryChain& directory, const std::string& name);
+  // The same relative to a directory descriptor of the caller's own (one
+  // from DuplicateDescriptor), for an open made on another thread that the
+  // chain may not wait for.
+  int OpenIn(int directory, const std::string& name);
+  // Takes over what other has open; other is left closed.
+  void Take(TReadFile& other);
 
   // Reads count bytes into buffer, repeating the system call until the
   // count is met, the file ends, or an error occurs. done receives the
@@ -65,10 +71,28 @@ class TReadFile {
   void DropCachedPages();
   // After DropCachedPages: true when pages of the file are still in memory
   // (another process has it mapped), so that reads may not reach the medium.
-  bool PagesStillCached() const;
+  // Never on a file system that lives in memory: there the pages are the
+  // file. Length 0: to the end of the file.
+  bool PagesStillCached(std::int64_t offset = 0, std::int64_t length = 0) const;
+  // Reads from now on go past the system's cache to the medium (O_DIRECT),
+  // for a file whose cached pages cannot be dropped. False where the file
+  // system does not allow it.
+  bool ReadPastCache();
+  // Before a stretch that failed is read again in small pieces: the file's
+  // pages leave the cache and the reads that follow ask only for what they
+  // read.
+  // A failed read can leave a large cached block not up to date, and a read
+  // ahead can span a bad block; either fails good pieces beside a bad one.
+  // Where the pages cannot be dropped, the reads go past the cache. Until
+  // ReadAsUsual.
+  void ReadAgainFromMedium(std::int64_t offset, std::int64_t length);
+  void ReadAsUsual();
   // Asks the medium for the file's first bytes without waiting for them; a
   // read of them later is then served from the system's cache.
   void ReadAhead(std::int64_t bytes);
+  // True when the file's reads pass the system's cache by (a FUSE file
+  // opened for direct I/O): what ReadAhead asks for would be read twice.
+  bool ReadsPassCacheBy() const;
 
   void Close();
   bool IsOpen() const { return Fd >= 0; }
@@ -99,11 +123,17 @@ class TReadFile {
   // Read's loop on a bare descriptor.
   static int ReadDescriptor(int fd, void* buffer, std::int64_t count, std::int64_t& done);
   static void CloseDescriptor(int fd);
+  // A descriptor of the same open directory or file; -1 on failure.
+  static int DuplicateDescriptor(int fd);
 
  private:
   int OpenAt(int dirFd, const char* name);
+  void ApplyReadMode() const;
 
   int Fd = -1;
+  bool PastCache = false;      // for the whole file (ReadPastCache)
+  bool ReadingAgain = false;   // between ReadAgainFromMedium and ReadAsUsual
+  bool PastCacheNow = false;   // O_DIRECT set on the descriptor
   TFileIdentity Opened;
   std::int64_t BlockBytes = 0;  // on the medium, when opened
 };

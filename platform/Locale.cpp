@@ -29,6 +29,23 @@ int SecondOfDay(double days) {
   return static_cast<int>((ms % MillisecondsPerDay) / 1000);
 }
 
+// Whole seconds of a span of days, rounded to the millisecond first as above.
+long long SecondsOf(double days) {
+  if (!std::isfinite(days) || days < 0 || days > 1e9) return 0;
+  return std::llround(days * static_cast<double>(MillisecondsPerDay)) / 1000;
+}
+
+// Removes the AM/PM conversion that spans [at, end) with the blank that
+// joins it to the time; returns where the text after it now begins.
+std::size_t DropAmPm(std::string& format, std::size_t at, std::size_t end) {
+  if (at > 0 && format[at - 1] == ' ')
+    --at;
+  else if (end < format.size() && format[end] == ' ')
+    ++end;
+  format.erase(at, end - at);
+  return at;
+}
+
 // nl_langinfo and strftime give texts in the locale's own codeset (GBK under
 // zh_CN.GBK, Latin-1 under fr_FR.ISO-8859-1), but every line is UTF-8.
 // nl_langinfo follows the calling thread's locale (uselocale) when it has
@@ -69,6 +86,11 @@ std::string LongTimeFormat() {
   return format != nullptr ? format : "";
 }
 
+std::string AmPmTimeFormat() {
+  const char* format = nl_langinfo(T_FMT_AMPM);
+  return format != nullptr ? format : "";
+}
+
 std::string FormatTimeOfDay(double days, std::string_view format) {
   const int seconds = SecondOfDay(days);
   // Only the time fields are set; zeros elsewhere are harmless for the
@@ -87,6 +109,52 @@ std::string FormatTimeOfDay(double days, std::string_view format) {
     buffer.resize(buffer.size() * 4);
   }
   return {};
+}
+
+std::string DurationFormat(std::string_view timeFormat, std::string_view ampmFormat) {
+  std::string format;
+  for (std::size_t i = 0; i < timeFormat.size(); ++i) {
+    if (timeFormat[i] == '%' && i + 1 < timeFormat.size() && timeFormat[i + 1] == 'r') {
+      format += ampmFormat.empty() ? std::string_view("%I:%M:%S %p") : ampmFormat;
+      ++i;
+    } else {
+      format += timeFormat[i];
+    }
+  }
+  // Conversions are "%", flags ("-", "_", "0", "^", "#"), then the letter.
+  std::size_t i = 0;
+  while (i < format.size()) {
+    if (format[i] != '%') {
+      ++i;
+      continue;
+    }
+    std::size_t letter = i + 1;
+    while (letter < format.size() && std::string_view("-_0^#").find(format[letter]) != std::string_view::npos)
+      ++letter;
+    if (letter >= format.size()) break;
+    char& c = format[letter];
+    if (c == 'p' || c == 'P') {
+      i = DropAmPm(format, i, letter + 1);
+      continue;
+    }
+    if (c == 'I') c = 'H';
+    if (c == 'l') c = 'k';
+    i = letter + 1;
+  }
+  return format;
+}
+
+std::string FormatDuration(double days, std::string_view timeFormat, std::string_view ampmFormat) {
+  const long long seconds = SecondsOf(days);
+  const long long wholeDays = seconds / 86400;
+  std::string text = FormatTimeOfDay(static_cast<double>(seconds % 86400) / SecondsPerDay,
+                                     DurationFormat(timeFormat, ampmFormat));
+  if (wholeDays > 0) text = std::to_string(wholeDays) + "天 " + text;
+  return text;
+}
+
+std::string FormatDuration(double days) {
+  return FormatDuration(days, LongTimeFormat(), AmPmTimeFormat());
 }
 
 double NowAsDays() {

@@ -180,7 +180,12 @@ bool ReplaceFile(const std::string& fileName, std::string_view content) {
   if (ok && stat(fileName.c_str(), &original) == 0) ok = fchmod(fd, original.st_mode & 07777) == 0;
   ok = close(fd) == 0 && ok;
   ok = ok && rename(tempName.c_str(), fileName.c_str()) == 0;
-  if (!ok) unlink(tempName.c_str());
+  if (!ok) {
+    // The failing call's code is the reason the caller tells the user.
+    const int code = errno;
+    unlink(tempName.c_str());
+    errno = code;
+  }
   return ok;
 }
 

@@ -29,7 +29,7 @@ class TProfileFile {
 
   // Writes one key through to the file at once, replacing the file
   // atomically (temporary file in the same directory, then rename).
-  // False when the file cannot be written.
+  // False when the file cannot be written, errno then saying why.
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);
 
   const std::string& GetFileName() const { return FileName; }

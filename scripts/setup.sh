@@ -9,6 +9,7 @@ packages=(
   libfuse3-dev fuse3
   libssl-dev zlib1g-dev libxxhash-dev  # digests for checksum files
   libicu-dev  # case folding for the order of names
+  libblkid-dev  # file-system UUIDs: a clone is not the disk it was copied from
   nlohmann-json3-dev python3-jsonschema  # korvane-cli's report and its schema
   locales libc-l10n
   qt6-base-dev qt6-svg-dev qt6-translations-l10n

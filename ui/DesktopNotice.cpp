@@ -27,12 +27,13 @@ QString TDesktopNotice::CountsText(qint64 filesOk, qint64 filesError) {
   return QStringLiteral("正确 %1, 错误 %2").arg(filesOk).arg(filesError);
 }
 
-void TDesktopNotice::RunDone(qint64 filesOk, qint64 filesError) {
+void TDesktopNotice::RunDone(qint64 filesOk, qint64 filesError, const QString& unchecked) {
   if (!FBus.isConnected()) return;
   QDBusMessage call = QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("Notify"));
   // "default" is the action of a click on the notification itself.
   call << QStringLiteral("Korvane") << FId << QStringLiteral("korvane")
-       << QStringLiteral("校验完成") << CountsText(filesOk, filesError)
+       << QStringLiteral("校验完成")
+       << CountsText(filesOk, filesError) + (unchecked.isEmpty() ? QString() : QLatin1Char('\n') + unchecked)
        << QStringList{QStringLiteral("default"), QStringLiteral("显示")} << QVariantMap() << -1;
   auto* watcher = new QDBusPendingCallWatcher(FBus.asyncCall(call), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {

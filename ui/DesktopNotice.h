@@ -14,8 +14,10 @@ class TDesktopNotice : public QObject {
   explicit TDesktopNotice(QObject* parent = nullptr);
   TDesktopNotice(const QDBusConnection& bus, QObject* parent);
 
-  // "校验完成" with the counts; returns at once, whatever the bus does.
-  void RunDone(qint64 filesOk, qint64 filesError);
+  // "校验完成" with the counts and, on a line of its own, what was not
+  // checked (when unchecked is not empty); returns at once, whatever the
+  // bus does.
+  void RunDone(qint64 filesOk, qint64 filesError, const QString& unchecked = {});
 
   static QString CountsText(qint64 filesOk, qint64 filesError);
 

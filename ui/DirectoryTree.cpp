@@ -6,6 +6,8 @@
 #include <QScopedValueRollback>
 #include <QSortFilterProxyModel>
 
+#include "ListEntry.h"
+
 namespace {
 
 bool IsInside(const QString& path, const QString& directory) {
@@ -31,6 +33,13 @@ class TVolumeFilter : public QSortFilterProxyModel {
     auto* files = static_cast<QFileSystemModel*>(sourceModel());
     const QString path = files->filePath(files->index(row, 0, parent));
     return IsInside(path, Volume) || IsInside(Volume, path);
+  }
+
+ public:
+  QVariant data(const QModelIndex& index, int role) const override {
+    const QVariant value = QSortFilterProxyModel::data(index, role);
+    // A directory name with a line feed stays one row.
+    return role == Qt::DisplayRole ? QVariant(MarkControlCharacters(value.toString())) : value;
   }
 
  private:

@@ -1,16 +1,19 @@
 #include "KeptLog.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include <QDir>
 #include <QRegularExpression>
 
+#include "SystemError.h"
+
 
 namespace {
 
-// Lines are converted and written in pieces this large: a crash loses at
-// most this much of the log's end.
+// Lines are converted and written in pieces at most this large, or
+// whatever has gathered once a second has passed.
 constexpr std::size_t PieceSize = 64u << 10;
 
 const QString NameFormat = QStringLiteral("yyyy-MM-dd_HH-mm-ss");
@@ -51,9 +54,10 @@ void PruneKeptLogs(const QString& folder, int keep) {
 }
 
 TKeptLog::TKeptLog(TVerifyStatus& status, const QString& folder, const QDateTime& started)
-    : FStatusLines(status), FFolder(folder), FEncoder(PieceSize) {
+    : FStatusLines(status), FFolder(folder), FEncoder(PieceSize), FWritten(TClock::now()) {
+  TMutexLock hold(FMutex);
   if (!QDir().mkpath(folder)) {
-    Fail(QStringLiteral("cannot make the folder"));
+    Fail(QString::fromStdString(Platform::SystemErrorText(errno)));
     return;
   }
   const QString base = folder + QLatin1Char('/') + started.toString(NameFormat);
@@ -69,15 +73,43 @@ TKeptLog::TKeptLog(TVerifyStatus& status, const QString& folder, const QDateTime
 
 TKeptLog::~TKeptLog() = default;
 
-QString TKeptLog::FileName() const { return FFile.isOpen() ? FFile.fileName() : QString(); }
+QString TKeptLog::FileName() const {
+  TMutexLock hold(FMutex);
+  return FFile.isOpen() ? FFile.fileName() : QString();
+}
+
+QString TKeptLog::Failure() const {
+  TMutexLock hold(FMutex);
+  return FFailure;
+}
 
 void TKeptLog::Append(std::string_view line) {
   FStatusLines.Append(line);
+  TMutexLock hold(FMutex);
   if (!FFile.isOpen()) return;
-  if (FEncoder.Add(line)) Write();
+  if (FEncoder.Add(line) || TClock::now() - FWritten >= FlushEvery) Write();
+}
+
+void TKeptLog::FileStarted(std::string_view, std::int64_t, Platform::TAttributes) {
+  FFileStarted = TClock::now();
+}
+
+// A file that took a second or more may have been the one a medium fails
+// on: its outcome goes to the disk at once.
+void TKeptLog::FileFinished(const TFileRecord&) {
+  if (TClock::now() - FFileStarted < FlushEvery) return;
+  TMutexLock hold(FMutex);
+  if (FFile.isOpen()) Write();
+}
+
+void TKeptLog::FlushIfDue() {
+  TMutexLock hold(FMutex);
+  if (FFile.isOpen() && !FEncoder.Empty() && TClock::now() - FWritten >= FlushEvery) Write();
 }
 
 void TKeptLog::Write() {
+  FWritten = TClock::now();
+  if (FEncoder.Empty()) return;
   const std::string piece = FEncoder.TakePiece();
   if (FFile.write(piece.data(), static_cast<qint64>(piece.size())) !=
           static_cast<qint64>(piece.size()) ||
@@ -86,6 +118,7 @@ void TKeptLog::Write() {
 }
 
 void TKeptLog::Finish() {
+  TMutexLock hold(FMutex);
   if (!FFile.isOpen()) return;
   Write();
   FFile.close();
@@ -93,13 +126,15 @@ void TKeptLog::Finish() {
 }
 
 void TKeptLog::Discard() {
+  TMutexLock hold(FMutex);
   if (FFile.isOpen()) FFile.remove();
 }
 
 void TKeptLog::Fail(const QString& why) {
-  std::fprintf(stderr, "korvane: the run's log is not kept in %s: %s\n",
-               qUtf8Printable(FFile.fileName().isEmpty() ? FFolder : FFile.fileName()),
+  const QString where = FFile.fileName().isEmpty() ? FFolder : FFile.fileName();
+  std::fprintf(stderr, "korvane: the run's log is not kept in %s: %s\n", qUtf8Printable(where),
                qUtf8Printable(why));
+  FFailure = where + QStringLiteral(": ") + why;
   FFile.close();
   FEncoder.Clear();
 }

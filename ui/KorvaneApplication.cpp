@@ -8,6 +8,7 @@
 #include <QTextLayout>
 
 #include "MessageBoxes.h"
+#include "VerifySetupInfo.h"
 
 // Outside any namespace, as Q_INIT_RESOURCE requires. A static library's
 // resources are only linked in when something calls this.
@@ -87,7 +88,10 @@ void TKorvaneApplication::ShowException(const std::exception& error, const std::
   ShowMessage(FTitle, ExceptionText(error, reason), TMessageKind::Error);
 }
 
-void ShowApplicationException(const std::exception& error, const std::string& reason) {
+void ShowApplicationException(const std::exception& error, const std::string& given) {
+  // A settings file that cannot be written says why, as a log that cannot.
+  const auto* settings = dynamic_cast<const ESettingsWriteError*>(&error);
+  const std::string& reason = given.empty() && settings ? settings->Reason() : given;
   if (TKorvaneApplication* application = TKorvaneApplication::Instance())
     application->ShowException(error, reason);
   else

@@ -8,6 +8,7 @@
 #include "KeptLog.h"
 #include "KorvaneApplication.h"
 #include "Process.h"
+#include "ProgramInfo.h"
 #include "ResourceUnit.h"
 #include "ResultUnit.h"
 #include "SelectDialogUnit.h"
@@ -40,6 +41,7 @@ void TKorvaneProgram::JoinWindows() {
   FResultForm->ShowSelection = showSelection;
   FResultForm->ShowLog = [this] { FViewLogForm->ShowLog(); };
   FResultForm->ShowAbout = showAbout;
+  FResultForm->KeptLogFailure = [this] { return FData.Run().KeptLogFailure(); };
   FViewLogForm->ShowAbout = showAbout;
   FAboutForm->ShowCommandLineHelp = FMainForm->ShowCommandLineHelp;
 }
@@ -52,6 +54,8 @@ TKorvaneProgram::~TKorvaneProgram() {
 void TKorvaneProgram::Show() { FMainForm->show(); }
 
 int RunKorvane(int& argc, char** argv) {
+  if (const std::optional<int> status = AnswerInfoSwitches(std::vector<std::string>(argv + 1, argv + argc)))
+    return *status;
   Platform::InitializeProcess();
   ProgramVersion();  // read once, before any window exists
   TKorvaneApplication application(argc, argv);

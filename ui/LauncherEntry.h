@@ -5,7 +5,9 @@
 // signal costs nothing where no one listens, and without a session bus
 // nothing is sent at all.
 #include <QDBusConnection>
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 
 class TLauncherEntry {
  public:
@@ -15,15 +17,23 @@ class TLauncherEntry {
 
   explicit TLauncherEntry(QDBusConnection bus = QDBusConnection::sessionBus());
 
-  // fraction in 0..1; sent only when it has changed by a thousandth, so that
-  // a run of millions of files does not flood the bus.
+  // fraction in 0..1; sent only when it has changed by a thousandth, and
+  // at most once every MinIntervalMs (a later change waits for its turn),
+  // so that a run of millions of files does not flood the bus.
   void ShowProgress(double fraction);
+  // The last fraction still waiting goes out first.
   void HideProgress();
 
+  static constexpr int MinIntervalMs = 250;
+
  private:
+  void SendPending();
   void Send(double fraction, bool visible);
 
   QDBusConnection Bus;
   int SentPermille = -1;
+  int PendingPermille = -1;
   bool Visible = false;
+  QElapsedTimer SentAt;
+  QTimer Delay;
 };

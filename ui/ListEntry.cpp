@@ -6,7 +6,15 @@
 #include "NameOrder.h"
 
 QString DisplayText(const std::string& bytes) {
-  return QFile::decodeName(QByteArray::fromStdString(bytes));
+  return MarkControlCharacters(QFile::decodeName(QByteArray::fromStdString(bytes)));
+}
+
+QString MarkControlCharacters(QString text) {
+  for (QChar& c : text) {
+    if (c.unicode() < 0x20) c = QChar(0x2400 + c.unicode());
+    else if (c.unicode() == 0x7f) c = QChar(0x2421);
+  }
+  return text;
 }
 
 std::string EncodedText(const QString& text) { return QFile::encodeName(text).toStdString(); }

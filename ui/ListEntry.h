@@ -16,7 +16,12 @@ struct TListEntry {
 // shows the files in the order a run checks them.
 bool operator<(const TListEntry& a, const TListEntry& b);
 
-// The text shown for a name or item that may not be valid UTF-8.
+// The text shown for a name or item that may not be valid UTF-8; control
+// characters are shown by their marks (see MarkControlCharacters).
 QString DisplayText(const std::string& bytes);
+// Each control character (a line feed, a tab, an escape ...) as its picture
+// (U+2400 + code, "␊"; DEL as "␡"): a name stays in one row, and its odd
+// character shows.
+QString MarkControlCharacters(QString text);
 // The bytes of a text typed or shown in a window.
 std::string EncodedText(const QString& text);

@@ -7,6 +7,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "CommandLine.h"
 #include "CubicLabel.h"
 #include "DesktopNotice.h"
@@ -18,6 +21,7 @@
 #include "OverallProgressLine.h"
 #include "ProgressPanels.h"
 #include "ResourceUnit.h"
+#include "RunEnd.h"
 #include "SearchAnimation.h"
 #include "TrayEntry.h"
 #include "VersionInfo.h"
@@ -109,7 +113,7 @@ void TMainForm::FormCreate(TMainFormStart& start) {
   // A file manager's paths follow "--open"; the switch parser never sees them.
   const TOpenArguments arguments = SplitOpenArguments(start.Parameters);
   ParseCommandLine(arguments.Parameters, FSetupInfo, [this](const std::string& text) {
-    Message(QStringLiteral("警告"), QString::fromStdString(text), TMessageKind::Warning);
+    Message(QStringLiteral("错误"), QString::fromStdString(text), TMessageKind::Warning);
   });
   AddOpenedItems(arguments.Paths, FSetupInfo.VerifyList);
   TMutexLock hold(FVerifyStatus.Mutex);
@@ -180,10 +184,29 @@ void TMainForm::FormClose(QCloseEvent* event) {
     // freeze the window meanwhile.
     FClosing = true;
     StopVerify();
+    QTimer::singleShot(WindDownLimit, this, [this] { EndWithoutWorker(); });
     return;
   }
   event->accept();
   QCoreApplication::exit(0);
+}
+
+// Closing, the worker has not ended: one held in the system by a device
+// that answers nothing is let go, so that the window goes at once. The
+// process then ends without a word more: the objects the worker still uses
+// must not be destroyed under it, and the system keeps a process inside
+// such a call as long as the call lasts, whatever it is asked.
+void TMainForm::EndWithoutWorker() {
+  if (!FRun.Active()) return;
+  if (!FRun.LetGoForExit()) {
+    QTimer::singleShot(WindDownRetry, this, [this] { EndWithoutWorker(); });
+    return;
+  }
+  Tray->Remove();
+  for (QWidget* window : QApplication::topLevelWidgets()) window->hide();
+  QCoreApplication::processEvents();
+  std::fflush(nullptr);
+  std::_Exit(0);
 }
 
 void TMainForm::FormDestroy() {
@@ -219,6 +242,9 @@ void TMainForm::RunStateChanged(TRunState state) {
     button->setEnabled(!stopping);
   setWindowTitle(stopping ? TitleLabel->text() + QStringLiteral(" - 正在停止...")
                           : TitleLabel->text());
+  if (state != TRunState::Idle)
+    OverallLine->SetState(running ? TLineState::Running
+                                  : paused ? TLineState::Paused : TLineState::Stopping);
   if (running || stopping)
     Timer->start();
   else
@@ -248,20 +274,24 @@ void TMainForm::ShowStatus(const TStatusSnapshot& shot) {
 
 void TMainForm::RunEnded(bool stopped) {
   // The labels take the last values the worker wrote.
-  TimerTimer();
-  OverallLine->RunEnded();
+  const TStatusSnapshot shot = TakeSnapshot(FVerifyStatus);
+  ShowStatus(shot);
+  OverallLine->RunEnded(shot, stopped);
+  UpdateTrayIcon(shot.CurrentFile);
   if (FClosing) {
     hide();
     QCoreApplication::exit(0);
     return;
   }
   if (!stopped) {
+    const TRunEndFacts facts = [this] {
+      TMutexLock hold(FVerifyStatus.Mutex);
+      return RunEndFacts(FVerifyStatus);
+    }();
     // The user may be elsewhere: the desktop tells them too.
-    if (!isActiveWindow()) {
-      const TStatusSnapshot shot = TakeSnapshot(FVerifyStatus);
-      Notice->RunDone(shot.FilesOk, shot.FilesError);
-    }
-    Message(QStringLiteral("信息"), QStringLiteral("校验完成."), TMessageKind::Information);
+    if (!isActiveWindow())
+      Notice->RunDone(facts.FilesOk, facts.FilesError, QString::fromStdString(UncheckedSentence(facts)));
+    Message(QStringLiteral("信息"), QString::fromStdString(EndBoxText(facts)), TMessageKind::Information);
   }
   if (ShowSubtotal) ShowSubtotal();
 }
@@ -317,7 +347,8 @@ void TMainForm::changeEvent(QEvent* event) {
 }
 
 const char* TMainForm::StateIconName() const {
-  return FRun.State() == TRunState::Running ? "MAINICON" : "PAUSEICON";
+  // Only a pause is shown as one: an ended run is no paused run.
+  return FRun.State() == TRunState::Paused ? "PAUSEICON" : "MAINICON";
 }
 
 QIcon TMainForm::GetStateIcon() const { return LoadIconResource(Utf8(StateIconName())); }
@@ -325,7 +356,7 @@ QIcon TMainForm::GetStateIcon() const { return LoadIconResource(Utf8(StateIconNa
 void TMainForm::AppMinimize() {
   // Without a notification area the window just stays minimised: hidden,
   // nothing could ever bring it back.
-  if (Tray->Add(Utf8(StateIconName()), QStringLiteral("Korvane"))) hide();
+  if (Tray->Add(Utf8(StateIconName()), WithState(QStringLiteral("Korvane")))) hide();
 }
 
 void TMainForm::AppRestore() { BringBack(); }
@@ -340,7 +371,12 @@ void TMainForm::BringBack() {
 
 void TMainForm::UpdateTrayIcon(const std::string& fileName) {
   // Every tick passes here; the entry rewrites only what changed.
-  Tray->Update(Utf8(StateIconName()), DisplayText(TrayTipOf(fileName)));
+  Tray->Update(Utf8(StateIconName()), WithState(DisplayText(TrayTipOf(fileName))));
+}
+
+QString TMainForm::WithState(const QString& tip) const {
+  const QString state = OverallLine->StateText();
+  return state.isEmpty() ? tip : tip + QLatin1Char('\n') + state;
 }
 
 void TMainForm::RefreshTrayIcon() {
@@ -355,7 +391,9 @@ void TMainForm::RefreshTrayIcon() {
 }
 
 void TMainForm::WMTrayIcon(QSystemTrayIcon::ActivationReason reason) {
-  if (reason == QSystemTrayIcon::Trigger)
+  // While the stop or close question is open, the run stays paused
+  // behind it: the answer decides what follows.
+  if (reason == QSystemTrayIcon::Trigger && !FAsking)
     FRun.TogglePause();
   else if (reason == QSystemTrayIcon::Context)
     AppRestore();

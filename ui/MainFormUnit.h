@@ -105,6 +105,11 @@ class TMainForm : public QWidget,
   void FormCreate(TMainFormStart& start);
   void FormShow();
   void FormClose(QCloseEvent* event);
+  void EndWithoutWorker();
+  // How long a closing window waits for the worker to wind down, and then
+  // again between tries to let it go.
+  static constexpr int WindDownLimit = 400;
+  static constexpr int WindDownRetry = 50;
   void FormDestroy();
   void TimerTimer();
   void PauseButtonClick();
@@ -121,6 +126,8 @@ class TMainForm : public QWidget,
   void RunEnded(bool stopped);
   bool Ask(const char* question);
   void ApplyOuterSize();
+  // A tray tip with the run's percent and state on a second line.
+  QString WithState(const QString& tip) const;
 
   TVerifySetupInfo& FSetupInfo;
   TVerifyStatus& FVerifyStatus;

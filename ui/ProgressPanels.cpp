@@ -104,7 +104,12 @@ void TFilePanel::Clear() {
 }
 
 void TFilePanel::Show(const TStatusSnapshot& shot, const TStatusSnapshot* was) {
-  ShowText(C.CurrentDirectoryLabel, shot.CurrentDirectory, was ? &was->CurrentDirectory : nullptr);
+  // The directory beside the file is always the file's own.
+  const auto directoryOf = [](const TStatusSnapshot& s) {
+    return s.CurrentFile.empty() ? s.CurrentDirectory : s.CurrentFileDirectory;
+  };
+  const std::string wasDirectory = was ? directoryOf(*was) : std::string();
+  ShowText(C.CurrentDirectoryLabel, directoryOf(shot), was ? &wasDirectory : nullptr);
   ShowText(C.CurrentFileLabel, shot.CurrentFile, was ? &was->CurrentFile : nullptr);
   if (was && shot.CurrentFilePosition == was->CurrentFilePosition &&
       shot.CurrentFileSize == was->CurrentFileSize &&

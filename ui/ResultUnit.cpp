@@ -15,6 +15,12 @@
 #include "Locale.h"
 #include "TitlePanel.h"
 
+namespace {
+
+constexpr QSize DesignedSize(322, 304);
+
+}  // namespace
+
 TSubtotalValues SubtotalValues(const TVerifyStatus& status, std::string_view timeFormat) {
   using Platform::FormatCount;
   // Summed wide: the same total as the log's line, and no overflow.
@@ -22,7 +28,7 @@ TSubtotalValues SubtotalValues(const TVerifyStatus& status, std::string_view tim
   return {
       FormatCount(verified),
       FormatCount(status.TotalBytes),
-      Platform::FormatTimeOfDay(status.EndTime - status.StartTime, timeFormat),
+      Platform::FormatDuration(status.EndTime - status.StartTime, timeFormat, Platform::AmPmTimeFormat()),
       FormatCount(status.FilesOk),
       FormatCount(status.FilesError),
       FormatCount(status.FilesSkipped),
@@ -39,7 +45,7 @@ TResultForm::TResultForm(TVerifyStatus& verifyStatus, TVerifySetupInfo& setupInf
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
   setFont(MakeFont(QStringLiteral("宋体"), 12));
-  setFixedSize(322, 304);
+  setFixedSize(DesignedSize);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(8, 8, 8, 10);
@@ -80,8 +86,51 @@ QFrame* TResultForm::BuildPanel() {
     (*value)->setTextFormat(Qt::PlainText);
     grid->addWidget(*value, row++, 1);
   }
+  BuildExtraRows(grid, row);
   grid->setColumnStretch(1, 1);
   return Panel;
+}
+
+void TResultForm::BuildExtraRows(QGridLayout* grid, int row) {
+  const std::pair<QLabel**, QLabel**> rows[] = {
+      {&DirsUnsearchableCaption, &DirsUnsearchableLabel},
+      {&ItemsMissingCaption, &ItemsMissingLabel},
+  };
+  for (const auto& [caption, value] : rows) {
+    *caption = new QLabel(Panel);
+    *value = new QLabel(Panel);
+    (*value)->setTextFormat(Qt::PlainText);
+    grid->addWidget(*caption, row, 0);
+    grid->addWidget(*value, row++, 1);
+  }
+  KeptLogLabel = new QLabel(Panel);
+  KeptLogLabel->setTextFormat(Qt::PlainText);
+  KeptLogLabel->setWordWrap(true);
+  grid->addWidget(KeptLogLabel, row, 0, 1, 2);
+  for (QLabel* label : {DirsUnsearchableCaption, DirsUnsearchableLabel, ItemsMissingCaption,
+                        ItemsMissingLabel, KeptLogLabel})
+    label->hide();
+}
+
+void TResultForm::ShowExtraRows(const TRunEndFacts& facts) {
+  const std::vector<TUncheckedRow> rows = UncheckedRows(facts);
+  const std::pair<QLabel*, QLabel*> labels[] = {{DirsUnsearchableCaption, DirsUnsearchableLabel},
+                                                {ItemsMissingCaption, ItemsMissingLabel}};
+  for (std::size_t i = 0; i < std::size(labels); ++i) {
+    const bool shown = i < rows.size();
+    labels[i].first->setText(shown ? QString::fromStdString(rows[i].Caption) : QString());
+    labels[i].second->setText(shown ? QString::fromStdString(rows[i].Value) : QString());
+    labels[i].first->setVisible(shown);
+    labels[i].second->setVisible(shown);
+  }
+  const QString failure = KeptLogFailure ? KeptLogFailure() : QString();
+  KeptLogLabel->setText(failure.isEmpty() ? QString() : QStringLiteral("校验记录未能保存到磁盘: ") + failure);
+  KeptLogLabel->setVisible(!failure.isEmpty());
+  // The designed size for the designed rows; each added one makes it taller.
+  int extra = static_cast<int>(rows.size()) * (fontMetrics().height() + 8);
+  if (!failure.isEmpty())
+    extra += KeptLogLabel->heightForWidth(Panel->width() - 48) + 8;
+  setFixedSize(DesignedSize.width(), DesignedSize.height() + extra);
 }
 
 QLayout* TResultForm::BuildButtons() {
@@ -120,10 +169,13 @@ void TResultForm::keyPressEvent(QKeyEvent* event) {
 }
 
 void TResultForm::FormActivate() {
-  const TSubtotalValues values = [this] {
+  TRunEndFacts facts;
+  const TSubtotalValues values = [this, &facts] {
     TMutexLock hold(FVerifyStatus.Mutex);
+    facts = RunEndFacts(FVerifyStatus);
     return SubtotalValues(FVerifyStatus, Platform::LongTimeFormat());
   }();
+  ShowExtraRows(facts);
   const std::pair<QLabel*, const std::string*> labels[] = {
       {TotalFilesLabel, &values.TotalFiles}, {TotalBytesLabel, &values.TotalBytes},
       {TotalTimeLabel, &values.TotalTime},   {FilesOkLabel, &values.FilesOk},

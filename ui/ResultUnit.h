@@ -9,17 +9,19 @@
 #include <QDialog>
 
 #include "FormActivation.h"
+#include "RunEnd.h"
 #include "VerifySetupInfo.h"
 #include "VerifyStatus.h"
 
 class QFrame;
+class QGridLayout;
 class QLabel;
 class QPushButton;
 class TCubicLabel;
 
 // The seven values in the order of the dialog's rows: counts grouped in
-// threes by the locale's separator, the run time as a time of day in
-// timeFormat (strftime form), whole days dropped, as the log's time line.
+// threes by the locale's separator, the run time as a span in the form of
+// timeFormat (strftime form, the locale's time of day), as the log's time line.
 struct TSubtotalValues {
   std::string TotalFiles, TotalBytes, TotalTime, FilesOk, FilesError, FilesSkipped, DirsSkipped;
 };
@@ -43,6 +45,8 @@ class TResultForm : public QDialog {
   std::function<void()> ShowSelection;
   std::function<void()> ShowLog;
   std::function<void()> ShowAbout;
+  // Why the run's kept log is not wholly on the disk; empty when it is.
+  std::function<QString()> KeptLogFailure;
 
   QFrame* TitlePanel;
   TCubicLabel* CubicLabel1;
@@ -54,6 +58,13 @@ class TResultForm : public QDialog {
   QLabel* FilesErrorLabel;
   QLabel* FilesSkippedLabel;
   QLabel* DirsSkippedLabel;
+  // Not among the designed rows, and shown only when they have something to
+  // say: what the run could not check, and a kept log that failed.
+  QLabel* DirsUnsearchableCaption;
+  QLabel* DirsUnsearchableLabel;
+  QLabel* ItemsMissingCaption;
+  QLabel* ItemsMissingLabel;
+  QLabel* KeptLogLabel;
   QPushButton* VerifyLogButton;
   QPushButton* VerifyMoreButton;
   QPushButton* ExitButton;
@@ -71,6 +82,8 @@ class TResultForm : public QDialog {
   void CubicLabel1MouseUp();
   QFrame* BuildPanel();
   QLayout* BuildButtons();
+  void BuildExtraRows(QGridLayout* grid, int row);
+  void ShowExtraRows(const TRunEndFacts& facts);
 
   TVerifyStatus& FVerifyStatus;
   TVerifySetupInfo& FSetupInfo;

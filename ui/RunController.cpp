@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "KeptLog.h"
+#include "OpenItems.h"
 #include "VerifierUnit.h"
 
 TRunController::TRunController(TVerifyStatus& status, TVerifySetupInfo& setup,
@@ -28,6 +29,10 @@ void TRunController::Start() {
   // The last run's worker was joined when it was seen to end.
   FVerifier.reset();
   FStatus.Reset();
+  {
+    TMutexLock hold(FSetup.Mutex);
+    CheckDirectoriesWhole(FSetup.VerifyList);
+  }
   try {
     FVerifier = std::make_unique<TVerifier>(FStatus, FSetup, LogOptions());
   } catch (...) {
@@ -36,6 +41,12 @@ void TRunController::Start() {
     if (FKeptLog) FKeptLog->Discard();
     FKeptLog.reset();
     throw;
+  }
+  // The run took its copy; without the error position it reads in the
+  // largest unit, and the selection shows that unit next time.
+  {
+    TMutexLock hold(FSetup.Mutex);
+    if (!FSetup.PositionError) FSetup.ReadUnit = MaxReadUnit;
   }
   FAwake.Acquire("Korvane", "校验文件");
   FPoll->start();
@@ -50,7 +61,9 @@ TRunOptions TRunController::LogOptions() {
   FErrorList = std::make_unique<TStoreLines>(FStatus.ErrorList);
   FLogWriter = std::make_unique<TLogWriter>(*FKeptLog, *FErrorList);
   TRunOptions options;
-  options.Observers = {FLogWriter.get()};
+  // The kept log follows the log's writer, so that it sees a file's lines
+  // before it hears that the file has ended.
+  options.Observers = {FLogWriter.get(), FKeptLog.get()};
   return options;
 }
 
@@ -80,6 +93,15 @@ void TRunController::Stop() {
   SetState(TRunState::Stopping);
 }
 
+bool TRunController::LetGoForExit() {
+  if (!FVerifier || !FVerifier->Abandon()) return false;
+  KeepForever(FVerifier);
+  FPoll->stop();
+  if (FKeptLog) FKeptLog->Finish();
+  FAwake.Release();
+  return true;
+}
+
 void TRunController::SkipFile() { FStatus.SkipFile = true; }
 
 void TRunController::SkipDirectory() { FStatus.SkipDirectory = true; }
@@ -90,7 +112,12 @@ void TRunController::SetState(TRunState state) {
   emit StateChanged(state);
 }
 
+QString TRunController::KeptLogFailure() const {
+  return FKeptLog ? FKeptLog->Failure() : QString();
+}
+
 void TRunController::Poll() {
+  if (FKeptLog) FKeptLog->FlushIfDue();
   // Finished is the worker's last step: its thread ends at once after it,
   // so the join below is immediate.
   if (!FStatus.Finished) return;

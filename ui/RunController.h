@@ -42,11 +42,20 @@ class TRunController : public QObject {
   void TogglePause();
   // Asks the worker to end and returns at once; Ended follows.
   void Stop();
+  // For a program about to end, after Stop: a worker held in the system
+  // (an open, a listing or a read that never returns) is let go, its log
+  // written to the end and kept. False when the worker is not held (Ended
+  // follows) or is passing its output on: ask again a moment later. After
+  // true, the program ends without destroying anything the run used.
+  bool LetGoForExit();
   // Ask the worker to leave the file or the directory it is in.
   void SkipFile();
   void SkipDirectory();
 
   TRunState State() const { return FState; }
+  // Why the last run's kept log is not wholly on the disk; empty when it is
+  // or when none is kept.
+  QString KeptLogFailure() const;
   // A run has started and its worker has not yet ended.
   bool Active() const { return FState != TRunState::Idle; }
 

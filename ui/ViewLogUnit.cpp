@@ -1,17 +1,24 @@
 #include "ViewLogUnit.h"
 
+#include <cmath>
+
+#include <QAction>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include "CubicLabel.h"
 #include "FormActivation.h"
 #include "FormStyle.h"
+#include "KeptLog.h"
 #include "KorvaneApplication.h"
 #include "LogFile.h"
 #include "LogListBox.h"
@@ -19,8 +26,8 @@
 
 namespace {
 
-const QString TextFilter = QStringLiteral("Text file (*.txt)");
-const QString AllFilter = QStringLiteral("All file (*.*)");
+const QString TextFilter = QStringLiteral("文本文件 (*.txt)");
+const QString AllFilter = QStringLiteral("所有文件 (*.*)");
 
 // A long log takes a moment to convert and write.
 class TWaitCursor {
@@ -62,6 +69,7 @@ TViewLogForm::TViewLogForm(TVerifyStatus& verifyStatus, QWidget* parent)
   setTabOrder(SaveLogButton, ListBox);
   BuildSaveDialog();
   AskFileName = [this] { return RunSaveDialog(); };
+  BuildContextMenu();
 
   ConnectEvent(CloseButton, &QPushButton::clicked, this, &TViewLogForm::CloseButtonClick);
   ConnectEvent(SaveLogButton, &QPushButton::clicked, this, &TViewLogForm::SaveLogButtonClick);
@@ -72,7 +80,7 @@ TViewLogForm::TViewLogForm(TVerifyStatus& verifyStatus, QWidget* parent)
 }
 
 void TViewLogForm::BuildSaveDialog() {
-  SaveDialog = new QFileDialog(this, QStringLiteral("Save Log As"));
+  SaveDialog = new QFileDialog(this, QStringLiteral("保存校验记录"));
   SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
   SaveDialog->setFileMode(QFileDialog::AnyFile);
   SaveDialog->setNameFilters({TextFilter, AllFilter});
@@ -81,7 +89,7 @@ void TViewLogForm::BuildSaveDialog() {
   // Never the program's own folder, where a user would not look for it.
   const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   SaveDialog->setDirectory(QDir(documents).exists() ? documents : QDir::homePath());
-  SaveDialog->selectFile(QStringLiteral("qlx"));
+  SaveDialog->selectFile(DefaultLogName(0));
   // ".txt" is added to a bare name only while text files are chosen: under
   // "All file" the name is taken as typed.
   connect(SaveDialog, &QFileDialog::filterSelected, SaveDialog, [this](const QString& filter) {
@@ -95,7 +103,36 @@ QString TViewLogForm::RunSaveDialog() {
   return files.isEmpty() ? QString() : files.first();
 }
 
-void TViewLogForm::ShowLog() { ShowModal(*this); }
+QString DefaultLogName(double startTime) {
+  if (startTime == 0) return QStringLiteral("qlx");
+  const QDateTime started = QDateTime(QDate(1899, 12, 30), QTime(0, 0))
+                                .addMSecs(std::llround(startTime * 86400000.0));
+  return QStringLiteral("校验记录_") + started.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+}
+
+void TViewLogForm::ShowLog() {
+  {
+    TMutexLock hold(FVerifyStatus.Mutex);
+    SaveDialog->selectFile(DefaultLogName(FVerifyStatus.StartTime));
+  }
+  ShowModal(*this);
+}
+
+void TViewLogForm::BuildContextMenu() {
+  OpenFolderAction = new QAction(QStringLiteral("打开记录文件夹"), ListBox);
+  ListBox->addAction(OpenFolderAction);
+  ListBox->setContextMenuPolicy(Qt::ActionsContextMenu);
+  OpenLogFolder = [] {
+    const QString folder = KeptLogFolder();
+    QDir().mkpath(folder);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+  };
+  ConnectEvent(OpenFolderAction, &QAction::triggered, this, &TViewLogForm::OpenFolderActionClick);
+}
+
+void TViewLogForm::OpenFolderActionClick() {
+  if (OpenLogFolder) OpenLogFolder();
+}
 
 void TViewLogForm::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);

@@ -10,6 +10,7 @@
 #include "FormActivation.h"
 #include "VerifyStatus.h"
 
+class QAction;
 class QFileDialog;
 class QFrame;
 class QPushButton;
@@ -37,6 +38,10 @@ class TViewLogForm : public QDialog {
   std::function<QString()> AskFileName;
   // Opens the about box; the program sets it.
   std::function<void()> ShowAbout;
+  // The list's context menu: the folder the runs' logs are kept in, opened
+  // through the desktop (a test answers in its place).
+  QAction* OpenFolderAction;
+  std::function<void()> OpenLogFolder;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -51,14 +56,20 @@ class TViewLogForm : public QDialog {
   void SaveLogButtonClick();
   void CloseButtonClick();
   void CubicLabel1Click();
+  void OpenFolderActionClick();
   void CubicLabel1MouseDown();
   void CubicLabel1MouseUp();
   void BuildSaveDialog();
+  void BuildContextMenu();
   QString RunSaveDialog();
 
   TVerifyStatus& FVerifyStatus;
   TFormActivation FActivation;
 };
+
+// The save dialog's first name: from the run's start time (a day count),
+// "qlx" before any run.
+QString DefaultLogName(double startTime);
 
 // The band above the list: the title panel and the buttons.
 inline constexpr int ViewLogBandHeight = 96;

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -106,12 +107,22 @@ TCliProcess::~TCliProcess() {
   }
 }
 
+std::vector<pid_t> TCliProcess::Pids() const {
+  std::vector<pid_t> pids{Child};
+  std::ifstream children("/proc/" + std::to_string(Child) + "/task/" + std::to_string(Child) +
+                         "/children");
+  for (pid_t pid = 0; children >> pid;) pids.push_back(pid);
+  return pids;
+}
+
 bool TCliProcess::HasOpen(const std::string& path) const {
   namespace fs = std::filesystem;
   std::error_code error;
-  for (fs::directory_iterator it("/proc/" + std::to_string(Child) + "/fd", error), end;
-       it != end; it.increment(error)) {
-    if (fs::read_symlink(it->path(), error) == path) return true;
+  for (const pid_t pid : Pids()) {
+    for (fs::directory_iterator it("/proc/" + std::to_string(pid) + "/fd", error), end;
+         it != end; it.increment(error)) {
+      if (fs::read_symlink(it->path(), error) == path) return true;
+    }
   }
   return false;
 }

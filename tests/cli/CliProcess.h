@@ -32,6 +32,8 @@ class TCliProcess {
   TCliProcess& operator=(const TCliProcess&) = delete;
 
   pid_t Pid() const { return Child; }
+  // The program's processes: the one started, and the one it runs in.
+  std::vector<pid_t> Pids() const;
   // True once the program holds the file open (it is reading it).
   bool HasOpen(const std::string& path) const;
   // Reads standard output while the program runs, until text has come or

@@ -110,7 +110,7 @@ TEST(CliUsage, ExitStatusesAndMessages) {
     std::string Err, Out;  // parts each must contain
   } cases[] = {
       {{"-P1024", good}, 0, "korvane-cli: 正确 1, 错误 0", "     文件正确."},
-      {{dir.PathOf("none*.x")}, 0, "正确 0, 错误 0", "   没有匹配文件."},
+      {{dir.PathOf("none*.x")}, 3, "正确 0, 错误 0", "   没有匹配文件."},
       {{good, bad}, 1, "正确 1, 错误 1", "     文件错误代码e=5"},
       {{"--", "-dash.txt"}, 0, "正确 1", "开始校验'-dash.txt'..."},
       {{"-P0", "-P-", good}, 0, "正确 1", "     文件正确."},
@@ -234,8 +234,9 @@ TEST(CliOutput, LogFileHoldsTheSameLinesInGb18030WithCrLf) {
 }
 
 TEST(CliSignals, SigintOrSigtermStopsTheRunWithStatus130) {
-  // 400 reads of 10 ms each: four seconds unless the stop works.
-  TTestFs fs({{.Path = "one.bin", .Size = 10}, {.Path = "slow.bin", .Size = 400 * 1024, .DelayMs = 10}});
+  // Five reads of 900 ms each (a unit, then 1 MiB at a time): four seconds
+  // unless the stop works.
+  TTestFs fs({{.Path = "one.bin", .Size = 10}, {.Path = "slow.bin", .Size = 4 << 20, .DelayMs = 900}});
   KORVANE_REQUIRE_FUSE(fs);
   for (const int signal : {SIGINT, SIGTERM}) {
     TCliProcess cli({"-A", "-S-", "-P1024", fs.PathOf("one.bin"), fs.PathOf("slow.bin"),
@@ -280,8 +281,9 @@ TEST(CliSignals, SecondSigintEndsTheProgramAtOnce) {
 }
 
 TEST(CliProgress, OnlyOnATerminalAndAtMostTenTimesASecond) {
-  // 120 reads of 10 ms: about 1.2 seconds of progress.
-  TTestFs fs({{.Path = "slow.bin", .Size = 120 * 1024, .DelayMs = 10}});
+  // Two reads of 600 ms (a unit, then the rest at once on a medium that
+  // slow to answer): about 1.2 seconds of progress.
+  TTestFs fs({{.Path = "slow.bin", .Size = 120 * 1024, .DelayMs = 600}});
   KORVANE_REQUIRE_FUSE(fs);
   const std::string clearLine = "\r\x1b[K";
   const struct {
@@ -362,7 +364,7 @@ TEST(CliOutput, ControlCharactersInNamesAreEscapedEverywhere) {
   // A name with a line feed could otherwise forge a line of its own.
   const Lines names = {"forged\n     文件正确.", "cr\r.txt", "del\x7f.txt", "c1\xc2\x9b.txt"};
   const std::string slow = "slow\x1b[2J\n.bin";  // read long enough to show in the progress
-  std::vector<TTestFile> files = {{.Path = slow, .Size = 30 * 1024, .DelayMs = 10},
+  std::vector<TTestFile> files = {{.Path = slow, .Size = 30 * 1024, .DelayMs = 300},
                                   {.Path = "bad\x1b.bin", .Size = 10, .ErrorAt = 5}};
   for (const std::string& name : names) files.push_back({.Path = name, .Content = "x"});
   TTestFs fs(files);
@@ -425,7 +427,7 @@ TEST(CliOutput, LocalesThatAreNotUtf8StillGiveUtf8Lines) {
 TEST(CliProgress, WideNamesNeverOverflowAnEightyColumnTerminal) {
   std::string rockets;
   for (int i = 0; i < 60; ++i) rockets += "🚀";
-  TTestFs fs({{.Path = rockets, .Size = 40 * 1024, .DelayMs = 10}});
+  TTestFs fs({{.Path = rockets, .Size = 40 * 1024, .DelayMs = 300}});
   KORVANE_REQUIRE_FUSE(fs);
   TCliOptions options;
   options.ErrorToTerminal = true;

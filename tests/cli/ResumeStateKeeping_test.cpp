@@ -13,15 +13,24 @@
 #include "TempDir.h"
 #include "TestUtil.h"
 
+namespace {
+
+// data/a.bin in dir, the run over its directory, and the file as found.
+Platform::TFileIdentity OneFile(TTempDir& dir, TVerifySetupInfo& setup) {
+  EXPECT_TRUE(dir.WriteFile("data/a.bin", "abc"));
+  setup.VerifyList = {dir / "data/*.*"};
+  struct stat info {};
+  EXPECT_EQ(stat((dir / "data/a.bin").c_str(), &info), 0);
+  return Platform::IdentityOf(info);
+}
+
+}  // namespace
+
 TEST(ResumeStateKeeping, ARecordIsTrustedOnlyForTheSameFileAndDamageIsPassedOver) {
   TTempDir dir;
-  ASSERT_TRUE(dir.WriteFile("data/a.bin", "abc"));
   TVerifySetupInfo setup(dir / "KORVANE.INI");
-  setup.VerifyList = {dir / "data/*.*"};
+  const Platform::TFileIdentity file = OneFile(dir, setup);
   const std::string stateFile = dir / "state";
-  struct stat info {};
-  ASSERT_EQ(stat((dir / "data/a.bin").c_str(), &info), 0);
-  const Platform::TFileIdentity file = Platform::IdentityOf(info);
   std::string failure;
   {
     const auto state = TResumeState::Open(stateFile, setup, {}, failure);
@@ -44,7 +53,7 @@ TEST(ResumeStateKeeping, ARecordIsTrustedOnlyForTheSameFileAndDamageIsPassedOver
 
   const auto state = TResumeState::Open(stateFile, setup, {}, failure);
   ASSERT_TRUE(state) << failure;
-  EXPECT_NE(state->Find(dir / "data/a.bin", file), nullptr);
+  EXPECT_TRUE(state->Find(dir / "data/a.bin", file).has_value());
   const struct {
     const char* What;
     std::int64_t Platform::TFileIdentity::*Field;
@@ -54,7 +63,7 @@ TEST(ResumeStateKeeping, ARecordIsTrustedOnlyForTheSameFileAndDamageIsPassedOver
   for (const auto& change : changes) {
     Platform::TFileIdentity changed = file;
     changed.*change.Field += 1;
-    EXPECT_EQ(state->Find(dir / "data/a.bin", changed), nullptr) << change.What;
+    EXPECT_FALSE(state->Find(dir / "data/a.bin", changed).has_value()) << change.What;
   }
 
   // A header that is not ours, though it has the fields, is refused.
@@ -79,4 +88,34 @@ TEST(ResumeStateKeeping, AStateIsKeptWhileAnItemCouldNotBeReached) {
   EXPECT_EQ(plugged.ExitCode, 0) << plugged.Err;
   EXPECT_NE(plugged.Err.find("状态文件记有 1 个已校验的文件"), std::string::npos) << plugged.Err;
   EXPECT_FALSE(std::filesystem::exists(dir / "state"));
+}
+
+// A state written before file systems were named in it: read, but none of
+// its records replayed, since nothing tells the disk from a copy of it.
+TEST(ResumeStateKeeping, RecordsOfAnOlderStateAreCheckedAgain) {
+  TTempDir dir;
+  TVerifySetupInfo setup(dir / "KORVANE.INI");
+  TFileRecord checked;
+  checked.Found = OneFile(dir, setup);
+  checked.Path = dir / "data/a.bin";
+  checked.Size = 3;
+  const std::string stateFile = dir / "state";
+  std::string failure;
+  {
+    const auto state = TResumeState::Open(stateFile, setup, {}, failure);
+    ASSERT_TRUE(state) << failure;
+    state->FileFinished(checked);
+    ASSERT_EQ(state->Finish(false), std::nullopt);
+  }
+  std::string older;
+  for (const std::string& line : SplitLines(TestUtil::ReadFile(stateFile))) {
+    if (line.find("\"file_system\"") != std::string::npos) continue;
+    older += (line == "{\"run\":2}" ? "{\"devices\":[" + std::to_string(checked.Found.Device) + "]}" : line) + "\n";
+  }
+  ASSERT_TRUE(dir.WriteFile("state", older));
+  const auto state = TResumeState::Open(stateFile, setup, {}, failure);
+  ASSERT_TRUE(state) << failure;
+  EXPECT_EQ(state->Unidentified(), 1u);
+  EXPECT_EQ(state->Resumed(), 0u);
+  EXPECT_FALSE(state->Find(checked.Path, checked.Found).has_value());
 }

@@ -19,9 +19,10 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-// One quick file, then one of 200 reads of 20 ms: four seconds of run.
+// One quick file, then one of five reads of 900 ms (a unit, then 1 MiB at
+// a time): four seconds of run.
 TTestFs SlowTree() {
-  return TTestFs({{.Path = "a.bin", .Size = 10}, {.Path = "slow.bin", .Size = 200 * 1024, .DelayMs = 20}});
+  return TTestFs({{.Path = "a.bin", .Size = 10}, {.Path = "slow.bin", .Size = 4 << 20, .DelayMs = 900}});
 }
 
 Lines RunArguments(const TTestFs& fs) { return {"-P1024", fs.PathOf("a.bin"), fs.PathOf("slow.bin")}; }
@@ -46,14 +47,16 @@ std::vector<std::filesystem::path> Temporaries(const TTempDir& dir) {
 // The new log while it is written: a temporary file beside the old one, or
 // an unnamed file in its directory, which only the program's descriptor
 // reaches.
-std::vector<std::filesystem::path> NewLogs(const TTempDir& dir, pid_t pid) {
+std::vector<std::filesystem::path> NewLogs(const TTempDir& dir, const TCliProcess& cli) {
   std::vector<std::filesystem::path> found = Temporaries(dir);
-  const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
-    const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
-    if (target.starts_with(dir.Path() + "/#") && target.ends_with(" (deleted)"))
-      found.push_back(entry.path());
+  for (const pid_t pid : cli.Pids()) {
+    const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
+      const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+      if (target.starts_with(dir.Path() + "/#") && target.ends_with(" (deleted)"))
+        found.push_back(entry.path());
+    }
   }
   return found;
 }
@@ -103,7 +106,7 @@ TEST(CliStreaming, LogFileGrowsAsTheRunGoesAndAStopStillClosesIt) {
   for (const auto limit = std::chrono::steady_clock::now() + 3s;
        std::chrono::steady_clock::now() < limit && written.size() < 7;
        std::this_thread::sleep_for(20ms)) {
-    const auto newLogs = NewLogs(out, cli.Pid());
+    const auto newLogs = NewLogs(out, cli);
     if (newLogs.size() == 1) written = DecodedLog(newLogs[0]);
   }
   ASSERT_GE(written.size(), 7u);

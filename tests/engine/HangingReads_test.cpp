@@ -196,3 +196,46 @@ TEST(HangingReads, ReadsLeftOnOneDriveDoNotHoldBackAnother) {
   EXPECT_EQ(done, 1000);
   EXPECT_LT(TClock::now() - asked, 1500ms) << "the other drive's read waited for the hanging one";
 }
+
+// An open that hangs (a dying disk's inode, a server gone quiet): skip,
+// stop and the time limit act on it as on a read, and the run's end does
+// not wait for the read-ahead helper held in the same open.
+TEST(HangingReads, AnOpenThatHangsIsLeftLikeARead) {
+  enum class TAction { SkipFile, Stop, TimeLimit };
+  const struct {
+    TAction Action;
+    TFileOutcome Held;
+  } cases[] = {{TAction::SkipFile, TFileOutcome::Skipped},
+               {TAction::Stop, TFileOutcome::Stopped},
+               {TAction::TimeLimit, TFileOutcome::OpenFailure}};
+  for (const auto& c : cases) {
+    TTestFs fs({{.Path = "held.bin", .Size = 1000, .OpenDelayMs = 60000},
+                {.Path = "next.bin", .Size = 1000}},
+               {}, {.Threaded = true});
+    KORVANE_REQUIRE_FUSE(fs);
+    TTempDir ini;
+    TVerifySetupInfo setup{ini.PathOf("KORVANE.INI")};
+    setup.VerifyList = {fs.PathOf("*.*")};
+    TVerifyStatus status;
+    TOutcomes outcomes;
+    TRunOptions options{.Observers = {&outcomes}};
+    if (c.Action == TAction::TimeLimit) options.ReadTimeout = 1s;
+    const auto start = TClock::now();
+    TVerifier verifier(status, setup, options);
+    if (c.Action != TAction::TimeLimit) WaitUntilBlocked(status, 300ms);
+    const auto asked = TClock::now();
+    if (c.Action == TAction::SkipFile) status.SkipFile = true;
+    if (c.Action == TAction::Stop) verifier.Terminate();
+    verifier.WaitFor();
+    const auto ended = TClock::now();
+    const std::vector<TSeen> seen = outcomes.Taken();
+    ASSERT_EQ(seen.size(), c.Action == TAction::Stop ? 1u : 2u) << static_cast<int>(c.Action);
+    EXPECT_EQ(seen[0].Name, "held.bin");
+    EXPECT_EQ(seen[0].Outcome, c.Held);
+    EXPECT_LT(seen[0].At - asked, c.Action == TAction::TimeLimit ? 3s : 1s);
+    EXPECT_LT(ended - start, 5s) << "the run's end waited for a held open";
+    if (seen.size() > 1) {
+      EXPECT_EQ(seen[1].Outcome, TFileOutcome::Correct);
+    }
+  }
+}

@@ -113,6 +113,19 @@ TEST(HostileFiles, PagesAnotherProcessKeepsInMemoryAreReported) {
   EXPECT_EQ(f.Status.PagesKeptFiles, Lines{mapped});
 }
 
+// A file system that lives in memory keeps every page there: that is no
+// other process's mapping, and the run must not say it is.
+TEST(HostileFiles, FilesInMemoryAreNotReportedAsMapped) {
+  if (access("/dev/shm", W_OK) != 0) GTEST_SKIP() << "no /dev/shm";
+  TVerifierFixture f;
+  const std::string path = "/dev/shm/korvane-test-" + std::to_string(getpid());
+  TestUtil::WriteFile(path, std::string(1 << 20, 's'));
+  RunItems(f, {path});
+  std::remove(path.c_str());
+  EXPECT_EQ(f.Status.FilesOk, 1);
+  EXPECT_TRUE(f.Status.PagesKeptFiles.empty());
+}
+
 // Devices, FIFOs and sockets have no bytes to check and are never opened
 // (a watchdog would start, a serial line toggle): each is a correct file
 // of length 0, alike for all four kinds, and the walk goes on past them.
@@ -217,7 +230,12 @@ TEST(HostileFiles, ItemsNamingNothingOrOneFileLiterally) {
   EXPECT_EQ(f.Status.MissingItems,
             (std::vector<TMissingItem>{{missing, ENOENT}, {gone, ENOENT}}));
   EXPECT_TRUE(Contains(f.Status.Log, "   没有匹配文件.")) << "the log as it always was";
-  EXPECT_TRUE(f.Status.ErrorList.empty());
+  // Listed as failures at the log's end, as a file that cannot be opened.
+  const Lines errors(f.Status.ErrorList.begin(), f.Status.ErrorList.end());
+  EXPECT_EQ(errors, (Lines{"不能打开文件.: " + missing, "    文件错误代码=2",
+                           "    系统错误信息=" + Platform::SystemErrorText(ENOENT),
+                           "不能打开文件.: " + gone, "    文件错误代码=2",
+                           "    系统错误信息=" + Platform::SystemErrorText(ENOENT)}));
 }
 
 // A directory that cannot be searched is a failure in the log, the error
@@ -231,7 +249,7 @@ TEST(HostileFiles, UnsearchableDirectoriesFailLikeFiles) {
   const std::string locked = f.Dir.PathOf("top/locked");
   const int result = TestUtil::RunInChild([&] {
     if (!TestUtil::BecomeUnprivileged()) return 10;
-    RunItems(f, {f.Dir.PathOf("top/*.*"), f.Dir.PathOf("nowhere/a.txt")});
+    RunItems(f, {f.Dir.PathOf("top/*.*"), locked + "/x.txt", f.Dir.PathOf("nowhere/a.txt")});
     const Lines log = f.Status.Log;
     const auto block = std::find(log.begin(), log.end(), "   不能搜索目录.");
     if (block == log.end() || *(block - 1) != "* 扫描'" + locked + "/*.*',属性:'ARHS':") return 1;
@@ -243,6 +261,10 @@ TEST(HostileFiles, UnsearchableDirectoriesFailLikeFiles) {
     if (f.Status.LastErrorMessage != "不能搜索目录.") return 7;
     if (f.Status.FilesError != 0 || f.Status.SearchFailures.size() != 2) return 8;
     if (!f.Status.MissingItems.empty()) return 9;  // its directory said it already
+    // The later item in the locked directory: a block of its own under its
+    // scan line, the directory still counted once.
+    const auto later = std::find(log.begin(), log.end(), "* 扫描'" + locked + "/x.txt',属性:'ARHS':");
+    if (later == log.end() || *(later + 1) != "   不能搜索目录.") return 12;
     return std::count(log.begin(), log.end(), "   没有匹配文件.") == 2 ? 0 : 11;  // top, empty
   });
   chmod(locked.c_str(), 0755);

@@ -21,11 +21,11 @@ class TPartRead : public TVerifyObserver, public TFinishedFiles {
  public:
   void FileFinished(const TFileRecord& record) override { Record = record; }
   void FileProgress(const TFileRecord& soFar) override { Progress.push_back(soFar.StoppedAt); }
-  const TFileRecord* Find(const std::string&, const Platform::TFileIdentity&) const override {
-    return nullptr;
+  std::optional<TFileRecord> Find(const std::string&, const Platform::TFileIdentity&) const override {
+    return std::nullopt;
   }
-  const TFileRecord* PartRead(const std::string&, const Platform::TFileIdentity&) const override {
-    return SoFar ? &*SoFar : nullptr;
+  std::optional<TFileRecord> PartRead(const std::string&, const Platform::TFileIdentity&) const override {
+    return SoFar;
   }
   std::optional<TFileRecord> SoFar;
   TFileRecord Record;

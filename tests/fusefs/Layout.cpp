@@ -7,6 +7,10 @@
 #include <cstring>
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 int HexDigit(char c) {
@@ -56,6 +60,16 @@ std::optional<std::vector<std::string>> SplitPath(const std::string& relative) {
 }
 
 // "START-END:MS"
+// "START-END", a non-empty stretch.
+bool ParseRange(const std::string& value, std::vector<std::pair<std::int64_t, std::int64_t>>& to) {
+  const std::size_t dash = value.find('-');
+  std::int64_t start = 0, end = 0;
+  const bool ok = dash != std::string::npos && ParseNumber(value.substr(0, dash), start) &&
+                  ParseNumber(value.substr(dash + 1), end) && 0 <= start && start < end;
+  if (ok) to.emplace_back(start, end);
+  return ok;
+}
+
 bool ParseSlowRegion(const std::string& value, TLayoutNode& node) {
   const std::size_t dash = value.find('-');
   const std::size_t colon = value.find(':');
@@ -114,11 +128,14 @@ std::string TLayout::LoadLine(const std::string& line) {
     } else if (key == "error_at") {
       ok = ParseNumber(*value, node.ErrorAt);
     } else if (key == "bad") {
-      const std::size_t dash = value->find('-');
-      std::int64_t start = 0, end = 0;
-      ok = dash != std::string::npos && ParseNumber(value->substr(0, dash), start) &&
-           ParseNumber(value->substr(dash + 1), end) && 0 <= start && start < end;
-      if (ok) node.BadRanges.emplace_back(start, end);
+      ok = ParseRange(*value, node.BadRanges);
+    } else if (key == "flaky") {
+      ok = ParseRange(*value, node.FlakyRanges);
+    } else if (key == "source") {
+      node.Source = *value;
+      struct stat info {};
+      ok = stat(value->c_str(), &info) == 0;
+      if (ok) node.Size = info.st_size;
     } else if (key == "slow") {
       ok = ParseSlowRegion(*value, node);
     } else if (key == "actual_size") {
@@ -179,6 +196,7 @@ std::string TLayout::AddNode(const std::string& relative, const TLayoutNode& nod
       found->second.Writable = node.Writable;
       found->second.Free = node.Free;
       found->second.WriteErrorAt = node.WriteErrorAt;
+      found->second.DelayMs = node.DelayMs;
     }
     parent = path;
   }
@@ -198,6 +216,19 @@ int ReadDelayMs(const TLayoutNode& node, std::size_t size, std::int64_t offset) 
   return delay;
 }
 
+namespace {
+
+int ReadSource(const std::string& path, char* buffer, std::int64_t count, std::int64_t offset) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -errno;
+  const ssize_t got = pread(fd, buffer, static_cast<std::size_t>(count), offset);
+  const int code = got < 0 ? -errno : static_cast<int>(got);
+  close(fd);
+  return code;
+}
+
+}  // namespace
+
 int ReadNode(const TLayoutNode& node, char* buffer, std::size_t size, std::int64_t offset) {
   if (node.Directory) return -EISDIR;
   if (offset < 0) return -EINVAL;
@@ -212,6 +243,7 @@ int ReadNode(const TLayoutNode& node, char* buffer, std::size_t size, std::int64
   if (node.ErrorAt >= 0 && offset + count > node.ErrorAt) return -EIO;
   for (const auto& [start, end] : node.BadRanges)
     if (offset < end && start < offset + count) return -EIO;
+  if (node.Source) return ReadSource(*node.Source, buffer, count, offset);
   if (node.Content) {
     std::memcpy(buffer, node.Content->data() + offset, static_cast<std::size_t>(count));
   } else {

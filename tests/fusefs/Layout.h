@@ -7,6 +7,8 @@
 //   file path=worn.bin size=5000 good_reads=1
 //   file path=scratched.bin size=9000 bad=100-200 bad=4096-8192
 //   file path=dying.bin size=9000 slow=4096-8192:1500
+//   file path=flaky.bin size=9000 flaky=4096-8192
+//   file path=disk.img source=/tmp/x/disk.img bad=3350528-3354624
 //   file path=note.txt content=hello%0Aworld
 //   dir path=empty mode=755
 //   dir path=out writable=1 free=4096 write_error_at=100000
@@ -20,7 +22,12 @@
 // then fails with ENOSPC); writes reaching byte write_error_at of a file
 // fail with EIO. A read touching a slow=START-END:MS stretch is answered
 // only after MS milliseconds, as a worn area or a hanging sector is;
-// open_delay_ms=MS holds each open of the file as long.
+// open_delay_ms=MS holds each open of the file as long; a directory's
+// delay_ms=MS holds each listing of it. Reads touching a
+// flaky=START-END stretch fail with EIO every other time, the first time
+// included, as a loose cable or a marginal sector does. source=PATH serves
+// the bytes (and the size) of a real file, for an image a loop device can
+// be set up on.
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -40,6 +47,9 @@ struct TLayoutNode {
   int OpenDelayMs = 0;
   int GoodReads = -1;         // read requests served before all later ones fail with EIO; -1: all
   std::vector<std::pair<std::int64_t, std::int64_t>> BadRanges;  // [start, end), EIO
+  // [start, end): EIO for every other read touching one
+  std::vector<std::pair<std::int64_t, std::int64_t>> FlakyRanges;
+  std::optional<std::string> Source;  // a real file whose bytes are served
   struct TSlowRegion {
     std::int64_t Start = 0, End = 0;  // [start, end)
     int DelayMs = 0;

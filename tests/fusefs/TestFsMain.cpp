@@ -1,5 +1,5 @@
 // korvane_testfs --layout FILE [--watch-fd N] [--record FILE] [--kernel-cache]
-//                [--threads] [fuse options] MOUNTPOINT
+//                [--threads] [--ignore-interrupts] [fuse options] MOUNTPOINT
 //
 // A FUSE filesystem whose files fail the way worn media do, so that the
 // engine's tests meet real I/O errors through the real system calls. It is
@@ -14,6 +14,9 @@
 // requests to be answered in order. --threads answers each request on a
 // thread of its own, so that one read held in a slow region does not hold
 // up the rest of the mount, as on a disk where one sector hangs.
+// --ignore-interrupts holds a request its full time even when the process
+// that made it is interrupted or killed, as a device in uninterruptible
+// sleep does.
 // Exit status: 0 after unmounting; EX_USAGE, EX_NOINPUT or EX_DATAERR when
 // the command line or the layout is at fault (a fault of the test, never of
 // the machine); anything else is libfuse failing to mount or serve.
@@ -50,9 +53,13 @@ struct TFsState {
   int WatchFd = -1;
   int RecordFd = -1;
   bool KernelCache = false;
+  // A held request is answered only when its time is up, whatever the
+  // kernel says: a device in uninterruptible sleep.
+  bool IgnoreInterrupts = false;
   // Guards the layout's changes and the counts with --threads.
   std::mutex Mutex;
   std::map<std::string, int> ReadsServed;
+  std::map<std::string, int> FlakyReads;  // reads that touched a flaky stretch
 };
 
 TFsState& State() { return *static_cast<TFsState*>(fuse_get_context()->private_data); }
@@ -121,20 +128,6 @@ int GetAttr(const char* path, struct stat* st, fuse_file_info*) {
   return 0;
 }
 
-int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
-            fuse_readdir_flags) {
-  const TLayoutNode* node = Lookup(path);
-  if (node == nullptr) return -ENOENT;
-  if (!node->Directory) return -ENOTDIR;
-  const auto noFlags = static_cast<fuse_fill_dir_flags>(0);
-  fill(buffer, ".", nullptr, 0, noFlags);
-  fill(buffer, "..", nullptr, 0, noFlags);
-  for (const std::string& name : node->Children) {
-    if (fill(buffer, name.c_str(), nullptr, 0, noFlags) != 0) break;
-  }
-  return 0;
-}
-
 // Waits in short steps, so that an unmount or SIGTERM ends even a request
 // held for minutes at once. True when the caller gave up on it (with
 // --threads, a process that ends while its read hangs): the request is
@@ -144,10 +137,25 @@ bool HoldRequest(int delayMs) {
   fuse_session* session = fuse_get_session(fuse_get_context()->fuse);
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs);
   while (std::chrono::steady_clock::now() < until && !fuse_session_exited(session)) {
-    if (fuse_interrupted() != 0) return true;
+    if (fuse_interrupted() != 0 && !State().IgnoreInterrupts) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(std::min(delayMs, 20)));
   }
   return false;
+}
+
+int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
+            fuse_readdir_flags) {
+  const TLayoutNode* node = Lookup(path);
+  if (node == nullptr) return -ENOENT;
+  if (!node->Directory) return -ENOTDIR;
+  if (HoldRequest(node->DelayMs)) return -EINTR;
+  const auto noFlags = static_cast<fuse_fill_dir_flags>(0);
+  fill(buffer, ".", nullptr, 0, noFlags);
+  fill(buffer, "..", nullptr, 0, noFlags);
+  for (const std::string& name : node->Children) {
+    if (fill(buffer, name.c_str(), nullptr, 0, noFlags) != 0) break;
+  }
+  return 0;
 }
 
 int Open(const char* path, fuse_file_info* fi) {
@@ -174,6 +182,13 @@ int Create(const char* path, mode_t mode, fuse_file_info* fi) {
 }
 
 
+bool TouchesFlaky(const TLayoutNode& node, size_t size, off_t offset) {
+  const auto end = offset + static_cast<off_t>(size);
+  for (const auto& [start, stop] : node.FlakyRanges)
+    if (offset < stop && start < end) return true;
+  return false;
+}
+
 int Read(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info*) {
   const TLayoutNode* node = Lookup(path);
   if (node == nullptr) return -ENOENT;
@@ -185,6 +200,10 @@ int Read(const char* path, char* buffer, size_t size, off_t offset, fuse_file_in
     return State().ReadsServed[path]++;
   }();
   if (node->GoodReads >= 0 && served >= node->GoodReads) return -EIO;
+  if (TouchesFlaky(*node, size, offset)) {
+    std::lock_guard hold(State().Mutex);
+    if (State().FlakyReads[path]++ % 2 == 0) return -EIO;
+  }
   return ReadNode(*node, buffer, size, offset);
 }
 
@@ -255,7 +274,7 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
 int Usage() {
   std::fprintf(stderr,
                "usage: korvane_testfs --layout FILE [--watch-fd N] [--record FILE] "
-               "[--kernel-cache] [--threads] [fuse options] MOUNTPOINT\n");
+               "[--kernel-cache] [--threads] [--ignore-interrupts] [fuse options] MOUNTPOINT\n");
   return EX_USAGE;
 }
 
@@ -279,6 +298,8 @@ int main(int argc, char** argv) {
       if (state.RecordFd < 0) return EX_CANTCREAT;
     } else if (arg == "--kernel-cache") {
       state.KernelCache = true;
+    } else if (arg == "--ignore-interrupts") {
+      state.IgnoreInterrupts = true;
     } else if (arg == "--threads") {
       std::erase(fuseArgs, "-s");
     } else {

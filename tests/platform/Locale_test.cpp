@@ -156,3 +156,34 @@ TEST(PlatformProcess, InitializeTakesTheUsersLocaleAndIgnoresSigpipe) {
   });
   EXPECT_EQ(result, 0);
 }
+
+TEST(PlatformLocale, DurationsNeverWrapNorReadAsATimeOfDay) {
+  const double day = 86400 * Second;
+  const struct {
+    const char* Locale;
+    const char* Zero;
+    const char* Minute;
+    const char* Day;
+    const char* Longer;
+  } cases[] = {
+      {"zh_CN.UTF-8", "00时00分00秒", "00时00分59秒", "23时59分59秒", "1天 01时00分00秒"},
+      {"en_US.UTF-8", "00:00:00", "00:00:59", "23:59:59", "1天 01:00:00"},
+      {"C", "00:00:00", "00:00:59", "23:59:59", "1天 01:00:00"},
+  };
+  for (const auto& c : cases) {
+    TThreadLocale locale(c.Locale);
+    if (!locale) continue;
+    EXPECT_EQ(FormatDuration(0), c.Zero) << c.Locale;
+    EXPECT_EQ(FormatDuration(59 * Second), c.Minute) << c.Locale;
+    EXPECT_EQ(FormatDuration(day - Second), c.Day) << c.Locale;
+    EXPECT_EQ(FormatDuration(25 * 3600 * Second), c.Longer) << c.Locale;
+  }
+  // The hour of a 12-hour format counts on, its AM/PM text goes wherever it stands.
+  const std::tuple<const char*, const char*, const char*> formats[] = {
+      {"%r", "%I:%M:%S %p", "%H:%M:%S"}, {"%p %l:%M", "", "%k:%M"},
+      {"%-I.%M.%S%P", "", "%-H.%M.%S"}, {"%H时%M分%S秒", "", "%H时%M分%S秒"},
+  };
+  for (const auto& [format, ampm, expected] : formats)
+    EXPECT_EQ(DurationFormat(format, ampm), expected) << format;
+  EXPECT_EQ(FormatDuration(-1), FormatDuration(0));
+}

@@ -52,7 +52,7 @@ std::string OctalText(unsigned mode) {
 }
 
 std::string LayoutText(const std::vector<TTestFile>& files, const std::vector<std::string>& emptyDirs,
-                       const std::vector<TWritableDir>& writableDirs) {
+                       const TTestFsOptions& options) {
   std::ostringstream out;
   out << "# korvane_testfs layout, written by TTestFs\n";
   for (const TTestFile& file : files) {
@@ -69,12 +69,16 @@ std::string LayoutText(const std::vector<TTestFile>& files, const std::vector<st
     if (file.DenyOpen) out << " deny_open=1";
     if (file.GoodReads >= 0) out << " good_reads=" << file.GoodReads;
     for (const auto& [start, end] : file.BadRanges) out << " bad=" << start << '-' << end;
+    for (const auto& [start, end] : file.FlakyRanges) out << " flaky=" << start << '-' << end;
+    if (file.Source) out << " source=" << Escape(*file.Source);
     for (const auto& slow : file.SlowRegions)
       out << " slow=" << slow.Start << '-' << slow.End << ':' << slow.DelayMs;
     out << '\n';
   }
   for (const std::string& dir : emptyDirs) out << "dir path=" << Escape(dir) << '\n';
-  for (const TWritableDir& dir : writableDirs) {
+  for (const auto& [dir, delayMs] : options.SlowListings)
+    out << "dir path=" << Escape(dir) << " delay_ms=" << delayMs << '\n';
+  for (const TWritableDir& dir : options.WritableDirs) {
     out << "dir path=" << Escape(dir.Path) << " writable=1";
     if (dir.Free >= 0) out << " free=" << dir.Free;
     if (dir.WriteErrorAt >= 0) out << " write_error_at=" << dir.WriteErrorAt;
@@ -189,7 +193,7 @@ TTestFs::TTestFs(std::vector<TTestFile> files, std::vector<std::string> emptyDir
   }
   MountPoint = WorkDir.PathOf("mnt");
   const std::string layoutPath = WorkDir.PathOf("layout.txt");
-  if (!WorkDir.MakeDir("mnt") || !WorkDir.WriteFile("layout.txt", LayoutText(files, emptyDirs, options.WritableDirs))) {
+  if (!WorkDir.MakeDir("mnt") || !WorkDir.WriteFile("layout.txt", LayoutText(files, emptyDirs, options))) {
     Error = "cannot prepare " + WorkDir.Path();
     return;
   }
@@ -226,6 +230,7 @@ void TTestFs::Mount(const std::string& layoutPath, const TTestFsOptions& options
                                 "--record", WorkDir.PathOf("record.txt")};
   if (options.KernelCache) args.emplace_back("--kernel-cache");
   if (options.Threaded) args.emplace_back("--threads");
+  if (options.IgnoreInterrupts) args.emplace_back("--ignore-interrupts");
   args.push_back(MountPoint);
   Child = Spawn(args, WorkDir.PathOf("testfs.log"), watchEnd, error);
   close(watchEnd);
@@ -279,8 +284,19 @@ TTestFs::~TTestFs() {
       StopChild();
     }
   }
+  // A daemon killed by the test leaves its mount behind.
+  if (Child < 0 && IsMounted && ListedAsMount()) Fusermount({"-u", "-z"});
   if (WatchFd >= 0) close(WatchFd);
   if (ListedAsMount()) ADD_FAILURE() << "could not unmount " << MountPoint << LogTail();
+}
+
+void TTestFs::KillDaemon() {
+  if (Child < 0) return;
+  kill(Child, SIGKILL);
+  int status = 0;
+  while (waitpid(Child, &status, 0) < 0 && errno == EINTR) {
+  }
+  Child = -1;
 }
 
 void TTestFs::StopChild() {

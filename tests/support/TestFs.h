@@ -28,6 +28,10 @@ struct TTestFile {
   int GoodReads = -1;             // read requests served before all later ones fail with EIO
   // [start, end) stretches whose reads fail with EIO; reads beside them succeed
   std::vector<std::pair<std::int64_t, std::int64_t>> BadRanges{};
+  // [start, end) stretches whose reads fail with EIO every other time
+  std::vector<std::pair<std::int64_t, std::int64_t>> FlakyRanges{};
+  // A real file whose bytes and size are served (Size is then ignored)
+  std::optional<std::string> Source{};
   // A read touching [Start, End) is answered only after DelayMs: a worn
   // area, or with a long delay a read that hangs in the kernel.
   struct TSlowRegion {
@@ -58,6 +62,13 @@ struct TTestFsOptions {
   // does not hold up the rest of the mount; without it, requests are
   // answered one at a time, in order.
   bool Threaded = false;
+  // A held request is answered only when its time is up, even when the
+  // process that made it is interrupted or killed: a device that does not
+  // answer interrupts.
+  bool IgnoreInterrupts = false;
+  // Directories (relative paths) whose every listing is answered only
+  // after so many milliseconds.
+  std::vector<std::pair<std::string, int>> SlowListings{};
   std::vector<TWritableDir> WritableDirs{};
 };
 
@@ -97,6 +108,11 @@ class TTestFs {
   // The reads asked of a file, in order, as [offset, offset + size).
   std::vector<std::pair<std::int64_t, std::int64_t>> ReadRanges(const std::string& relative) const;
   std::vector<std::string> OpenedFiles() const;
+
+  // Kills the filesystem's process outright, as a drive that is pulled out:
+  // every call on the mount fails from then on (ENOTCONN) until the
+  // destructor unmounts it.
+  void KillDaemon();
 
  private:
   void Mount(const std::string& layoutPath, const TTestFsOptions& options);

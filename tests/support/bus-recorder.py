@@ -20,7 +20,8 @@ record = open(sys.argv[2], "a", buffering=1, encoding="utf-8")
 
 
 def note(*words):
-    record.write(" ".join(str(word) for word in words) + "\n")
+    # One line per call: a line break inside a word is written as "\n".
+    record.write(" ".join(str(word).replace("\n", "\\n") for word in words) + "\n")
 
 
 class Notifications(dbus.service.Object):

@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "MainFormFixture.h"
+#include "OverallProgressLine.h"
 #include "TestFs.h"
 
 TEST_F(MainFormTest, StalledReadShownAndSkippedAtOnce) {
@@ -19,6 +20,10 @@ TEST_F(MainFormTest, StalledReadShownAndSkippedAtOnce) {
       << form.FileSizeLabel->text().toStdString();
   EXPECT_TRUE(form.FileSizeLabel->text().startsWith("1,048,576/4,194,304字节"))
       << form.FileSizeLabel->text().toStdString();
+  // The whole run's line: the rate of the last seconds falls to nothing,
+  // and when the run will end cannot be known.
+  EXPECT_TRUE(WaitFor([&] { return form.OverallLine->toolTip().endsWith(" 0 B/s 剩余时间未知"); }))
+      << form.OverallLine->toolTip().toStdString();
   form.SkipButton->click();
   ASSERT_TRUE(WaitFor([&] { return Called("subtotal"); }, 2000)) << "the skip must not wait";
   EXPECT_EQ(Counts().FilesSkipped, 1);

@@ -58,13 +58,17 @@ TEST_F(RealTray, PauseResumeRestoreAndARunThatEndsInTheTray) {
   form.setWindowState(Qt::WindowMinimized);
   ASSERT_TRUE(WaitFor([&] { return InTray(); }, 5000));
   EXPECT_EQ(form.Tray->IconName, QStringLiteral("PAUSEICON"));
-  EXPECT_EQ(form.Tray->Icon->toolTip(), QStringLiteral("Korvane"));
+  // The designed tip, and under it the run's state.
+  EXPECT_EQ(form.Tray->Icon->toolTip().section(QLatin1Char('\n'), 0, 0), QStringLiteral("Korvane"));
+  EXPECT_TRUE(form.Tray->Icon->toolTip().endsWith(QStringLiteral("已暂停"))) << form.Tray->Icon->toolTip().toStdString();
 
   Click(QSystemTrayIcon::Trigger);
   EXPECT_FALSE(form.Status().Paused);
   EXPECT_EQ(form.Tray->IconName, QStringLiteral("MAINICON"));
   EXPECT_TRUE(WaitFor([&] {
-    return form.Tray->Icon->toolTip() == QStringLiteral("Korvane - ") + DisplayText(Counts().CurrentFile);
+    return form.Tray->Icon->toolTip().section(QLatin1Char('\n'), 0, 0) ==
+               QStringLiteral("Korvane - ") + DisplayText(Counts().CurrentFile) &&
+           form.Tray->Icon->toolTip().endsWith(QStringLiteral("正在校验"));
   }));
   Click(QSystemTrayIcon::Trigger);
   EXPECT_TRUE(form.Status().Paused);
@@ -87,7 +91,9 @@ TEST_F(RealTray, PauseResumeRestoreAndARunThatEndsInTheTray) {
   ASSERT_TRUE(WaitFor([&] { return Called("subtotal"); }, 20000));
   EXPECT_EQ(Seen, std::vector<TSeenMessage>{DoneMessage});
   EXPECT_TRUE(form.isHidden());
-  EXPECT_EQ(form.Tray->IconName, QStringLiteral("PAUSEICON"));
+  // An ended run is no paused one: the normal icon, and the tip says how it ended.
+  EXPECT_EQ(form.Tray->IconName, QStringLiteral("MAINICON"));
+  EXPECT_TRUE(form.Tray->Icon->toolTip().endsWith(QStringLiteral("100% 校验完成"))) << form.Tray->Icon->toolTip().toStdString();
   Click(QSystemTrayIcon::Trigger);  // no run: nothing
   EXPECT_FALSE(form.Status().Paused);
 }

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -101,6 +102,7 @@ TEST_F(ProgramTest, StartUpTwoRunsAndExit) {
   TKorvaneProgram program(std::move(start));
   ASSERT_EQ(warning->Boxes.size(), 1u);
   EXPECT_EQ(warning->Boxes[0].Text, QStringLiteral("命令行参数 -x 错误."));
+  EXPECT_EQ(warning->Boxes[0].Caption, QStringLiteral("错误"));
   EXPECT_TRUE(alone);
   warning.reset();  // the boxes that follow are the user's
 
@@ -186,4 +188,26 @@ TEST_F(ProgramTest, EndingDuringARunStopsItAndKeepsItsLog) {
   ASSERT_EQ(logs.size(), 1u);
   const std::string started = LogFileText({"开始校验'" + fs.PathOf("slow") + "'..."});
   EXPECT_NE(logs[0].find(started), std::string::npos);
+}
+
+// Help and version on standard output, with no display to open windows on.
+TEST(ProgramInfo, HelpAndVersionAnswerWithoutADisplay) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QString::fromLatin1(name));
+  const struct {
+    const char* Switch;
+    const char* Part;
+  } cases[] = {{"--help", "  -P<读取单位>  指示错误位置"}, {"--help", "  --open 路径..."},
+               {"--version", "Korvane3.1.1.7\n"}};
+  for (const auto& c : cases) {
+    QProcess korvane;
+    korvane.setProcessEnvironment(environment);
+    korvane.start(QStringLiteral(KORVANE_PATH), {QString::fromLatin1(c.Switch)});
+    ASSERT_TRUE(korvane.waitForFinished(10000));
+    EXPECT_EQ(korvane.exitStatus(), QProcess::NormalExit) << c.Switch;
+    EXPECT_EQ(korvane.exitCode(), 0) << c.Switch;
+    const QString out = QString::fromUtf8(korvane.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QString::fromUtf8(c.Part))) << out.toStdString();
+    EXPECT_EQ(korvane.readAllStandardError(), QByteArray()) << c.Switch;
+  }
 }

@@ -28,6 +28,7 @@
 #include "MessageBoxes.h"
 #include "ResourceUnit.h"
 #include "ResultUnit.h"
+#include "RunEnd.h"
 #include "SearchAnimation.h"
 #include "TestFs.h"
 #include "UserSteps.h"
@@ -239,6 +240,27 @@ QPixmap SubtotalPicture(TVerifyStatus& status) {
   return subtotal.grab();
 }
 
+// A run that could not reach everything (a directory that is not there, a
+// file name that names nothing), whose kept log could not be written.
+QPixmap UncheckedSubtotalPicture() {
+  QTemporaryDir dir;
+  QFile file(dir.filePath(QStringLiteral("报告.txt")));
+  if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(5000, 'x')) != 5000) return {};
+  file.close();
+  const std::string root = QFile::encodeName(dir.path()).toStdString();
+  TVerifySetupInfo setup(root + "/KORVANE.INI");
+  setup.VerifyList = {root + "/*.*", root + "/旧目录/*.*", root + "/缺少的文件.txt"};
+  TVerifyStatus status;
+  TVerifier(status, setup).WaitFor();
+  TResultForm subtotal(status, setup);
+  subtotal.KeptLogFailure = [] {
+    return QStringLiteral("/home/user/.local/state/korvane/logs/2026-12-08_01-20-00.txt: 设备上没有空间");
+  };
+  subtotal.show();
+  QApplication::processEvents();
+  return subtotal.grab();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -273,6 +295,14 @@ int main(int argc, char** argv) {
   RunSampleVerification(status);
   ok &= Save(ViewLogPicture(status), folder, "view-log.png");
   ok &= Save(SubtotalPicture(status), folder, "subtotal.png");
+  ok &= Save(UncheckedSubtotalPicture(), folder, "subtotal-unchecked.png");
+  ok &= Save(MessageBoxPicture([] {
+               ShowMessage(QStringLiteral("信息"),
+                           QString::fromStdString(EndBoxText({.FilesChecked = 1, .FilesOk = 1,
+                                                              .DirsUnsearchable = 1, .ItemsMissing = 1})),
+                           TMessageKind::Information);
+             }),
+             folder, "end-box-unchecked.png");
   ok &= Save(MessageBoxPicture([] { AskYesNo(QStringLiteral("是否继续校验?")); }), folder,
              "question-box.png");
   ok &= SequencePictures(folder);

@@ -84,7 +84,7 @@ TEST(SubtotalValues, CountsAndRunTime) {
   } times[] = {
       {65 * Second, "%-H:%M:%S", "0:01:05"},  // 24-hour, no leading zero
       {65 * Second, "%H时%M分%S秒", "00时01分05秒"},
-      {(25 * 3600) * Second, "%-H:%M:%S", "1:00:00"},  // whole days dropped
+      {(25 * 3600) * Second, "%-H:%M:%S", "1天 1:00:00"},  // no wrap at a day
   };
   for (const auto& t : times) {
     run.EndTime = run.StartTime + t.Elapsed;

@@ -1,4 +1,5 @@
 // The log viewer: the list over the log, its activation, and saving.
+#include <QAction>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -166,18 +167,21 @@ TEST_F(ViewLog, SaveFailuresAreReportedAndLoseNothing) {
 
 TEST_F(ViewLog, SaveDialogSettings) {
   QFileDialog& dialog = *Form.SaveDialog;
-  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Save Log As"));
+  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("保存校验记录"));
   EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
   EXPECT_EQ(dialog.nameFilters(),
-            (QStringList{QStringLiteral("Text file (*.txt)"), QStringLiteral("All file (*.*)")}));
-  EXPECT_EQ(dialog.selectedNameFilter(), QStringLiteral("Text file (*.txt)"));
+            (QStringList{QStringLiteral("文本文件 (*.txt)"), QStringLiteral("所有文件 (*.*)")}));
+  EXPECT_EQ(dialog.selectedNameFilter(), QStringLiteral("文本文件 (*.txt)"));
   EXPECT_FALSE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
   EXPECT_TRUE(dialog.selectedFiles().value(0).endsWith(QStringLiteral("/qlx.txt")));
   EXPECT_EQ(dialog.defaultSuffix(), QStringLiteral("txt"));
-  emit dialog.filterSelected(QStringLiteral("All file (*.*)"));
+  emit dialog.filterSelected(QStringLiteral("所有文件 (*.*)"));
   EXPECT_EQ(dialog.defaultSuffix(), QString());
-  emit dialog.filterSelected(QStringLiteral("Text file (*.txt)"));
+  emit dialog.filterSelected(QStringLiteral("文本文件 (*.txt)"));
   EXPECT_EQ(dialog.defaultSuffix(), QStringLiteral("txt"));
+  // After a run, the name says when it started.
+  EXPECT_EQ(DefaultLogName(46364.5 + 8.0 / 86400), QStringLiteral("校验记录_2026-12-08_12-00-08"));
+  EXPECT_EQ(Form.ListBox->actions().value(0)->text(), QStringLiteral("打开记录文件夹"));
 }
 
 // Run at scale 1 and, by korvane_ui_viewer_scale2, at scale 2: the ink of
