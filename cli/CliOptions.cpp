@@ -189,6 +189,3 @@ std::string UsageText() {
   return text;
 }
 
-std::string VersionText() {
-  return "Korvane" + GetFullVersion() + "\n" + std::string(CopyrightNotice) + "\n";
-}

@@ -43,4 +43,3 @@ TCliArguments SplitArguments(const TStringList& arguments);
 void AddOpenedPaths(const TStringList& paths, TVerifySetupInfo& setup);
 
 std::string UsageText();
-std::string VersionText();

@@ -16,6 +16,7 @@
 #include "CommandLine.h"
 #include "EventPipe.h"
 #include "Supervisor.h"
+#include "VersionInfo.h"
 #include "Locale.h"
 #include "Mounts.h"
 #include "LogFile.h"
@@ -386,7 +387,7 @@ int RunCli(const TStringList& arguments) {
   for (const std::string& error : args.Errors) Complain(error);
   if (!args.Errors.empty()) return UsageError();
   if (args.Help) return PrintText(UsageText());
-  if (args.Version) return PrintText(VersionText());
+  if (args.Version) return PrintText(VersionBanner());
   return Run(args, arguments);
 }
 

@@ -45,3 +45,5 @@ const TVersionInfo& ProgramVersion() {
 
 std::string GetShortVersion() { return GetShortVersion(ProgramVersion()); }
 std::string GetFullVersion() { return GetFullVersion(ProgramVersion()); }
+
+std::string VersionBanner() { return "Korvane" + GetFullVersion() + "\n" + std::string(CopyrightNotice) + "\n"; }

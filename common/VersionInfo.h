@@ -27,3 +27,7 @@ std::string GetFullVersion();
 
 // Our one-line copyright notice.
 inline constexpr std::string_view CopyrightNotice = "Copyright (C) 2026 Korvane";
+
+// What --version prints, in both programs: the name with the full version,
+// then the copyright notice, each on a line of its own.
+std::string VersionBanner();

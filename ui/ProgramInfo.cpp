@@ -20,14 +20,10 @@ std::string WindowProgramUsage() {
   return text;
 }
 
-std::string WindowProgramVersion() {
-  return "Korvane" + GetFullVersion() + "\n" + std::string(CopyrightNotice) + "\n";
-}
-
 std::optional<int> AnswerInfoSwitches(const TStringList& arguments) {
   for (const std::string& word : SplitOpenArguments(arguments).Parameters) {
     if (word != "--help" && word != "--version") continue;
-    const std::string text = word == "--help" ? WindowProgramUsage() : WindowProgramVersion();
+    const std::string text = word == "--help" ? WindowProgramUsage() : VersionBanner();
     std::fputs(text.c_str(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }

@@ -9,7 +9,6 @@
 
 // The designed command-line help, then the long switches.
 std::string WindowProgramUsage();
-std::string WindowProgramVersion();
 
 // The exit status when the arguments (without the program's name) ask for
 // the help or the version, which is then printed; none otherwise. The
