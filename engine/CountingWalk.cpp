@@ -78,8 +78,11 @@ void TCountingWalk::CountFilesAfterWalks() {
     if (i < MetAfterWalk.size() && MetAfterWalk[i]) continue;
     const std::optional<std::string> path = Plan.Contents->AfterWalk(i);
     if (!path) continue;
+    const std::optional<TSearchEntry> entry = FileByPath(*path);
+    // The look-up may have been held in the kernel while the walk was let go.
+    if (Stopping()) return;
     Status.CountedFiles.fetch_add(1, std::memory_order_relaxed);
-    if (const auto entry = FileByPath(*path); entry && (entry->Attributes & faSysFile) == 0)
+    if (entry && (entry->Attributes & faSysFile) == 0)
       Status.CountedBytes.fetch_add(entry->Size, std::memory_order_relaxed);
   }
 }

@@ -168,6 +168,7 @@ bool TVerifier::ReplayFinished(const std::string& path, const TSearchEntry& entr
 }
 
 void TVerifier::CountReadTimes(const TFileRecord& record) {
+  TMutexLock hold(Status.Mutex);
   ReadTimes += record.ReadTimes;
   if (!record.SlowRanges.empty()) ++FilesSlow;
 }

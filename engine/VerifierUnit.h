@@ -223,8 +223,9 @@ class TVerifier {
   // The code of a file's open that found the drive gone, in the file phase
   // under way; 0 otherwise. Used by the worker thread only.
   int DriveLostCode = 0;
-  // How long the run's reads took, and its files with slow ranges; used by
-  // the worker thread only.
+  // How long the run's reads took, and its files with slow ranges: written
+  // by the worker, read for the totals also by a stop that lets the worker
+  // go, so both under the status lock.
   TReadTimeHistogram ReadTimes;
   std::int64_t FilesSlow = 0;
   std::stop_source StopSource;
