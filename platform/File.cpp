@@ -260,7 +260,7 @@ void TReadFile::ReopenAt(std::int64_t offset) {
       info.st_ino == Opened.Inode) {
     close(Fd);
     Fd = fresh;
-    PastCacheNow = false;
+    // The fresh descriptor reads past the cache as the old one did.
     ApplyReadMode();
   } else if (fresh >= 0) {
     close(fresh);
@@ -285,7 +285,7 @@ void TReadFile::ReadAgainFromMedium(std::int64_t offset, std::int64_t length) {
   ReadingAgain = true;
   // The whole file: a large cached block reaching into the stretch from
   // before it is not dropped by a drop of the stretch alone.
-  posix_fadvise(Fd, 0, 0, POSIX_FADV_DONTNEED);
+  DropCachedPages();
   posix_fadvise(Fd, 0, 0, POSIX_FADV_RANDOM);
   if (!PastCacheNow && PagesStillCached(offset, length)) PastCacheNow = SetPastCache(Fd, true);
 }
