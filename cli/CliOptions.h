@@ -23,7 +23,7 @@ struct TCliArguments {
   std::optional<std::string> ReportFile;  // the run's records as JSON Lines
   std::optional<std::string> ResumeFile;  // the state an interrupted run goes on from
   std::optional<std::string> RecheckFile;  // an earlier report whose failed files are read again
-  int Tries = 3;                           // how often --recheck reads each of them
+  int Tries = 0;                           // how often --recheck reads each of them; 0: not given
   TStringList CheckSums;                 // --check-sums, in the order given
   std::optional<std::string> MakeSums;
   std::optional<std::string> SumType;

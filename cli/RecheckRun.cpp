@@ -6,7 +6,7 @@
 
 #include "Base64.h"
 #include "CliRun.h"
-#include "File.h"
+#include "InputFile.h"
 #include "Locale.h"
 #include "SystemError.h"
 
@@ -18,54 +18,44 @@ namespace {
 // could take any amount of memory.
 constexpr std::size_t LongestLine = std::size_t{16} << 20;
 
-bool FailedOutcome(const std::string& outcome) {
-  return outcome == "open_error" || outcome == "read_error" || outcome == "mismatch";
-}
+// The most tries a file gets: each is an item of the run.
+constexpr int MostTries = 100;
 
-// One object of the report; false when it is none.
-bool TakeLine(const std::string& line, std::vector<std::string>& files, std::int64_t& readUnit) {
+// One object of the report; false when it is none (also when a field has
+// another type than a report gives it).
+bool TakeLine(std::string_view line, TReportedFailures& failed, std::int64_t& readUnit) try {
   const Json object = Json::parse(line, nullptr, false);
   if (!object.is_object()) return false;
   const std::string type = object.value("type", "");
+  const std::string outcome = object.value("outcome", "");
   if (type == "header") {
     readUnit = object.value("/options/read_unit"_json_pointer, std::int64_t{0});
-  } else if (type == "file" && FailedOutcome(object.value("outcome", ""))) {
+  } else if (type == "file" && (outcome == "open_error" || outcome == "read_error" || outcome == "mismatch")) {
     std::string path = object.value("path", "");
     if (object.contains("path_b64")) {
       if (auto bytes = FromBase64(object.value("path_b64", ""))) path = std::move(*bytes);
     }
-    files.push_back(std::move(path));
+    // Reading alone cannot clear a file whose contents differed.
+    (outcome == "mismatch" ? failed.Mismatched : failed.Unreadable).push_back(std::move(path));
   }
   return true;
+} catch (const Json::exception&) {
+  return false;
 }
 
-// The report is read piece by piece: only the names of failed files stay.
-// Only a regular file: a FIFO or a device could hold the program forever
-// or have effects of its own.
-std::string ReadReport(const std::string& path, std::vector<std::string>& files,
-                       std::int64_t& readUnit) {
-  Platform::TReadFile file;
-  if (const int code = file.Open(path))
-    return "不能读报告'" + path + "': " + Platform::SystemErrorText(code);
-  std::string pending;
-  std::string piece(std::size_t{1} << 16, '\0');
-  for (std::int64_t number = 1;;) {
-    std::int64_t done = 0;
-    if (const int code = file.Read(piece.data(), static_cast<std::int64_t>(piece.size()), done))
-      return "不能读报告'" + path + "': " + Platform::SystemErrorText(code);
-    pending.append(piece, 0, static_cast<std::size_t>(done));
-    std::size_t start = 0;
-    for (std::size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1) {
-      if (!TakeLine(pending.substr(start, end - start), files, readUnit))
-        return "报告'" + path + "'第 " + std::to_string(number) + " 行不是报告的对象";
-      ++number;
-    }
-    pending.erase(0, start);
-    if (pending.size() > LongestLine) return "报告'" + path + "'不是 korvane-cli 的报告";
-    if (done == 0) break;
+// Only the names of failed files stay.
+std::string ReadReport(const std::string& path, TReportedFailures& failed, std::int64_t& readUnit) {
+  Platform::TInputFile input(LongestLine);
+  if (const int code = input.Open(path))
+    return "不能读报告'" + path + "': " + Platform::InputFileErrorText(code);
+  for (Platform::TInputLine line; input.Next(line);) {
+    if (line.TooLong) return "报告'" + path + "'不是 korvane-cli 的报告";
+    if (TakeLine(line.Text, failed, readUnit)) continue;
+    return line.Ended ? "报告'" + path + "'第 " + std::to_string(line.Number) + " 行不是报告的对象"
+                      : "报告'" + path + "'的最后一行不完整";
   }
-  if (!pending.empty() && !TakeLine(pending, files, readUnit))
-    return "报告'" + path + "'的最后一行不完整";
+  if (input.Error() != 0)
+    return "不能读报告'" + path + "': " + Platform::InputFileErrorText(input.Error());
   if (readUnit < 1 || !IsValidReadUnit(readUnit)) return "报告'" + path + "'没有有效的报告头";
   return {};
 }
@@ -127,6 +117,8 @@ class TRecheckRun::TTries final : public TVerifyObserver {
     const std::pair at{record.ErrorPosition, record.Outcome};
     if (Failed == 1) FirstFailure = at;
     else if (at != FirstFailure) SamePlace = false;
+    // A stretch that failed and then read well is no damage that stays.
+    if (record.ErrorIntermittent) SamePlace = false;
   }
   void DirectorySkipped() override {
     if (Try <= 1) Each([](TVerifyObserver& o) { o.DirectorySkipped(); });
@@ -198,8 +190,12 @@ TRecheckRun::~TRecheckRun() = default;
 
 std::optional<int> TRecheckRun::Load(const TCliArguments& args) {
   if (!args.RecheckFile) {
-    if (args.Tries == 3) return std::nullopt;
+    if (args.Tries == 0) return std::nullopt;
     Complain("选项 '--tries' 只用于 '--recheck'");
+    return ExitUsage;
+  }
+  if (args.Tries > MostTries) {
+    Complain("选项 '--tries' 至多为 " + std::to_string(MostTries));
     return ExitUsage;
   }
   if (args.ResumeFile || !args.CheckSums.empty() || args.MakeSums || !args.LiteralItems.empty() ||
@@ -207,11 +203,11 @@ std::optional<int> TRecheckRun::Load(const TCliArguments& args) {
     Complain("--recheck 不能与文件名, --resume, --check-sums 或 --make-sums 同用.");
     return ExitUsage;
   }
-  if (const std::string failure = ReadReport(*args.RecheckFile, Files, ReadUnit); !failure.empty()) {
+  if (const std::string failure = ReadReport(*args.RecheckFile, Failed, ReadUnit); !failure.empty()) {
     Complain(failure);
     return ExitUsage;
   }
-  Tries = args.Tries;
+  Tries = args.Tries > 0 ? args.Tries : DefaultTries;
   return std::nullopt;
 }
 
@@ -223,7 +219,7 @@ void TRecheckRun::ChooseItems(TVerifySetupInfo& setup) const {
   setup.AllFileAttributes = true;
   setup.PositionError = true;
   setup.ReadUnit = static_cast<int>(ReadUnit);
-  for (const std::string& file : Files) {
+  for (const std::string& file : Failed.Unreadable) {
     setup.LiteralItems.insert(file);
     setup.VerifyList.insert(setup.VerifyList.end(), static_cast<std::size_t>(Tries), file);
   }
@@ -244,7 +240,11 @@ int TRecheckRun::Finish(TVerifyStatus& status, int exitStatus) {
   status.FilesError = static_cast<std::int32_t>(Observer->Totals.FilesError);
   status.FilesSkipped = static_cast<std::int32_t>(Observer->Totals.FilesSkipped);
   status.TotalBytes = Observer->Totals.TotalBytes;
-  bool failing = false;
+  bool failing = !Failed.Mismatched.empty();
+  for (const std::string& path : Failed.Mismatched)
+    Complain("'" + path + "': 内容与校验和不符, 未再次读取 (用 --check-sums 再次校验)");
+  // A report whose failures were all mismatches leaves nothing to read.
+  if (Failed.Unreadable.empty() && exitStatus == ExitNothingMatched) exitStatus = ExitAllCorrect;
   for (const auto& [path, recheck] : Observer->Verdicts) {
     Complain("'" + path + "': " + VerdictText(recheck.Verdict) + " (" +
              std::to_string(recheck.Tries) + " 次读取中 " + std::to_string(recheck.Failed) +

@@ -15,6 +15,13 @@
 #include "VerifySetupInfo.h"
 #include "VerifyStatus.h"
 
+// The failed files an earlier report names: those that could not be read
+// are read again; those whose contents differed only reading cannot clear.
+struct TReportedFailures {
+  std::vector<std::string> Unreadable;
+  std::vector<std::string> Mismatched;
+};
+
 class TRecheckRun {
  public:
   TRecheckRun();
@@ -39,7 +46,8 @@ class TRecheckRun {
 
  private:
   class TTries;
-  std::vector<std::string> Files;
+  static constexpr int DefaultTries = 3;
+  TReportedFailures Failed;
   std::int64_t ReadUnit = 0;
   int Tries = 0;
   std::unique_ptr<TTries> Observer;

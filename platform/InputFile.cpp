@@ -70,7 +70,7 @@ bool TInputFile::Next(TInputLine& line) {
     const std::size_t end = Buffer.find('\n', Start);
     const bool ended = end != std::string::npos;
     const std::size_t length = (ended ? end : Buffer.size()) - Start;
-    if (length > MaxLine) return PassOverLongLine(line);
+    if (length > LongestLine) return PassOverLongLine(line);
     if (!ended && Fill()) continue;
     // A last line without its line feed is handed on as such.
     if (!ended && (ReadError != 0 || length == 0)) return false;

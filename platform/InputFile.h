@@ -2,7 +2,7 @@
 // The program's own input files (a state to resume from, checksum files,
 // earlier reports), read line by line in bounded memory. Only a regular
 // file is taken: a FIFO would block the open, a device could be endless.
-// A line longer than MaxLine is passed over and counted, never held.
+// A line longer than its limit (MaxLine unless given) is passed over and counted, never held.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,7 +15,7 @@ struct TInputLine {
   std::size_t Number = 0;  // from 1
   std::int64_t Offset = 0;  // of its first byte in the file
   bool Ended = false;       // its line feed was there (false: the file's torn end)
-  bool TooLong = false;     // longer than MaxLine: passed over, Text empty
+  bool TooLong = false;     // longer than the limit: passed over, Text empty
 };
 
 class TInputFile {
@@ -24,7 +24,9 @@ class TInputFile {
   // Open's code for a name that is not a regular file.
   static constexpr int NotRegular = -1;
 
-  TInputFile() = default;
+  // longestLine: for files whose lines may be longer (a report's header
+  // names every item).
+  explicit TInputFile(std::size_t longestLine = MaxLine) : LongestLine(longestLine) {}
   ~TInputFile();
   TInputFile(const TInputFile&) = delete;
   TInputFile& operator=(const TInputFile&) = delete;
@@ -41,6 +43,7 @@ class TInputFile {
   bool Fill();
   bool PassOverLongLine(TInputLine& line);
 
+  const std::size_t LongestLine;
   int Fd = -1;
   int ReadError = 0;
   bool AtEnd = false;

@@ -64,3 +64,28 @@ TEST(CliRecheck, TellsDamagedMediaFromPassingFaultsAndOpensNothingElse) {
   // Only a regular file is read as a report: a FIFO could hold the program.
   EXPECT_EQ(RunCli({"--recheck=" + dir.Path()}).ExitCode, 2);
 }
+
+// What reading alone cannot settle, and reports no run could have written.
+TEST(CliRecheck, AMismatchIsNeverClearedAndABadReportIsRefused) {
+  TTestFs fs({{.Path = "differs.bin", .Size = 100}});
+  KORVANE_REQUIRE_FUSE(fs);
+  TTempDir dir;
+  const std::string header = R"({"type":"header","options":{"read_unit":1024}})" "\n";
+  ASSERT_TRUE(dir.WriteFile("sums.jsonl", header + FileLine(fs.PathOf("differs.bin"), "mismatch")));
+  const TCliResult r = RunCli({"--quiet", "--recheck=" + dir.PathOf("sums.jsonl")});
+  EXPECT_EQ(r.ExitCode, 1) << r.Err;
+  EXPECT_TRUE(Contains(r.Err, "'" + fs.PathOf("differs.bin") + "': 内容与校验和不符")) << r.Err;
+  EXPECT_TRUE(fs.OpenedFiles().empty());
+
+  const struct {
+    const char* Name;
+    std::string Text;
+  } refused[] = {{"type.jsonl", R"({"type":5})" "\n"},
+                 {"unit.jsonl", R"({"type":"header","options":{"read_unit":"x"}})" "\n"},
+                 {"path.jsonl", header + R"({"type":"file","outcome":"read_error","path":7})" "\n"}};
+  for (const auto& c : refused) {
+    ASSERT_TRUE(dir.WriteFile(c.Name, c.Text));
+    EXPECT_EQ(RunCli({"--recheck=" + dir.PathOf(c.Name)}).ExitCode, 2) << c.Name;
+  }
+  EXPECT_EQ(RunCli({"--recheck=" + dir.PathOf("sums.jsonl"), "--tries=101"}).ExitCode, 2);
+}
