@@ -105,7 +105,9 @@ QString TViewLogForm::RunSaveDialog() {
 
 QString DefaultLogName(double startTime) {
   if (startTime == 0) return QStringLiteral("qlx");
-  const QDateTime started = QDateTime(QDate(1899, 12, 30), QTime(0, 0))
+  // The day count is local wall time already: counted from a zone with no
+  // offsets, so that neither 1899's offset nor summer time moves it.
+  const QDateTime started = QDateTime(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC)
                                 .addMSecs(std::llround(startTime * 86400000.0));
   return QStringLiteral("校验记录_") + started.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
 }
