@@ -95,12 +95,8 @@ struct TRunExtras {
   std::unique_ptr<TResumeState> State;
 };
 
-// How long a stopped run's thread may take to wind down before the run is
-// ended without it: a thread held in the system by a device that answers
-// nothing (an open, a listing, a read) must not keep the log, the report
-// and the state from being written, nor the program from ending.
-constexpr std::chrono::milliseconds WindDownLimit{400};
-constexpr std::chrono::milliseconds AbandonRetry{50};
+constexpr std::chrono::milliseconds WindDownLimit = TVerifier::WindDownLimit;
+constexpr std::chrono::milliseconds AbandonRetry = TVerifier::AbandonRetry;
 
 struct TRunEnd {
   int StopSignal = 0;  // the signal that stopped the run; 0 for none

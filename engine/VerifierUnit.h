@@ -114,6 +114,13 @@ class TVerifier {
   // has ended after all, or is passing an event on (its output may be
   // waiting to be taken): the caller tries again a moment later.
   bool Abandon();
+  // How long a stopped run's thread may take to wind down before a front
+  // lets it go: a thread held in the system by a device that answers
+  // nothing must not keep the log, the report and the state from being
+  // written, nor the program from ending. Then the wait before Abandon is
+  // tried again.
+  static constexpr std::chrono::milliseconds WindDownLimit{400};
+  static constexpr std::chrono::milliseconds AbandonRetry{50};
   bool Terminated() const { return StopSource.stop_requested(); }
 
   // Reads one file to its listed size in read units and records the

@@ -24,6 +24,7 @@
 #include "RunEnd.h"
 #include "SearchAnimation.h"
 #include "TrayEntry.h"
+#include "VerifierUnit.h"
 #include "VersionInfo.h"
 
 namespace {
@@ -184,7 +185,7 @@ void TMainForm::FormClose(QCloseEvent* event) {
     // freeze the window meanwhile.
     FClosing = true;
     StopVerify();
-    QTimer::singleShot(WindDownLimit, this, [this] { EndWithoutWorker(); });
+    QTimer::singleShot(TVerifier::WindDownLimit, this, [this] { EndWithoutWorker(); });
     return;
   }
   event->accept();
@@ -199,7 +200,7 @@ void TMainForm::FormClose(QCloseEvent* event) {
 void TMainForm::EndWithoutWorker() {
   if (!FRun.Active()) return;
   if (!FRun.LetGoForExit()) {
-    QTimer::singleShot(WindDownRetry, this, [this] { EndWithoutWorker(); });
+    QTimer::singleShot(TVerifier::AbandonRetry, this, [this] { EndWithoutWorker(); });
     return;
   }
   Tray->Remove();

@@ -106,10 +106,6 @@ class TMainForm : public QWidget,
   void FormShow();
   void FormClose(QCloseEvent* event);
   void EndWithoutWorker();
-  // How long a closing window waits for the worker to wind down, and then
-  // again between tries to let it go.
-  static constexpr int WindDownLimit = 400;
-  static constexpr int WindDownRetry = 50;
   void FormDestroy();
   void TimerTimer();
   void PauseButtonClick();
